@@ -1,0 +1,25 @@
+# Warnings as errors everywhere; the sanitizer configuration on request.
+add_library(tarn_options INTERFACE)
+target_compile_options(tarn_options INTERFACE
+  -Wall -Wextra -Werror
+  $<$<COMPILE_LANGUAGE:CXX>:-Wno-missing-field-initializers>)
+if(TARN_SANITIZE)
+  target_compile_options(tarn_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(tarn_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# tarn_library(NAME folder-relative sources... DEPENDS targets...)
+# Every library links tarn_options, so warnings and sanitizers reach it.
+function(tarn_library name)
+  cmake_parse_arguments(ARG "INTERFACE" "" "SOURCES;DEPENDS;INCLUDES" ${ARGN})
+  if(ARG_INTERFACE)
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${ARG_INCLUDES})
+    target_link_libraries(${name} INTERFACE tarn_options ${ARG_DEPENDS})
+  else()
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${ARG_INCLUDES})
+    target_link_libraries(${name} PUBLIC tarn_options ${ARG_DEPENDS})
+  endif()
+endfunction()

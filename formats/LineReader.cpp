@@ -1,0 +1,110 @@
+// Line splitting with the fgets-in-text-mode rules described in the header.
+#include "formats/LineReader.h"
+
+#include <cstring>
+
+namespace tarn::formats {
+namespace {
+constexpr std::size_t kBlock = 64 * 1024;
+}
+
+LineReader::LineReader(const char* data, std::size_t size)
+    : cur_(data), end_(data + size), eof_(true) {}
+
+LineReader::LineReader(std::FILE* stream) : stream_(stream), block_(kBlock), eof_(stream == nullptr) {
+  cur_ = end_ = block_.data();
+}
+
+bool LineReader::Fill() {
+  if (eof_) return cur_ < end_;
+  std::size_t have = static_cast<std::size_t>(end_ - cur_);
+  if (have >= kMaxLine + 2) return true;
+  std::memmove(block_.data(), cur_, have);
+  cur_ = block_.data();
+  end_ = cur_ + have;
+  while (!eof_ && static_cast<std::size_t>(end_ - cur_) < kMaxLine + 2) {
+    std::size_t room = block_.size() - static_cast<std::size_t>(end_ - block_.data());
+    std::size_t got = std::fread(const_cast<char*>(end_), 1, room, stream_);
+    end_ += got;
+    if (got == 0) eof_ = true;
+  }
+  return cur_ < end_;
+}
+
+bool LineReader::Next() {
+  keyword_ = second_ = line_ = {};
+  if (!Fill()) return false;
+  std::size_t have = static_cast<std::size_t>(end_ - cur_);
+  // A newline within the first 256 bytes (255 characters, or 254 and a CR)
+  // may end this piece.
+  std::size_t window = have < kMaxLine + 1 ? have : kMaxLine + 1;
+  const char* nl = static_cast<const char*>(std::memchr(cur_, '\n', window));
+  std::size_t length;
+  std::size_t take;
+  if (nl != nullptr) {
+    length = static_cast<std::size_t>(nl - cur_);
+    std::size_t chars = length;  // characters before the newline, CR LF counted as newline
+    if (length > 0 && nl[-1] == '\r') --chars;
+    if (chars + 1 <= kMaxLine) {
+      length = chars;
+      take = static_cast<std::size_t>(nl - cur_) + 1;
+    } else {
+      length = take = kMaxLine;
+    }
+  } else if (have <= kMaxLine && eof_) {
+    length = take = have;
+    if (length > 0 && cur_[length - 1] == '\r') --length;  // CR at the very end
+  } else {
+    length = take = have < kMaxLine ? have : kMaxLine;
+  }
+  const char* start = cur_;
+  if (!stream_) {
+    // Memory input stays valid for the reader's life: view it in place.
+  } else {
+    std::memcpy(copy_, start, length);
+    start = copy_;
+  }
+  const char* nul = static_cast<const char*>(std::memchr(start, '\0', length));
+  if (nul != nullptr) length = static_cast<std::size_t>(nul - start);
+  line_ = std::string_view(start, length);
+  cur_ += take;
+  consumed_ += take;
+  ++lineNumber_;
+  SplitWords();
+  return true;
+}
+
+bool LineReader::NextKeywordLine() {
+  while (Next())
+    if (HasWord()) return true;
+  return false;
+}
+
+void LineReader::SplitWords() {
+  const char* p = line_.data();
+  const char* e = p + line_.size();
+  while (p < e && IsBlank(*p)) ++p;
+  const char* w = p;
+  while (p < e && !IsBlank(*p)) ++p;
+  std::size_t n = static_cast<std::size_t>(p - w);
+  keyword_ = std::string_view(w, n < kKeywordBuffer - 1 ? n : kKeywordBuffer - 1);
+  if (n == 0) return;
+  while (p < e && IsBlank(*p)) ++p;
+  w = p;
+  while (p < e && !IsBlank(*p)) ++p;
+  second_ = std::string_view(w, static_cast<std::size_t>(p - w));
+}
+
+std::string_view WordAt(std::string_view line, int n) {
+  const char* p = line.data();
+  const char* e = p + line.size();
+  for (;;) {
+    while (p < e && IsBlank(*p)) ++p;
+    const char* w = p;
+    while (p < e && !IsBlank(*p)) ++p;
+    if (w == p) return {};
+    if (n-- == 0) return std::string_view(w, static_cast<std::size_t>(p - w));
+  }
+}
+
+}  // namespace tarn::formats

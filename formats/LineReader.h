@@ -1,0 +1,80 @@
+// LineReader: the one reader of keyword lines that every text reader and
+// converter of both programs goes through.
+//
+// A line is what fgets with a 256-byte buffer delivers from a file opened in
+// text mode on the original platform:
+//   - at most 255 characters; a longer physical line arrives as several lines
+//     (the newline counts as one of the 255, so 254 characters and a newline
+//     make one line, and 255 characters make a line and then an empty one);
+//   - a CR directly before the LF belongs to the line end and is dropped, as
+//     is a CR that is the last byte of the input;
+//   - the line handed out carries no newline, and ends at its first NUL byte
+//     (the C string functions that scanned the buffer stopped there).
+// Words are runs of characters other than the C locale's white space. The
+// keyword is the first word cut to 79 characters (an 80-byte buffer); lines
+// without any word are skipped by NextKeywordLine.
+//
+// The reader takes memory or a stdio stream (not owned); a stream is read in
+// 64 KB blocks, so memory stays constant whatever the file's size, and no
+// line allocates.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace tarn::formats {
+
+class LineReader {
+ public:
+  static constexpr std::size_t kLineBuffer = 256;  // bytes, as the programs' buffers
+  static constexpr std::size_t kMaxLine = kLineBuffer - 1;
+  static constexpr std::size_t kKeywordBuffer = 80;
+
+  LineReader(const char* data, std::size_t size);
+  explicit LineReader(std::FILE* stream);
+
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // Reads the next line, worded or not. False at the end of the input.
+  bool Next();
+  // Reads lines until one has a word; false at the end of the input.
+  bool NextKeywordLine();
+
+  std::string_view Line() const { return line_; }
+  // First and second word of the current line; empty when absent.
+  std::string_view Keyword() const { return keyword_; }
+  std::string_view SecondWord() const { return second_; }
+  bool Is(std::string_view keyword) const { return keyword_ == keyword; }
+  bool HasWord() const { return !keyword_.empty(); }
+  // 1 for the first line delivered; pieces of a long line count as lines.
+  long LineNumber() const { return lineNumber_; }
+  // Bytes consumed from the input so far (for progress reports).
+  std::size_t Consumed() const { return consumed_; }
+
+ private:
+  bool Fill();  // stream mode: make at least kMaxLine + 2 bytes visible if the input has them
+  void SplitWords();
+
+  std::FILE* stream_ = nullptr;
+  std::vector<char> block_;
+  const char* cur_ = nullptr;
+  const char* end_ = nullptr;
+  bool eof_ = true;
+  std::size_t consumed_ = 0;
+  long lineNumber_ = 0;
+  char copy_[kLineBuffer];  // a line that straddles a block boundary
+  std::string_view line_, keyword_, second_;
+};
+
+// C locale white space, as isspace() sees it in "C".
+constexpr bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The n-th (0-based) word of a line, or an empty view.
+std::string_view WordAt(std::string_view line, int n);
+
+}  // namespace tarn::formats

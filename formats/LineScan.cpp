@@ -1,0 +1,220 @@
+// sscanf-compatible scanning of %d, %f and %s without locale or allocation.
+#include "formats/LineScan.h"
+
+#include <cassert>
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <locale.h>
+
+#include "formats/LineReader.h"
+
+namespace tarn::formats {
+namespace {
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) {
+  return IsDigit(c) || (Lower(c) >= 'a' && Lower(c) <= 'f');
+}
+
+// Matches `word` case-insensitively at p.
+bool MatchWord(const char* p, const char* end, const char* word) {
+  std::size_t n = std::strlen(word);
+  if (static_cast<std::size_t>(end - p) < n) return false;
+  for (std::size_t i = 0; i < n; ++i)
+    if (Lower(p[i]) != word[i]) return false;
+  return true;
+}
+
+// strtof in the "C" locale whatever the process locale (a toolkit may have
+// set one with a decimal comma).
+float StrtofC(const char* begin, const char* end) {
+  static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  char text[LineReader::kLineBuffer + 8];
+  std::size_t n = static_cast<std::size_t>(end - begin);
+  if (n > sizeof text - 1) n = sizeof text - 1;
+  std::memcpy(text, begin, n);
+  text[n] = '\0';
+  return strtof_l(text, nullptr, c);
+}
+
+}  // namespace
+
+bool ScanInt(const char*& p, const char* end, int& value) {
+  const char* q = p;
+  bool negative = false;
+  if (q < end && (*q == '+' || *q == '-')) negative = *q++ == '-';
+  if (q >= end || !IsDigit(*q)) {
+    p = q;
+    return false;
+  }
+  // strtol into a 64-bit long saturates; the int then takes the low bits.
+  std::uint64_t magnitude = 0;
+  bool overflow = false;
+  const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
+  for (; q < end && IsDigit(*q); ++q) {
+    if (overflow) continue;
+    std::uint64_t next = magnitude * 10 + static_cast<unsigned>(*q - '0');
+    if (magnitude > (limit - static_cast<unsigned>(*q - '0')) / 10) {
+      overflow = true;
+      magnitude = limit;
+    } else {
+      magnitude = next;
+    }
+  }
+  std::uint64_t bits = negative ? (~magnitude + 1) : magnitude;
+  value = static_cast<int>(static_cast<std::uint32_t>(bits));
+  p = q;
+  return true;
+}
+
+bool ScanFloat(const char*& p, const char* end, float& value) {
+  const char* q = p;
+  bool negative = false;
+  if (q < end && (*q == '+' || *q == '-')) negative = *q++ == '-';
+  if (q >= end) {
+    p = q;
+    return false;
+  }
+  const char* body = q;
+  if (Lower(*q) == 'n') {
+    if (!MatchWord(q, end, "nan")) {
+      p = q;
+      return false;
+    }
+    p = q + 3;
+    value = negative ? -std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::quiet_NaN();
+    return true;
+  }
+  if (Lower(*q) == 'i') {
+    if (!MatchWord(q, end, "inf")) {
+      p = q;
+      return false;
+    }
+    q += 3;
+    if (q < end && Lower(*q) == 'i') {
+      if (!MatchWord(q, end, "inity")) {
+        p = q;
+        return false;
+      }
+      q += 5;
+    }
+    p = q;
+    value = negative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
+    return true;
+  }
+  if (*q == '0' && q + 1 < end && Lower(q[1]) == 'x') {
+    // Hexadecimal floats are rare enough to leave to strtof. sscanf gives
+    // up unless a hex digit or the point follows the "0x"; "0x." reads 0.
+    q += 2;
+    if (q >= end || !(IsHexDigit(*q) || *q == '.')) {
+      p = q;
+      return false;
+    }
+    bool digit = false, dot = false, exp = false;
+    for (; q < end; ++q) {
+      char c = *q;
+      if (IsHexDigit(c) && !exp) {
+        digit = true;
+      } else if (exp && IsDigit(c)) {
+      } else if (!dot && !exp && c == '.') {
+        dot = true;
+      } else if (digit && !exp && Lower(c) == 'p') {
+        exp = true;
+      } else if (exp && (c == '+' || c == '-') && Lower(q[-1]) == 'p') {
+      } else {
+        break;
+      }
+    }
+    p = q;
+    float v = StrtofC(body, q);
+    value = negative ? -v : v;
+    return true;
+  }
+  bool digit = false, dot = false, exp = false;
+  for (; q < end; ++q) {
+    char c = *q;
+    if (IsDigit(c)) {
+      if (!exp) digit = true;
+    } else if (!dot && !exp && c == '.') {
+      dot = true;
+    } else if (digit && !exp && Lower(c) == 'e') {
+      exp = true;
+    } else if (exp && (c == '+' || c == '-') && Lower(q[-1]) == 'e') {
+    } else {
+      break;
+    }
+  }
+  p = q;
+  if (!digit) return false;
+  float v = 0.0f;
+  auto result = std::from_chars(body, q, v, std::chars_format::general);
+  if (result.ec != std::errc()) v = StrtofC(body, q);  // overflow to inf, underflow to 0
+  value = negative ? -v : v;
+  return true;
+}
+
+int ScanCore(std::string_view line, const char* format, const ScanTarget* targets, std::size_t count) {
+  const char* p = line.data();
+  const char* end = p + line.size();
+  std::size_t next = 0;
+  int stored = 0;
+  for (const char* f = format; *f != '\0'; ++f) {
+    if (IsBlank(*f)) {
+      while (p < end && IsBlank(*p)) ++p;
+      continue;
+    }
+    if (*f != '%' || f[1] == '%') {
+      if (*f == '%') ++f;
+      if (p >= end) return stored == 0 ? -1 : stored;
+      if (*p != *f) return stored;
+      ++p;
+      continue;
+    }
+    char spec = *++f;
+    assert((spec == 'd' || spec == 'f' || spec == 's') && "ScanLine supports %d, %f and %s");
+    assert(next < count && "ScanLine: more conversions than targets");
+    if (next >= count) return stored;
+    const ScanTarget& t = targets[next++];
+    while (p < end && IsBlank(*p)) ++p;
+    if (p >= end) return stored == 0 ? -1 : stored;
+    switch (spec) {
+      case 'd': {
+        assert(t.kind == ScanTarget::kInt && "%d needs an int*");
+        int v;
+        if (!ScanInt(p, end, v)) return stored;
+        *static_cast<int*>(t.pointer) = v;
+        break;
+      }
+      case 'f': {
+        assert(t.kind == ScanTarget::kFloat && "%f needs a float*");
+        float v;
+        if (!ScanFloat(p, end, v)) return stored;
+        *static_cast<float*>(t.pointer) = v;
+        break;
+      }
+      case 's': {
+        assert(t.kind == ScanTarget::kText && t.size > 0 && "%s needs a buffer");
+        const char* w = p;
+        while (p < end && !IsBlank(*p)) ++p;
+        std::size_t n = static_cast<std::size_t>(p - w);
+        if (n > t.size - 1) n = t.size - 1;
+        char* out = static_cast<char*>(t.pointer);
+        std::memcpy(out, w, n);
+        out[n] = '\0';
+        break;
+      }
+      default:
+        return stored;
+    }
+    ++stored;
+  }
+  return stored;
+}
+
+}  // namespace tarn::formats

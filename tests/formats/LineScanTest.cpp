@@ -1,0 +1,110 @@
+#include "formats/LineScan.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+
+using tarn::formats::ScanLine;
+using tarn::formats::Word;
+
+namespace {
+
+// Compares one format against the C library's sscanf on the same line.
+void ExpectSameAsSscanf(const std::string& line) {
+  char a[16] = "keep", b[16] = "keep";
+  float f1 = -7.0f, f2 = -7.0f;
+  int d1 = -7, d2 = -7;
+  char ra[16] = "keep", rb[16] = "keep";
+  float rf1 = -7.0f, rf2 = -7.0f;
+  int rd1 = -7, rd2 = -7;
+  int got = ScanLine(line, "%s %f %d %f %s", a, &f1, &d1, &f2, b);
+  int want = std::sscanf(line.c_str(), "%15s %f %d %f %15s", ra, &rf1, &rd1, &rf2, rb);
+  SCOPED_TRACE("line: " + line);
+  EXPECT_EQ(got, want);
+  EXPECT_STREQ(a, ra);
+  EXPECT_EQ(std::memcmp(&f1, &rf1, sizeof f1), 0) << f1 << " vs " << rf1;
+  EXPECT_EQ(d1, rd1);
+  EXPECT_EQ(std::memcmp(&f2, &rf2, sizeof f2), 0) << f2 << " vs " << rf2;
+  EXPECT_STREQ(b, rb);
+  got = ScanLine(line, "%d %d", &d1, &d2);
+  want = std::sscanf(line.c_str(), "%d %d", &rd1, &rd2);
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(d1, rd1);
+  EXPECT_EQ(d2, rd2);
+}
+
+}  // namespace
+
+TEST(LineScan, EdgeCasesMatchSscanf) {
+  const char* cases[] = {
+      "*MESH_TVERT 0 -1.#IND -1.#IND 0.0000",
+      "*MESH_VERTEX 0 1.5 2.25e1 -3",
+      "k 0: 5",
+      "k 1e 5", "k 1e+ 5", "k 1e+x 5", "k 1e-2 5", "k .5 .", "k - 5", "k + 5", "k . 5", "k -. 5",
+      "k 0x 5", "k 0x1p 5", "k 0x1.8p1 5", "k inf 5", "k -infinity 5", "k infinit 5", "k nan 5",
+      "k nan(1) 5", "k NaN 5", "k in 5", "k 1.5.3 5", "k 1,5 5", "k 00x12 5",
+      "k 1e5000 -1e5000", "k 1e-50 1e-45", "k 3.4028236e38 5", "k 16777217 5",
+      "k 0.1 2147483648", "k 0.1 -2147483649", "k 0.1 99999999999999999999", "k 0.1 +-1",
+      "k 0.1 -0 -0.0", "k", "", "   ", "k 0.30000001192092896", "k 7.0000005e-1",
+      "k 1.00000005960464477539062 5",  // exactly half-way between two floats
+      "k 1.00000005960464477539063 5",
+  };
+  for (const char* c : cases) ExpectSameAsSscanf(c);
+}
+
+TEST(LineScan, RandomNumbersMatchSscanf) {
+  std::mt19937 random(11);
+  const char alphabet[] = "0123456789.eE+-xXpPinfaINF# \t:";
+  for (int i = 0; i < 20000; ++i) {
+    std::string line = "w ";
+    int length = static_cast<int>(random() % 24);
+    for (int j = 0; j < length; ++j) line.push_back(alphabet[random() % (sizeof alphabet - 1)]);
+    ExpectSameAsSscanf(line);
+  }
+  // Well-formed reals of every magnitude round as strtof rounds them.
+  for (int i = 0; i < 20000; ++i) {
+    char text[64];
+    std::snprintf(text, sizeof text, "v %.*e", static_cast<int>(random() % 12),
+                  std::ldexp(static_cast<double>(random()) / 4294967296.0, static_cast<int>(random() % 260) - 130));
+    ExpectSameAsSscanf(text);
+  }
+}
+
+TEST(LineScan, FieldsNotReachedKeepTheirValues) {
+  int n = 42;
+  char name[80] = "old";
+  EXPECT_EQ(ScanLine("NumFace", "%s %d", name, &n), 1);
+  EXPECT_STREQ(name, "NumFace");
+  EXPECT_EQ(n, 42);
+  float x = 1, y = 2, z = 3;
+  EXPECT_EQ(ScanLine("Pos 5 oops 7", "%s %f %f %f", name, &x, &y, &z), 2);
+  EXPECT_EQ(x, 5.0f);
+  EXPECT_EQ(y, 2.0f);
+  EXPECT_EQ(z, 3.0f);
+}
+
+TEST(LineScan, LongWordIsCutToItsBufferAndConsumedWhole) {
+  std::string line = "*BITMAP " + std::string(200, 'p') + " 17";
+  char key[80];
+  char small[80];
+  int n = 0;
+  EXPECT_EQ(ScanLine(line, "%s %s %d", key, small, &n), 3);
+  EXPECT_EQ(std::strlen(small), 79u);
+  EXPECT_EQ(n, 17);
+  char tiny[4];
+  EXPECT_EQ(ScanLine("abcdef", "%s", Word{tiny, sizeof tiny}), 1);
+  EXPECT_STREQ(tiny, "abc");
+}
+
+TEST(LineScan, LiteralsInTheFormatMustMatch) {
+  int a = 0, b = 0;
+  EXPECT_EQ(ScanLine("A: 3 B: 4", "A: %d B: %d", &a, &b), 2);
+  EXPECT_EQ(b, 4);
+  b = 9;
+  EXPECT_EQ(ScanLine("A: 3 C: 4", "A: %d B: %d", &a, &b), 1);
+  EXPECT_EQ(b, 9);
+}
