@@ -29,3 +29,47 @@ TEST(Cp949, CodePointsOfHangulAndAscii) {
   EXPECT_EQ(points[0], U'\xD558');  // 하
   EXPECT_EQ(points[1], U'A');
 }
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/win32/AnsiFile.h"
+
+TEST(AnsiFile, KoreanNamesBackslashesAndCaseReachTheDisk) {
+  namespace fs = std::filesystem;
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  fs::path dir = fs::temp_directory_path() / ("tarn_ansi_" + std::to_string(getpid()));
+  fs::create_directories(dir / "Model");
+  ASSERT_EQ(_chdir(dir.string().c_str()), 0);
+
+  std::FILE* f = AnsiFopen(kHeightFieldCp949, "wt");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_TRUE(fs::exists(dir / "하이트필드.txt"));
+
+  f = std::fopen((dir / "Model" / "House.ASE").c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fputs("x", f);
+  std::fclose(f);
+  f = AnsiFopen("model\\house.ase", "rt");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(std::fgetc(f), 'x');
+  std::fclose(f);
+  long long size = 0;
+  EXPECT_EQ(AnsiFileSize("MODEL/HOUSE.ase", &size), 0);
+  EXPECT_EQ(size, 1);
+  EXPECT_EQ(AnsiFopen("Model\\missing.ase", "rt"), nullptr);
+
+  ASSERT_EQ(_chdir("MODEL"), 0);
+  char cwd[4096];
+  ASSERT_NE(_getcwd(cwd, sizeof cwd), nullptr);
+  EXPECT_EQ(fs::path(cwd).filename(), "Model");
+  char tiny[4];
+  EXPECT_EQ(_getcwd(tiny, sizeof tiny), nullptr);
+
+  ASSERT_EQ(chdir(previous), 0);
+  fs::remove_all(dir);
+}

@@ -6,6 +6,9 @@
 
 struct DDPIXELFORMAT;
 using LPDDPIXELFORMAT = DDPIXELFORMAT*;
+struct IDirectDraw7;
+using LPDIRECTDRAW7 = IDirectDraw7*;
+
 // Surfaces: the software device adds the methods.
 struct IDirectDrawSurface7 : IUnknown {};
 using LPDIRECTDRAWSURFACE7 = IDirectDrawSurface7*;

@@ -1,0 +1,66 @@
+// EngineDevice: the device half of the engine's record: the DirectDraw and
+// Direct3D interfaces, the screen rectangle and the locked render target,
+// with the set-up, the per-frame device operations, the release and the
+// texture maker. The application's Engine derives from it and adds the
+// camera, the scene and the frame statistics.
+//
+// The record owns one reference on each interface field and gives them up
+// in ReleaseDevice (run by the destructor). backBuffer is looked up and
+// never used or released.
+#pragma once
+
+#include <cstdint>
+
+#include <d3d.h>
+#include <windows.h>
+
+#include "engine/world/Image.h"
+
+class EngineDevice {
+ public:
+  EngineDevice();
+  ~EngineDevice();
+  EngineDevice(const EngineDevice&) = delete;
+  EngineDevice& operator=(const EngineDevice&) = delete;
+
+  // The logged set-up sequence; ends with SetInitialRenderStates.
+  void SetUpDevice(std::int32_t width, std::int32_t height, HWND window);
+  void SetInitialRenderStates(IDirect3DDevice7* device);
+  // True when set-up got as far as a device with its surfaces.
+  bool DeviceReady() const;
+
+  void ClearTarget();
+  void BeginScene();
+  void EndScene();
+  void LockRenderTarget();
+  void UnlockRenderTarget();
+  void Present();
+  void ReleaseDevice();
+
+  // Makes a managed 4-4-4-4 texture from the picture into *texture.
+  // Returns 1 when the texture holds the picture, 0 otherwise.
+  std::int32_t CreateTexture(Image& picture, IDirectDrawSurface7** texture);
+
+  RECT screen{0, 0, 0, 0};
+  std::int32_t deviceWidth = 0;
+  std::int32_t deviceHeight = 0;
+  const GUID* deviceType = nullptr;
+  IDirectDraw7* directDraw = nullptr;
+  IDirectDrawSurface7* primarySurface = nullptr;
+  IDirectDrawSurface7* renderTarget = nullptr;
+  IDirectDrawSurface7* backBuffer = nullptr;
+  IDirectDrawSurface7* zBuffer = nullptr;
+  IDirect3D7* direct3D = nullptr;
+  IDirect3DDevice7* device = nullptr;
+  D3DVIEWPORT7 viewport{0, 0, 0, 0, 0.0f, 1.0f};
+  HWND window = nullptr;
+  DWORD textColour = 0x00FFFFFF;
+  void* lockedBits = nullptr;
+  std::int32_t lockedPitch = 0;
+};
+
+// Appends "Succed: <text>\n" (code 0) or "Error: <text>\n" (any other code)
+// to "Tarn.log" in the working directory, opening and closing it for every
+// line. The text is formatted printf-style into 256 bytes (cut to fit).
+// Returns 1 for code 0, else 0.
+int WriteLog(std::int32_t code, const char* format, ...) __attribute__((format(printf, 2, 3)));
