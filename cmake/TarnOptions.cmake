@@ -1,11 +1,21 @@
 # Warnings as errors everywhere; the sanitizer configuration on request.
 add_library(tarn_options INTERFACE)
+option(TARN_WERROR "Treat warnings as errors" ON)
 target_compile_options(tarn_options INTERFACE
-  -Wall -Wextra -Werror
+  -Wall -Wextra $<$<BOOL:${TARN_WERROR}>:-Werror>
   $<$<COMPILE_LANGUAGE:CXX>:-Wno-missing-field-initializers>)
 if(TARN_SANITIZE)
   target_compile_options(tarn_options INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(tarn_options INTERFACE -fsanitize=address,undefined)
+endif()
+if(TARN_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "TARN_FUZZ needs clang (CXX=clang++)")
+  endif()
+  # Coverage for libFuzzer in every library; the fuzz targets add the driver.
+  target_compile_options(tarn_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(tarn_options INTERFACE -fsanitize=address,undefined)
 endif()
 

@@ -1,14 +1,35 @@
 #!/usr/bin/env bash
-# The whole test suite, in the normal and the sanitizer configuration.
+# The whole test suite: the normal and the sanitizer (ASan + UBSan)
+# configuration under ctest, then a regression run of every fuzz target
+# (FUZZ_SECONDS each, default 30; 0 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+passed=0
+failed=0
 for config in normal asan; do
   echo "== $config configuration"
   scripts/build.sh $config
   dir=build; [ $config = asan ] && dir=build-asan
-  ctest --test-dir $dir --output-on-failure -j"$jobs"
+  log=$(mktemp)
+  set +e
+  ctest --test-dir $dir --output-on-failure -j"$jobs" 2>&1 | tee "$log"
+  status=${PIPESTATUS[0]}
+  set -e
+  total=$(grep -oE 'tests failed out of [0-9]+' "$log" | grep -oE '[0-9]+$' || echo 0)
+  bad=$(grep -oE '[0-9]+ tests failed out of' "$log" | grep -oE '^[0-9]+' || echo 0)
+  rm -f "$log"
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+  if [ "$status" -ne 0 ] && [ "$bad" -eq 0 ]; then failed=$((failed + 1)); fi
 done
+fuzz_seconds=${FUZZ_SECONDS:-30}
+if [ "$fuzz_seconds" != 0 ]; then
+  echo "== fuzz regression run, ${fuzz_seconds}s per target"
+  if scripts/fuzz.sh "$fuzz_seconds"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+fi
+echo "all: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
