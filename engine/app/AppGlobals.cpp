@@ -11,6 +11,7 @@ const char* CentreMark = glyph::kCircledDot;
 std::int32_t StatusLock = 0;
 float MouseTurnScale = 0.6f;
 std::int32_t PreviousMouseX = 0;
+Vector3 FinalCameraPosition{0.0f, 0.0f, 0.0f};
 
 void ResetControlGlobals() {
   AppInstance = nullptr;
@@ -22,4 +23,5 @@ void ResetControlGlobals() {
   StatusLock = 0;
   MouseTurnScale = 0.6f;
   PreviousMouseX = 0;
+  FinalCameraPosition = Vector3{0.0f, 0.0f, 0.0f};
 }

@@ -22,7 +22,9 @@ constexpr const char kHelpWireframe[] =                         // "Q 와이어 
 }  // namespace
 
 Engine::Engine() = default;
-Engine::~Engine() = default;
+Engine::~Engine() {
+  if (camera) FinalCameraPosition = camera->position;
+}
 
 void Engine::Initialise(const char* path, HWND owner) {
   window = owner;

@@ -55,7 +55,9 @@ void RenderFrame() {
   engine.DrawScene();
   engine.EndScene();
   engine.LockRenderTarget();
-  if (OverlayPicture) DrawPicture(*OverlayPicture, engine, 100, 100);
+  if (OverlayPicture)
+    OverlayPicture->DrawPicture(BlitTarget{engine.lockedBits, engine.lockedPitch, engine.deviceWidth, engine.deviceHeight},
+                                100, 100);
   engine.DrawText(30, 100, StatusText);
   engine.DrawText(engine.screen.right / 2, engine.screen.bottom / 2, CentreMark);
   engine.UnlockRenderTarget();
