@@ -26,6 +26,7 @@
 #include <cstring>
 
 #include "engine/scene/SceneNode.h"
+#include "engine/world/FastFields.h"
 #include "engine/world/MeshObject.h"
 #include "formats/AseDepth.h"
 #include "formats/LineScan.h"
@@ -48,9 +49,9 @@ namespace {
 // "*MESH_FACE i: A: a B: b C: c", or with a corner glued to its label.
 // Fields the line does not supply stay 0.
 void ScanFace(std::string_view line, int& i, int& a, int& b, int& c) {
-  char w0[fmt::LineReader::kLineBuffer], w1[fmt::LineReader::kLineBuffer], w2[fmt::LineReader::kLineBuffer],
-      w3[fmt::LineReader::kLineBuffer], w4[fmt::LineReader::kLineBuffer];
-  if (fmt::ScanLine(line, "%s %d %s %s %d %s %d %s %d", w0, &i, w1, w2, &a, w3, &b, w4, &c) == 9) return;
+  // "%s %d %s %s %d %s %d %s %d" with the keyword already matched.
+  tarn::world::FieldCursor f(tarn::world::AfterFirstWord(line));
+  if (f.Int(i) && f.Word() && f.Word() && f.Int(a) && f.Word() && f.Int(b) && f.Word() && f.Int(c)) return;
   // Look for the three labels among the words; a label is either a word of
   // its own ("A:") followed by the number, or glued to it ("A:10000").
   int* corner[3] = {&a, &b, &c};
@@ -109,7 +110,7 @@ int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, con
       // *MESH_VERTEX i x y z  -> position i = (x, z, y)
       int i = 0;
       float x = 0.0f, y = 0.0f, z = 0.0f;
-      fmt::ScanLine(line, "%s %d %f %f %f", word, &i, &x, &y, &z);
+      tarn::world::ScanIndexReals3(line, i, x, y, z);
       if (i >= 0 && i < positionCount) {
         if (positions.size() <= static_cast<std::size_t>(i)) positions.resize(static_cast<std::size_t>(i) + 1, MeshVertex{});
         MeshVertex& p = positions[static_cast<std::size_t>(i)];
@@ -130,7 +131,7 @@ int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, con
       // *MESH_TVERT i u v w  -> (u, 1 - v)
       int i = 0;
       float u = 0.0f, v = 0.0f, w = 0.0f;
-      fmt::ScanLine(line, "%s %d %f %f %f", word, &i, &u, &v, &w);
+      tarn::world::ScanIndexReals3(line, i, u, v, w);
       if (i >= 0 && i < texVertexCount) {
         if (texVertices.size() <= static_cast<std::size_t>(i)) texVertices.resize(static_cast<std::size_t>(i) + 1, MeshVertex{});
         MeshVertex& t = texVertices[static_cast<std::size_t>(i)];
@@ -140,7 +141,7 @@ int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, con
     } else if (key == "*MESH_TFACE") {
       // *MESH_TFACE i a b c  -> a, c, b
       int i = 0, a = 0, b = 0, c = 0;
-      fmt::ScanLine(line, "%s %d %d %d %d", word, &i, &a, &b, &c);
+      tarn::world::ScanIndexInts3(line, i, a, b, c);
       if (i >= 0 && i < texFaceCount) {
         const std::size_t at = 3 * static_cast<std::size_t>(i);
         if (texFaceIndices.size() < at + 3) texFaceIndices.resize(at + 3, 0);

@@ -1,6 +1,8 @@
 // The mesh model file reader and the expansion into a drawn triangle list.
 #include "engine/world/MeshObject.h"
 
+#include "engine/world/FastFields.h"
+
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -59,22 +61,29 @@ std::int32_t MeshObject::BoundCount(std::int32_t n, std::int64_t limit, std::siz
   return n;
 }
 
+// Count lines reserve what their lines will fill; the counts are bounded
+// already, and a vector keeps its capacity, so repeated count lines do not
+// allocate again.
 void MeshObject::SetPositionCount(std::int32_t n) {
   positionCount = n;
   positions.clear();
+  positions.reserve(static_cast<std::size_t>(n));
 }
 void MeshObject::SetFaceCount(std::int32_t n) {
   faceCount = n;
   drawRecord.vertexCount = 3 * n;
   faceIndices.clear();
+  faceIndices.reserve(3 * static_cast<std::size_t>(n));
 }
 void MeshObject::SetTexVertexCount(std::int32_t n) {
   texVertexCount = n;
   texVertices.clear();
+  texVertices.reserve(static_cast<std::size_t>(n));
 }
 void MeshObject::SetTexFaceCount(std::int32_t n) {
   texFaceCount = n;
   texFaceIndices.clear();
+  texFaceIndices.reserve(3 * static_cast<std::size_t>(n));
 }
 
 namespace {
@@ -117,7 +126,7 @@ void MeshObject::ReadModel(fmt::LineReader& reader, std::size_t inputBytes, cons
       // VERTEX i x y z
       int i = 0;
       float x = 0.0f, y = 0.0f, z = 0.0f;
-      fmt::ScanLine(line, model::kReadIndexReals3, word, &i, &x, &y, &z);
+      tarn::world::ScanIndexReals3(line, i, x, y, z);
       if (i < 0 || i >= positionCount) continue;
       MeshVertex& p = GrowTo(positions, static_cast<std::size_t>(i));
       p.x = x, p.y = y, p.z = z;
@@ -132,7 +141,7 @@ void MeshObject::ReadModel(fmt::LineReader& reader, std::size_t inputBytes, cons
     } else if (key == model::kFace || key == model::kTFace) {
       // FACE i a b c / TFACE i a b c: stored a, c, b (the winding reversed)
       int i = 0, a = 0, b = 0, c = 0;
-      fmt::ScanLine(line, model::kReadIndexInts3, word, &i, &a, &b, &c);
+      tarn::world::ScanIndexInts3(line, i, a, b, c);
       const bool face = key == model::kFace;
       if (i < 0 || i >= (face ? faceCount : texFaceCount)) continue;
       std::vector<std::uint16_t>& list = face ? faceIndices : texFaceIndices;
@@ -145,7 +154,7 @@ void MeshObject::ReadModel(fmt::LineReader& reader, std::size_t inputBytes, cons
       // TVERTEX i u w v
       int i = 0;
       float u = 0.0f, w = 0.0f, v = 0.0f;
-      fmt::ScanLine(line, model::kReadIndexReals3, word, &i, &u, &w, &v);
+      tarn::world::ScanIndexReals3(line, i, u, w, v);
       if (i < 0 || i >= texVertexCount) continue;
       MeshVertex& t = GrowTo(texVertices, static_cast<std::size_t>(i));
       t.x = u;
