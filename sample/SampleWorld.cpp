@@ -101,11 +101,11 @@ MeshBuilder Tree(float cx, float cz, float size) {
 // A round well of stone: an open ring of low boxes.
 MeshBuilder Well(float cx, float cz) {
   MeshBuilder m;
-  const Rect stone{0.0f, 0.0f, 1.0f, 0.25f};
-  for (int k = 0; k < 8; ++k) {
-    const float a = static_cast<float>(k) * 3.14159265f / 4.0f;
-    const float x = cx + 1.1f * std::cos(a), z = cz + 1.1f * std::sin(a);
-    m.Box({x - 0.45f, 0, z - 0.45f}, {x + 0.45f, 0.9f, z + 0.45f}, stone);
+  const Rect stone{0.0f, 0.0f, 0.5f, 0.5f};
+  for (int k = 0; k < 12; ++k) {
+    const float a = static_cast<float>(k) * 3.14159265f / 6.0f;
+    const float x = cx + 1.2f * std::cos(a), z = cz + 1.2f * std::sin(a);
+    m.Box({x - 0.33f, 0, z - 0.33f}, {x + 0.33f, 0.9f, z + 0.33f}, stone);
   }
   return m;
 }
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
              "FloorMap floor.txt\n"
              "House house1.ase 1 0.0 0.0 0.0 0.0\n"
              "House house2.ase 2 0.0 0.0 0.0 0.0\n"
-             "Height heights.bmp 12 12\n"
+             "Height heights.bmp 10 10\n"
              "WALL\n"
              "Tree\n"
              "End\n");
@@ -171,7 +171,7 @@ int main(int argc, char** argv) {
   heights.Fill(0, 0, 64, 64, [](int x, int y) {
     const float dx = (static_cast<float>(x) - 31.5f) / 31.5f, dy = (static_cast<float>(y) - 31.5f) / 31.5f;
     const float r = std::sqrt(dx * dx + dy * dy);
-    float k = r < 0.4f ? 0.0f : (r - 0.4f) / 0.6f;
+    float k = r < 0.25f ? 0.0f : (r - 0.25f) / 0.75f;
     k = k > 1.0f ? 1.0f : k * k * (3.0f - 2.0f * k);
     k *= 0.75f + 0.25f * Hash(x / 4, y / 4, 12);
     const int v = static_cast<int>(255.0f * k);

@@ -64,8 +64,8 @@ int HeightField::BuildHeightField(const LoadLog& log) {
       const float dz = (at(c, r + 1) - at(c, r - 1)) / (2.0f * spacing);
       const float length = std::sqrt(dx * dx + 1.0f + dz * dz);
       v.nx = -dx / length, v.ny = 1.0f / length, v.nz = -dz / length;
-      v.tu = columns == 0 ? 0.0f : static_cast<float>(c) / static_cast<float>(columns);
-      v.tv = rows == 0 ? 0.0f : static_cast<float>(r) / static_cast<float>(rows);
+      v.tu = static_cast<float>(c);
+      v.tv = static_cast<float>(r);
     }
   }
   m.SetFaceCount(triangleCount);

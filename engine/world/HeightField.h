@@ -11,8 +11,11 @@
 //     stretched over the grid (its top row at -z), scaled so that white is
 //     `heightScale` (20.0); all 0 when the picture does not load;
 //   - two triangles per cell, drawn clockwise seen from above, with smooth
-//     normals from the height differences, texture coordinates 0 to 1 over
-//     the grid, material index 0;
+//     normals from the height differences, material index 0;
+//   - texture coordinates run 0 to `columns` and 0 to `rows`: the texture
+//     repeats once per cell (the device wraps), so a 128-pixel grass picture
+//     keeps a texel under a third of a unit instead of smearing one texel
+//     over several units as a single stretch over the whole grid would;
 //   - the mesh's positions hold the grid points and faceIndices their
 //     triangles (3 x triangleCount entries); the other index arrays stay
 //     empty;

@@ -164,6 +164,10 @@ TEST(WorldMap, HeightFieldGridAndDebugFile) {
   }
   EXPECT_FLOAT_EQ(minX, -80.0f);
   EXPECT_FLOAT_EQ(maxX, 80.0f);
+  // One texture repeat per cell.
+  EXPECT_FLOAT_EQ(t.mesh->positions[19].tu, 4.0f);
+  EXPECT_FLOAT_EQ(t.mesh->positions[19].tv, 3.0f);
+  EXPECT_FLOAT_EQ(t.mesh->positions[19].z, 60.0f);
   for (int k = 0; k < 72; ++k) EXPECT_FLOAT_EQ(t.mesh->drawRecord.vertices[k].ny, 1.0f);
   EXPECT_TRUE(std::filesystem::exists("\xED\x95\x98\xEC\x9D\xB4\xED\x8A\xB8\xED\x95\x84\xEB\x93\x9C.txt"));
   EXPECT_EQ(ReadFileText("\xED\x95\x98\xEC\x9D\xB4\xED\x8A\xB8\xED\x95\x84\xEB\x93\x9C.txt"), "");
