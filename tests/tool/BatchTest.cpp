@@ -19,9 +19,12 @@ struct Result {
   std::string err;
 };
 
+// Found before any test moves the working directory.
+const std::string program = std::filesystem::absolute(
+    std::string(std::getenv("TARN_BUILD_DIR") != nullptr ? std::getenv("TARN_BUILD_DIR") : "build") +
+    "/bin/rigwright-batch").string();
+
 Result Batch(const std::string& arguments) {
-  const char* build = std::getenv("TARN_BUILD_DIR");
-  std::string program = std::string(build != nullptr ? build : "build") + "/bin/rigwright-batch";
   std::string command = "'" + program + "' " + arguments + " 2>stderr.txt >/dev/null";
   int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll("stderr.txt")};

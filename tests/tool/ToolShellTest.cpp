@@ -131,7 +131,7 @@ TEST_F(ToolShellTest, LoadAnimationDataConfirmsAnyExistingFile) {
 
 TEST_F(ToolShellTest, CommandsWithoutActionChangeNothing) {
   LoadAse();
-  for (int id : {kCmdNew, kCmdBiped, kCmdMotion, 40007, 40008, kCmdPhysiqueList, kCmdAnimationList,
+  for (int id : std::initializer_list<int>{kCmdNew, kCmdBiped, kCmdMotion, 40007, 40008, kCmdPhysiqueList, kCmdAnimationList,
                  kCmdCharacterList, 40019, 40020, 40021, kCmdToolbarButton, kCmdHelp, 0, 40003, 40025, -1})
     Command(id);
   EXPECT_EQ(host.dialogs.size(), 1u);
