@@ -88,7 +88,9 @@ void ScanFaceLine(std::string_view line, int& face, int& a, int& b, int& c) {
   if (word().empty()) return;  // the keyword
   skip();
   if (!formats::ScanInt(p, end, face)) return;
-  if (word().empty()) return;  // the colon behind the face number
+  std::string_view colonWord = word();  // the colon behind the face number
+  if (colonWord.empty()) return;
+  if (colonWord.size() > 1 && colonWord[0] == ':') p = colonWord.data() + 1;  // "12:A:1": the label follows
   int* corners[] = {&a, &b, &c};
   for (int* corner : corners) {
     std::string_view label = word();
@@ -134,7 +136,7 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress)
         if (in.Is("*GEOMOBJECT")) break;
         WriteObjectLine(in, values, out);
       }
-      out.Put(model::kEnd);
+      out.Put(model::kWriteEnd);
       written = out.Flush();
     }
     if (!written) {

@@ -94,11 +94,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   MSG message{};
   while (quitFlag == 0) {
     if (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-      if (GetMessageA(&message, nullptr, 0, 0) == 0) break;
+      if (GetMessageA(&message, nullptr, 0, 0) == 0) return static_cast<int>(message.wParam);  // WM_QUIT's code
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
     // Idle: nothing to do between messages.
   }
-  return static_cast<int>(message.wParam);
+  // Esc or File > Exit: a normal end. (The wParam of the last message taken,
+  // a key or a command identifier, would make a meaningless exit status.)
+  return 0;
 }
