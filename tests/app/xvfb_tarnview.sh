@@ -43,9 +43,7 @@ export SDL_AUDIODRIVER=dummy
 # memory to the end of the process, which a sanitizer build reports as
 # leaks in modules it cannot name; the engine's own memory is leak-checked
 # by the headless runs, which go through the same code.
-if [ -n "${ASAN_OPTIONS:-}" ]; then
-  export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
-fi
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 world=$work/world
 mkdir -p "$world"
