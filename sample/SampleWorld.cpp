@@ -83,7 +83,9 @@ MeshBuilder House(float cx, float cz, float w, float d, float wallHeight, float 
 // sides. Atlas tree.tga: bark in x < 32, leaves beyond.
 MeshBuilder Tree(float cx, float cz, float size) {
   MeshBuilder m;
-  const Rect bark{0.0f, 0.0f, 0.25f, 1.0f}, leaves{0.25f, 0.0f, 1.0f, 1.0f};
+  // The leaves keep two texels off the bark and off the wrap-around edge, so
+  // that filtering never pulls an opaque bark texel onto a leaf plane's rim.
+  const Rect bark{0.0f, 0.0f, 0.25f, 1.0f}, leaves{0.27f, 0.02f, 0.98f, 0.98f};
   const float t = 0.2f * size;
   m.Box({cx - t, 0, cz - t}, {cx + t, 2.2f * size, cz + t}, bark);
   const float r = 1.8f * size, y0 = 1.2f * size, y1 = 5.0f * size;
