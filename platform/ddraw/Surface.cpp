@@ -294,6 +294,7 @@ const std::vector<std::uint32_t>& Surface::DecodedArgb() {
     std::uint32_t a = alpha ? Widen((v & f.dwRGBAlphaBitMask) >> as, ab) : 255;
     return a << 24 | r << 16 | g << 8 | b;
   };
+  std::uint32_t allAlpha = 0xFF000000u;
   for (int y = 0; y < height_; ++y) {
     const std::uint8_t* row = Bits() + static_cast<std::ptrdiff_t>(y) * pitch_;
     std::uint32_t* out = decoded_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
@@ -307,8 +308,10 @@ const std::vector<std::uint32_t>& Surface::DecodedArgb() {
         std::memcpy(&v, row + x * 4, 4);
         out[x] = convert(v);
       }
+      allAlpha &= out[x];
     }
   }
+  decodedOpaque_ = (allAlpha & 0xFF000000u) == 0xFF000000u;
   return decoded_;
 }
 
