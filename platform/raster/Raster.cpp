@@ -98,6 +98,7 @@ struct DrawContext {
   int colourPitch = 0;
   std::uint8_t* depth = nullptr;
   int depthPitch = 0;
+  int targetWidth = 0, targetHeight = 0;
 };
 
 // The interpolants of one pixel; affine in screen space.
@@ -327,13 +328,31 @@ struct Scissor {
   int x0, y0, x1, y1;  // inclusive
 };
 
+// Round to nearest (even on ties), as llrint in the default rounding mode.
+inline std::int64_t RoundToInt64(double v) {
+#if defined(__SSE2__)
+  return _mm_cvtsd_si64(_mm_set_sd(v));
+#else
+  return std::llrint(v);
+#endif
+}
+
+// floor(a / b) for b > 0 through a double estimate, made exact by checking
+// it against the integers (an integer division costs several times more).
+inline std::int64_t FloorDivFast(std::int64_t a, std::int64_t b) {
+  auto q = static_cast<std::int64_t>(std::floor(static_cast<double>(a) / static_cast<double>(b)));
+  while (q * b > a) --q;
+  while ((q + 1) * b <= a) ++q;
+  return q;
+}
+
 ScreenVertex Project(const ClipVertex& v, const State& s) {
   ScreenVertex o;
   float iw = 1.0f / v.w;
   float sx = static_cast<float>(s.viewportX) + (1.0f + v.x * iw) * static_cast<float>(s.viewportWidth) * 0.5f;
   float sy = static_cast<float>(s.viewportY) + (1.0f - v.y * iw) * static_cast<float>(s.viewportHeight) * 0.5f;
-  o.xi = std::llrint(static_cast<double>(sx) * kSubPixel);
-  o.yi = std::llrint(static_cast<double>(sy) * kSubPixel);
+  o.xi = RoundToInt64(static_cast<double>(sx) * kSubPixel);
+  o.yi = RoundToInt64(static_cast<double>(sy) * kSubPixel);
   o.x = static_cast<float>(o.xi) / kSubPixel;
   o.y = static_cast<float>(o.yi) / kSubPixel;
   float z = v.z * iw;
@@ -481,9 +500,9 @@ void DrawTriangle(const FrameSetup& f, ScreenVertex v0, ScreenVertex v1, ScreenV
           hi = 0;
         }
       } else if (e.dy > 0) {
-        hi = std::min(hi, FloorDiv(c, kSubPixel * e.dy));
+        hi = std::min(hi, FloorDivFast(c, kSubPixel * e.dy));
       } else {
-        lo = std::max(lo, CeilDiv(-c, -kSubPixel * e.dy));
+        lo = std::max(lo, -FloorDivFast(c, -kSubPixel * e.dy));  // ceil(-c / -16dy)
       }
     }
     if (lo > hi) continue;
@@ -671,6 +690,8 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
   c.colourPitch = t.colourPitch;
   c.depth = static_cast<std::uint8_t*>(t.depth);
   c.depthPitch = t.depthPitch;
+  c.targetWidth = t.width;
+  c.targetHeight = t.height;
 
   // Vertex stage: transform and light every vertex once.
   float worldView[16], mvp[16];
@@ -712,18 +733,11 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
     }
   }
 
-  lit_.resize(count);
-  std::vector<bool> bad;  // vertices that are not finite
-  bool anyBad = false;
-  for (std::size_t i = 0; i < count; ++i) {
+  // Lighting waits until a triangle is known to be drawn: back faces and
+  // what lies off screen cost no lighting.
+  auto light = [&](std::size_t i) {
     const std::uint8_t* src = in.data + i * in.stride;
-    float pos[3];
-    std::memcpy(pos, src, sizeof pos);
     ClipVertex& o = lit_[i];
-    o.x = pos[0] * mvp[0] + pos[1] * mvp[4] + pos[2] * mvp[8] + mvp[12];
-    o.y = pos[0] * mvp[1] + pos[1] * mvp[5] + pos[2] * mvp[9] + mvp[13];
-    o.z = pos[0] * mvp[2] + pos[1] * mvp[6] + pos[2] * mvp[10] + mvp[14];
-    o.w = pos[0] * mvp[3] + pos[1] * mvp[7] + pos[2] * mvp[11] + mvp[15];
     Colour vertexDiffuse{1, 1, 1, 1};
     bool hasDiffuse = in.diffuse >= 0;
     if (hasDiffuse) {
@@ -777,6 +791,32 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
     if (!(o.g == o.g)) o.g = 0;
     if (!(o.b == o.b)) o.b = 0;
     if (!(o.a == o.a)) o.a = 0;
+  };
+  lit_.resize(count);
+  std::vector<bool> bad;  // vertices that are not finite
+  bool anyBad = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* src = in.data + i * in.stride;
+    float pos[3];
+    std::memcpy(pos, src, sizeof pos);
+    ClipVertex& o = lit_[i];
+    o.x = pos[0] * mvp[0] + pos[1] * mvp[4] + pos[2] * mvp[8] + mvp[12];
+    o.y = pos[0] * mvp[1] + pos[1] * mvp[5] + pos[2] * mvp[9] + mvp[13];
+    o.z = pos[0] * mvp[2] + pos[1] * mvp[6] + pos[2] * mvp[10] + mvp[14];
+    o.w = pos[0] * mvp[3] + pos[1] * mvp[7] + pos[2] * mvp[11] + mvp[15];
+    {
+      float alpha = 1.0f;
+      bool hasDiffuse = in.diffuse >= 0;
+      if (hasDiffuse && (!s.lighting || (s.colorVertex && s.diffuseSource == 1))) {
+        std::uint32_t argb;
+        std::memcpy(&argb, src + in.diffuse, 4);
+        alpha = static_cast<float>(argb >> 24) / 255.0f;
+      } else if (s.lighting) {
+        alpha = s.material.diffuse.a;
+      }
+      o.a = std::min(std::max(alpha, 0.0f), 1.0f) * 255.0f;
+      if (!(o.a == o.a)) o.a = 0;
+    }
     if (in.texCoord >= 0) {
       float uv[2];
       std::memcpy(uv, src + in.texCoord, sizeof uv);
@@ -840,16 +880,44 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
       unsigned c0 = OutCode(poly[0]), c1 = OutCode(poly[1]), c2 = OutCode(poly[2]);
       if (c0 & c1 & c2) continue;  // wholly outside one plane
       unsigned any = c0 | c1 | c2;
-      int n = 3;
-      if (any) n = ClipPolygon(poly, 3, any, scratch);
-      if (n < 3) continue;
       ScreenVertex sv[16];
+      if (!any) {
+        for (int k = 0; k < 3; ++k) sv[k] = Project(poly[k], s);
+        std::int64_t area = (sv[1].xi - sv[0].xi) * (sv[2].yi - sv[0].yi) - (sv[2].xi - sv[0].xi) * (sv[1].yi - sv[0].yi);
+        if (area == 0) continue;
+        if ((s.cull == Cull::Ccw && area < 0) || (s.cull == Cull::Cw && area > 0)) {
+          ++counters_.trianglesCulled;
+          continue;
+        }
+        for (int k = 0; k < 3; ++k) {
+          light(i + static_cast<std::size_t>(k));
+          const ClipVertex& l = lit_[i + static_cast<std::size_t>(k)];
+          sv[k].p.r = l.r;
+          sv[k].p.g = l.g;
+          sv[k].p.b = l.b;
+          sv[k].p.a = l.a;
+        }
+        DrawTriangle(f, sv[0], sv[1], sv[2], s.cull, s.gouraud, counters_);
+        continue;
+      }
+      for (int k = 0; k < 3; ++k) {
+        light(i + static_cast<std::size_t>(k));
+        const ClipVertex& l = lit_[i + static_cast<std::size_t>(k)];
+        poly[k].r = l.r;
+        poly[k].g = l.g;
+        poly[k].b = l.b;
+        poly[k].a = l.a;
+      }
+      int n = ClipPolygon(poly, 3, any, scratch);
+      if (n < 3) continue;
       for (int k = 0; k < n; ++k) sv[k] = Project(poly[k], s);
       for (int k = 1; k + 1 < n; ++k) DrawTriangle(f, sv[0], sv[k], sv[k + 1], s.cull, s.gouraud, counters_);
     }
   } else {
     for (std::size_t i = 0; i < count; i += 2) {
       if (anyBad && (bad[i] || bad[i + 1])) continue;
+      light(i);
+      light(i + 1);
       ClipVertex a = lit_[i], b = lit_[i + 1];
       ClipVertex pair[2] = {a, b};
       reduceUv(pair, 2);

@@ -12,7 +12,7 @@ void SpanSimd(const DrawContext& c, int y, int x0, int x1, Interp p, const Inter
   auto* row = reinterpret_cast<std::uint16_t*>(c.colour + static_cast<std::ptrdiff_t>(y) * c.colourPitch);
   auto* depthRow = reinterpret_cast<std::uint16_t*>(c.depth + static_cast<std::ptrdiff_t>(y) * c.depthPitch);
   const __m128 k0123 = _mm_set_ps(3.0f, 2.0f, 1.0f, 0.0f);
-  const __m128i zero = _mm_setzero_si128(), oneI = _mm_set1_epi32(1), allOnes = _mm_set1_epi32(-1);
+  const __m128i zero = _mm_setzero_si128(), oneI = _mm_set1_epi32(1);
   const __m128i maskW = _mm_set1_epi32(c.texW - 1), maskH = _mm_set1_epi32(c.texH - 1);
   const __m128i shiftW = _mm_cvtsi32_si128(c.texShift);
   const __m128 scaleU = _mm_set1_ps(static_cast<float>(c.texW * 256)), scaleV = _mm_set1_ps(static_cast<float>(c.texH * 256));
@@ -74,7 +74,12 @@ void SpanSimd(const DrawContext& c, int y, int x0, int x1, Interp p, const Inter
   const __m128i flatLanes = _mm_set_epi16(static_cast<short>(fa), static_cast<short>(fr), static_cast<short>(fg), static_cast<short>(fb),
                                           static_cast<short>(fa), static_cast<short>(fr), static_cast<short>(fg), static_cast<short>(fb));
   int x = x0;
-  for (; x + 3 <= x1; x += 4) {
+  const __m128i lane = _mm_set_epi32(3, 2, 1, 0);
+  for (; x <= x1; x += 4) {
+    // A group that passes the span's end is masked; its reads past the end
+    // stay inside the buffer unless this is the last row's right edge.
+    if (x + 3 > x1 && y + 1 >= c.targetHeight && x + 3 >= c.targetWidth) break;
+    const __m128i covered = _mm_cmpgt_epi32(_mm_set1_epi32(x1 - x + 1), lane);
     float k = static_cast<float>(x - x0);
     __m128 iw = at(p.iw, d.iw, k);
     __m128 w = _mm_div_ps(onef, iw);
@@ -83,7 +88,7 @@ void SpanSimd(const DrawContext& c, int y, int x0, int x1, Interp p, const Inter
     dz = _mm_min_ps(_mm_max_ps(dz, zerof), onef);
     __m128i depth = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(dz, depthMax), halff));
     __m128i stored = _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(depthRow + x)), zero);
-    __m128i pass = _mm_xor_si128(_mm_cmpgt_epi32(depth, stored), allOnes);
+    __m128i pass = _mm_andnot_si128(_mm_cmpgt_epi32(depth, stored), covered);
     if (_mm_movemask_epi8(pass) == 0) continue;
 
     __m128 u = _mm_mul_ps(at(p.uw, d.uw, k), w), v = _mm_mul_ps(at(p.vw, d.vw, k), w);
