@@ -10,6 +10,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <windows.h>
 
@@ -41,6 +43,26 @@ class Host {
   // A modal message box; returns the button pressed (IDOK, IDCANCEL, ...).
   // The default writes the box to stderr and answers IDOK.
   virtual int MessageBox(HWND, const std::string& textUtf8, const std::string& captionUtf8, UINT type);
+
+  // A modal open or save dialog (GetOpenFileNameA / GetSaveFileNameA). On OK
+  // the host stores the chosen file's path (UTF-8; absolute, or relative to
+  // the working directory) and returns true; cancel returns false. The
+  // default, a machine without a display, cancels.
+  struct FileDialogRequest {
+    bool save = false;
+    std::string titleUtf8;
+    std::vector<std::pair<std::string, std::string>> filtersUtf8;  // description, pattern(s) "*.a;*.b"
+    int filterIndex = 1;                                           // 1-based, as OPENFILENAMEA's
+    std::string initialNameUtf8;                                   // empty when the preset was a pattern
+    std::string defaultExtension;                                  // without the dot; may be empty
+    bool fileMustExist = false;
+  };
+  virtual bool FileDialog(HWND owner, const FileDialogRequest& request, std::string* chosenPathUtf8) {
+    (void)owner, (void)request, (void)chosenPathUtf8;
+    return false;
+  }
+  // The window's menu bar was set or changed (SetMenu, DrawMenuBar).
+  virtual void MenuBarChanged(HWND) {}
 
   // Milliseconds since some fixed point (GetTickCount); a host may run a
   // virtual clock. The default is the system's monotonic clock.

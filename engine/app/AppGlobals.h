@@ -1,0 +1,51 @@
+// The engine's process-wide state: the record, the input devices, the
+// overlay picture, the window and the flags the frame loop and the controls
+// share. Everything runs on the window's thread; nothing here is locked.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <windows.h>
+
+#include "engine/scene/Vector3.h"
+#include "engine/world/Image.h"
+
+class Engine;
+class InputDevices;
+
+extern HINSTANCE AppInstance;
+extern HWND MainWindow;
+// Deleted at tear-down in this order: AppEngine, then AppInput.
+extern std::unique_ptr<Engine> AppEngine;
+extern std::unique_ptr<InputDevices> AppInput;
+extern std::unique_ptr<Image> OverlayPicture;
+extern std::int32_t AppActive;
+extern std::int32_t QuitRequested;
+extern const char* StatusText;
+extern const char* CentreMark;
+extern std::int32_t StatusLock;
+extern float MouseTurnScale;
+extern std::int32_t PreviousMouseX;
+// Where the camera stood when the Engine was deleted, for a host that
+// reports the end of a run (the camera goes with the Engine).
+extern Vector3 FinalCameraPosition;
+
+// Glyphs and texts as the system holds them: code page 949 bytes.
+namespace glyph {
+inline constexpr const char kFogOff[] = "Fog:Off";
+inline constexpr const char kFilledCircle[] = "\xA1\xDC";   // held left button
+inline constexpr const char kCircle[] = "\xA1\xDB";         // left button up
+inline constexpr const char kCircledDot[] = "\xA2\xC1";     // centre mark, held
+inline constexpr const char kBullseye[] = "\xA1\xDD";       // centre mark, up
+inline constexpr const char kUpTriangle[] = "\xA1\xE2";
+inline constexpr const char kDownTriangle[] = "\xA1\xE4";
+inline constexpr const char kLeftTriangle[] = "\xA2\xB7";
+inline constexpr const char kRightTriangle[] = "\xA2\xB9";
+}  // namespace glyph
+
+// Puts the flags, glyph pointers and turn state back to their values at
+// process start (ResetAppGlobals also deletes the owned objects, Engine
+// first). Tests that run the engine twice in one process call it between.
+void ResetControlGlobals();
+void ResetAppGlobals();

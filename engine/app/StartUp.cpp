@@ -1,0 +1,29 @@
+// Start-up: the engine record, the input devices, the world and the empty
+// overlay picture; and the owners of those objects.
+#include "engine/app/AppGlobals.h"
+#include "engine/app/Engine.h"
+#include "engine/app/InputDevices.h"
+#include "engine/world/WorldMap.h"
+
+std::unique_ptr<Engine> AppEngine;
+std::unique_ptr<InputDevices> AppInput;
+std::unique_ptr<Image> OverlayPicture;
+
+void StartUp(HWND window) {
+  AppEngine = std::make_unique<Engine>();
+  AppInput = std::make_unique<InputDevices>();
+  AppEngine->Initialise("tarn.cfg", window);
+  // A device that did not come up ends the program (WinMain looks); the
+  // rest would only load a world nobody can see.
+  if (!AppEngine->DeviceReady()) return;
+  AppInput->Create(window, 1, 1);
+  LoadWorldMap("exam.map", AppEngine->sceneRoot.get(), AppEngine->switches.get(), AppEngine.get());
+  OverlayPicture = std::make_unique<Image>();
+}
+
+void ResetAppGlobals() {
+  AppEngine.reset();
+  AppInput.reset();
+  OverlayPicture.reset();
+  ResetControlGlobals();
+}

@@ -1,0 +1,254 @@
+// Houses from 3ds Max ASCII exports: the material list and the mesh blocks
+// of the geometric objects, read into one MeshObject.
+//
+// Scans follow the block depth rule (formats/AseDepth.h) from depth 1 and
+// end after the line that brings the depth to 0. The object scan counts the
+// "*MESH" line's brace while ReadAseMesh consumes the mesh's closing one, so
+// once a mesh has been read the object scan runs on to the end of the file
+// and handles every later "*MESH" block itself; top-level keywords are then
+// no longer acted on. A second texture channel opens with its brace after
+// the channel number (not counted): its lines replace the first channel's
+// and its closing brace ends the mesh scan.
+//
+// Choices of ours:
+//   - y and z are exchanged, the winding reversed and v flipped, as for
+//     model files; counts and indices are bounded as in MeshObject.h;
+//   - a mesh block without its own "*TM_ROW3" (every plain export keeps it
+//     in the object's transform block) takes the object's last "*TM_ROW3"
+//     (y and z exchanged) as its reference point, so culling sees where the
+//     house stands;
+//   - a face corner glued to its label ("A:10000", as the exporter writes
+//     five-digit corners) reads as the label and the number;
+//   - object and bitmap names are kept whole (up to a line's 255
+//     characters) instead of overflowing 20- and 80-byte buffers;
+//   - a "*MATERIAL" index outside the material list is skipped.
+#include <cstdio>
+#include <cstring>
+
+#include "engine/scene/SceneNode.h"
+#include "engine/world/FastFields.h"
+#include "engine/world/MeshObject.h"
+#include "formats/AseDepth.h"
+#include "formats/LineScan.h"
+#include "platform/win32/AnsiFile.h"
+
+namespace fmt = tarn::formats;
+
+void StripQuotes(char* word) {
+  std::size_t n = std::strlen(word);
+  if (n <= 1) {
+    word[0] = '\0';
+    return;
+  }
+  std::memmove(word, word + 1, n - 2);
+  word[n - 2] = '\0';
+}
+
+namespace {
+
+// "*MESH_FACE i: A: a B: b C: c", or with a corner glued to its label.
+// Fields the line does not supply stay 0.
+void ScanFace(std::string_view line, int& i, int& a, int& b, int& c) {
+  // "%s %d %s %s %d %s %d %s %d" with the keyword already matched.
+  tarn::world::FieldCursor f(tarn::world::AfterFirstWord(line));
+  if (f.Int(i) && f.Word() && f.Word() && f.Int(a) && f.Word() && f.Int(b) && f.Word() && f.Int(c)) return;
+  // Look for the three labels among the words; a label is either a word of
+  // its own ("A:") followed by the number, or glued to it ("A:10000").
+  int* corner[3] = {&a, &b, &c};
+  bool found[3] = {false, false, false};
+  for (int n = 2;; ++n) {
+    std::string_view word = fmt::WordAt(line, n);
+    if (word.empty()) break;
+    if (word.size() < 2 || word[1] != ':' || word[0] < 'A' || word[0] > 'C') continue;
+    const int k = word[0] - 'A';
+    if (found[k]) continue;
+    std::string_view digits = word.size() > 2 ? word.substr(2) : fmt::WordAt(line, n + 1);
+    const char* p = digits.data();
+    int value = 0;
+    if (!digits.empty() && fmt::ScanInt(p, digits.data() + digits.size(), value)) {
+      *corner[k] = value;
+      found[k] = true;
+    }
+  }
+}
+
+}  // namespace
+
+int MeshObject::ReadAseMaterial(fmt::LineReader& reader, std::int32_t index) {
+  char word[fmt::LineReader::kLineBuffer];
+  char text[fmt::LineReader::kLineBuffer];
+  int depth = 1;
+  while (reader.NextKeywordLine()) {
+    depth += fmt::AseDepthChange(reader);
+    if (reader.Is("*MAP_CLASS")) {
+      // *MAP_CLASS "Bitmap": read, not used
+      fmt::ScanLine(reader.Line(), "%s %s", word, text);
+    } else if (reader.Is("*BITMAP")) {
+      // *BITMAP "name"
+      text[0] = '\0';
+      fmt::ScanLine(reader.Line(), "%s %s", word, text);
+      StripQuotes(text);
+      if (index >= 0 && static_cast<std::size_t>(index) < materials.size()) materials[static_cast<std::size_t>(index)].bitmap = text;
+    }
+    if (depth <= 0) break;
+  }
+  return 0;
+}
+
+int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, const char* name, const LoadLog& log,
+                            bool* hadRow3) {
+  char word[fmt::LineReader::kLineBuffer];
+  bool row3 = false;
+  int depth = 1;
+  while (reader.NextKeywordLine()) {
+    depth += fmt::AseDepthChange(reader);
+    const std::string_view key = reader.Keyword();
+    const std::string_view line = reader.Line();
+    if (key.size() < 6 || key[0] != '*') {
+      // "}" and other short words: nothing to do
+    } else if (key == "*MESH_VERTEX") {
+      // *MESH_VERTEX i x y z  -> position i = (x, z, y)
+      int i = 0;
+      float x = 0.0f, y = 0.0f, z = 0.0f;
+      tarn::world::ScanIndexReals3(line, i, x, y, z);
+      if (i >= 0 && i < positionCount) {
+        if (positions.size() <= static_cast<std::size_t>(i)) positions.resize(static_cast<std::size_t>(i) + 1, MeshVertex{});
+        MeshVertex& p = positions[static_cast<std::size_t>(i)];
+        p.x = x, p.y = z, p.z = y;
+      }
+    } else if (key == "*MESH_FACE") {
+      // *MESH_FACE i: A: a B: b C: c ...  -> a, c, b
+      int i = 0, a = 0, b = 0, c = 0;
+      ScanFace(line, i, a, b, c);
+      if (i >= 0 && i < faceCount) {
+        const std::size_t at = 3 * static_cast<std::size_t>(i);
+        if (faceIndices.size() < at + 3) faceIndices.resize(at + 3, 0);
+        faceIndices[at] = static_cast<std::uint16_t>(a);
+        faceIndices[at + 1] = static_cast<std::uint16_t>(c);
+        faceIndices[at + 2] = static_cast<std::uint16_t>(b);
+      }
+    } else if (key == "*MESH_TVERT") {
+      // *MESH_TVERT i u v w  -> (u, 1 - v)
+      int i = 0;
+      float u = 0.0f, v = 0.0f, w = 0.0f;
+      tarn::world::ScanIndexReals3(line, i, u, v, w);
+      if (i >= 0 && i < texVertexCount) {
+        if (texVertices.size() <= static_cast<std::size_t>(i)) texVertices.resize(static_cast<std::size_t>(i) + 1, MeshVertex{});
+        MeshVertex& t = texVertices[static_cast<std::size_t>(i)];
+        t.x = u;
+        t.y = 1.0f - v;
+      }
+    } else if (key == "*MESH_TFACE") {
+      // *MESH_TFACE i a b c  -> a, c, b
+      int i = 0, a = 0, b = 0, c = 0;
+      tarn::world::ScanIndexInts3(line, i, a, b, c);
+      if (i >= 0 && i < texFaceCount) {
+        const std::size_t at = 3 * static_cast<std::size_t>(i);
+        if (texFaceIndices.size() < at + 3) texFaceIndices.resize(at + 3, 0);
+        texFaceIndices[at] = static_cast<std::uint16_t>(a);
+        texFaceIndices[at + 1] = static_cast<std::uint16_t>(c);
+        texFaceIndices[at + 2] = static_cast<std::uint16_t>(b);
+      }
+    } else if (key == "*MESH_NUMVERTEX" || key == "*MESH_NUMFACES" || key == "*MESH_NUMTVERTEX" ||
+               key == "*MESH_NUMTVFACES") {
+      // *MESH_NUM<...> count
+      int n = 0;
+      fmt::ScanLine(line, "%s %d", word, &n);
+      const long at = reader.LineNumber();
+      if (key == "*MESH_NUMVERTEX")
+        SetPositionCount(BoundCount(n, kMaxIndexed, inputBytes, name, at, log));
+      else if (key == "*MESH_NUMFACES")
+        SetFaceCount(BoundCount(n, INT32_MAX / 3, inputBytes, name, at, log));
+      else if (key == "*MESH_NUMTVERTEX")
+        SetTexVertexCount(BoundCount(n, kMaxIndexed, inputBytes, name, at, log));
+      else
+        SetTexFaceCount(BoundCount(n, INT32_MAX / 3, inputBytes, name, at, log));
+    } else if (key == "*NODE_NAME") {
+      // *NODE_NAME "name"
+      char text[fmt::LineReader::kLineBuffer] = "";
+      fmt::ScanLine(line, "%s %s", word, text);
+      StripQuotes(text);
+      nodeName = text;
+      drawRecord.nodeName = nodeName.c_str();
+    } else if (key == "*TM_ROW3") {
+      // *TM_ROW3 x y z  -> reference point (x, z, y)
+      float x = 0.0f, y = 0.0f, z = 0.0f;
+      fmt::ScanLine(line, "%s %f %f %f", word, &x, &y, &z);
+      drawRecord.referencePoint = Vector3{x, z, y};
+      row3 = true;
+    }
+    if (depth <= 0) break;
+  }
+  Expand();
+  if (hadRow3 != nullptr) *hadRow3 = row3;
+  return 0;
+}
+
+void MeshObject::ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, const char* name, SceneNode* parent,
+                              const LoadLog& log) {
+  char word[fmt::LineReader::kLineBuffer];
+  while (reader.NextKeywordLine()) {
+    if (reader.Is("*MATERIAL_REF")) {
+      // *MATERIAL_REF index
+      fmt::ScanLine(reader.Line(), "%s %d", word, &drawRecord.materialIndex);
+    } else if (reader.Is("*GEOMOBJECT")) {
+      // The object scan; see the file comment for why it may run to the end.
+      int depth = 1;
+      bool haveObjectRow3 = false;
+      Vector3 objectRow3{0.0f, 0.0f, 0.0f};
+      while (reader.NextKeywordLine()) {
+        depth += fmt::AseDepthChange(reader);
+        if (reader.Is("*MESH")) {
+          bool hadRow3 = false;
+          ReadAseMesh(reader, inputBytes, name, log, &hadRow3);
+          if (!hadRow3 && haveObjectRow3) drawRecord.referencePoint = objectRow3;
+          if (parent != nullptr) parent->AttachDrawable(&drawRecord);
+        } else if (reader.Is("*TM_ROW3")) {
+          float x = 0.0f, y = 0.0f, z = 0.0f;
+          fmt::ScanLine(reader.Line(), "%s %f %f %f", word, &x, &y, &z);
+          objectRow3 = Vector3{x, z, y};
+          haveObjectRow3 = true;
+        } else if (reader.Is("*GEOMOBJECT")) {
+          haveObjectRow3 = false;
+        }
+        if (depth <= 0) break;
+      }
+    } else if (reader.Is("*MATERIAL_LIST")) {
+      int depth = 1;
+      while (reader.NextKeywordLine()) {
+        depth += fmt::AseDepthChange(reader);
+        if (reader.Is("*MATERIAL_COUNT")) {
+          // *MATERIAL_COUNT n: a new list (each material takes lines of its own)
+          int n = 0;
+          fmt::ScanLine(reader.Line(), "%s %d", word, &n);
+          materials.assign(static_cast<std::size_t>(BoundCount(n, kMaxIndexed, inputBytes, name, reader.LineNumber(), log)),
+                           AseMaterial{});
+        } else if (reader.Is("*MATERIAL")) {
+          // *MATERIAL index {  (the brace is the third word: not counted)
+          int index = 0;
+          fmt::ScanLine(reader.Line(), "%s %d", word, &index);
+          ReadAseMaterial(reader, index);
+        }
+        if (depth <= 0) break;
+      }
+    }
+  }
+}
+
+int MeshObject::LoadAseHouse(const char* name, SceneNode* parent, const LoadLog& log) {
+  std::FILE* f = tarn::win32::AnsiFopen(name, "rt");
+  if (f == nullptr) {
+    log.Error("%s: cannot open the house file", name);
+    return 1;
+  }
+  std::size_t bytes = 0;
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    long size = std::ftell(f);
+    bytes = size > 0 ? static_cast<std::size_t>(size) : 0;
+  }
+  std::rewind(f);
+  fmt::LineReader reader(f);
+  ReadAseHouse(reader, bytes, name, parent, log);
+  std::fclose(f);
+  return 1;
+}

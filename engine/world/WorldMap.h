@@ -1,0 +1,108 @@
+// The world map ("exam.map"), floor files and texture list files: what to
+// place in the world, read line by line (formats/LineReader.h) and placed
+// under the scene root in the reverse order of loading.
+//
+//   map:          House <ase> <material> <4 reals> | FloorMap <file> |
+//                 TextureFile <file> | Height <picture> <columns> <rows> |
+//                 WALL, Character, Tank, Tree (nothing) | End
+//   floor file:   NumObject <n> (Model\0.t3m .. n-1) | Read <k> (floor\k.t3m) |
+//                 NumTexture <n> | Texture <i> <picture> (in texture\) | Test | End
+//   texture list: Count <n> | Bitmap <i> <picture> | End
+//
+// Every "NumTexture"/"Count" installs a new, empty table (the old surfaces
+// are released). Folder changes always return to the folder that was
+// current before them, and LoadWorldMap returns to its starting folder.
+//
+// Choices of ours, where the file formats leave a case open; each problem
+// writes an "Error: " line naming the file and, for a line, its number:
+//   - a map, floor or texture list file that cannot be opened ends that
+//     file's reading; the rest of the world still loads;
+//   - a model file that cannot be opened (or whose folder cannot be
+//     entered) still has its empty record attached, one per number;
+//   - a "House" line without a material index uses 0;
+//   - a "Texture"/"Bitmap" index outside the current table (or before any
+//     table) is skipped; a missing picture still reaches CreateTexture with
+//     an empty picture, as the engine always did, and is logged;
+//   - texture counts are bounded (kMaxTextures) before the table is made;
+//   - a "NumObject" count is bounded (kMaxModels), and its loop stops after
+//     kMaxMissingModels model files in a row that cannot be opened, so that
+//     a count of 2000000000 neither runs for hours nor fills memory with
+//     empty records;
+//   - a world stops taking objects once its meshes hold kWorldBudget bytes
+//     (a map naming one large house a million times), with a log line;
+//   - without a texture maker (no device) no texture is made: entries stay
+//     null.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <d3d.h>
+
+#include "engine/render/EngineDevice.h"
+#include "engine/scene/RenderSwitches.h"
+#include "engine/scene/SceneNode.h"
+#include "engine/world/HeightField.h"
+#include "engine/world/Image.h"
+#include "engine/world/MeshObject.h"
+
+// What the loaders need from the rest of the engine: the texture maker and
+// the log. The application fills it from its EngineDevice.
+struct WorldServices {
+  void* context = nullptr;
+  // Makes a texture from the picture into *texture; 1 on success.
+  int (*createTexture)(void* context, Image& picture, IDirectDrawSurface7** texture) = nullptr;
+  LoadLog log;
+};
+
+// Everything a loaded world owns; it must outlive the scene tree that
+// points into it.
+struct LoadedWorld {
+  std::vector<std::unique_ptr<MeshObject>> meshes;
+  std::vector<std::unique_ptr<HeightField>> terrains;
+  std::size_t bytes = 0;  // held by the meshes so far
+  bool budgetLogged = false;
+};
+
+inline constexpr std::int32_t kMaxTextures = 65536;
+inline constexpr std::int32_t kMaxModels = 65536;
+inline constexpr std::int32_t kMaxMissingModels = 64;
+inline constexpr std::size_t kWorldBudget = std::size_t{1} << 30;
+
+// Loads the world map `path` (an ANSI name, relative to the working
+// directory) under `root`. Returns 1, or 0 when the map cannot be opened.
+int LoadWorldMap(const char* path, SceneNode* root, RenderSwitches* switches, const WorldServices& services,
+                 LoadedWorld& world);
+// The same from memory; `name` names the map in log lines.
+int ReadWorldMap(const char* data, std::size_t size, const char* name, SceneNode* root, RenderSwitches* switches,
+                 const WorldServices& services, LoadedWorld& world);
+int LoadFloorMap(const char* path, SceneNode* root, RenderSwitches* switches, const WorldServices& services,
+                 LoadedWorld& world);
+int LoadTextureList(const char* path, RenderSwitches* switches, const WorldServices& services);
+
+// The world of the running program: lives until the process ends.
+LoadedWorld& ProcessWorld();
+
+// The engine's entry: textures from `device` (none when it is null), the
+// log into "Tarn.log", the meshes kept in ProcessWorld().
+inline int LoadWorldMap(const char* path, SceneNode* root, RenderSwitches* switches, EngineDevice* device) {
+  WorldServices services;
+  if (device != nullptr) {
+    services.context = device;
+    services.createTexture = [](void* context, Image& picture, IDirectDrawSurface7** texture) {
+      return static_cast<int>(static_cast<EngineDevice*>(context)->CreateTexture(picture, texture));
+    };
+  }
+  return LoadWorldMap(path, root, switches, services, ProcessWorld());
+}
+
+// The stats of `tarnview-replay --stats`: one line per child of `root` in
+// drawing order, "object I kind K vertices N material M ref X Y Z", then
+// "textures N" and "texture I WxH" or "texture I none" per table entry.
+// `surfaceSize` gives a texture's size (1 on success); null prints sizes as
+// "none".
+void PrintWorldStats(std::FILE* out, const SceneNode* root, const RenderSwitches* switches,
+                     int (*surfaceSize)(void* context, IDirectDrawSurface7* texture, int* width, int* height),
+                     void* context);

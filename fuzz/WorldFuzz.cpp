@@ -1,0 +1,38 @@
+// The world readers on arbitrary bytes: the model file, the ASE house and
+// the two picture readers. Each checks the invariants its header promises.
+#include <cstdint>
+#include <cstdlib>
+
+#include "engine/scene/SceneNode.h"
+#include "engine/world/Image.h"
+#include "engine/world/MeshObject.h"
+#include "formats/LineReader.h"
+
+namespace {
+void Quiet(void*, const char*) {}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  LoadLog log;
+  log.write = Quiet;
+#if defined(TARN_FUZZ_MODEL_FILE) || defined(TARN_FUZZ_ASE_HOUSE)
+  tarn::formats::LineReader reader(reinterpret_cast<const char*>(data), size);
+  MeshObject mesh;
+#if defined(TARN_FUZZ_MODEL_FILE)
+  mesh.ReadModel(reader, size, "fuzz", log);
+#else
+  SceneNode root;
+  mesh.ReadAseHouse(reader, size, "fuzz", &root, log);
+#endif
+  if (mesh.drawRecord.vertexCount != 3 * mesh.faceCount) std::abort();
+  if (mesh.positionCount > MeshObject::kMaxIndexed || mesh.texVertexCount > MeshObject::kMaxIndexed) std::abort();
+  if (mesh.vertices.size() > size) std::abort();
+#else
+  Image img;
+  img.ReadBmp(data, size, 0xFFFFFF);
+  if (img.pixels.size() != static_cast<std::size_t>(img.width) * static_cast<std::size_t>(img.height)) std::abort();
+  img.ReadTga(data, size);
+  if (img.pixels.size() != static_cast<std::size_t>(img.width) * static_cast<std::size_t>(img.height)) std::abort();
+#endif
+  return 0;
+}

@@ -1,0 +1,6 @@
+tarn_fuzz(fuzz_model_file SOURCES ${CMAKE_CURRENT_LIST_DIR}/WorldFuzz.cpp DEPENDS tarn_world)
+target_compile_definitions(fuzz_model_file PRIVATE TARN_FUZZ_MODEL_FILE)
+tarn_fuzz(fuzz_ase_house SOURCES ${CMAKE_CURRENT_LIST_DIR}/WorldFuzz.cpp DEPENDS tarn_world)
+target_compile_definitions(fuzz_ase_house PRIVATE TARN_FUZZ_ASE_HOUSE)
+tarn_fuzz(fuzz_pictures SOURCES ${CMAKE_CURRENT_LIST_DIR}/WorldFuzz.cpp DEPENDS tarn_world)
+target_compile_definitions(fuzz_pictures PRIVATE TARN_FUZZ_PICTURES)

@@ -1,0 +1,78 @@
+// 5-6-5 pixels to PNG through libpng.
+#include "platform/hosts/headless/PngFile.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace tarn::hosts {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// libpng reports errors by longjmp; keep everything it can skip over plain.
+bool WriteRows(std::FILE* file, const std::vector<png_bytep>& rows, int width, int height) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr) {
+    png_destroy_write_struct(&png, nullptr);
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_write_image(png, const_cast<png_bytepp>(rows.data()));
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+}  // namespace
+
+bool WritePng565(const std::string& path, const std::uint16_t* pixels, int pitchBytes, int width, int height,
+                 std::string& error) {
+  if (pixels == nullptr || width <= 0 || height <= 0 || pitchBytes < width * 2) {
+    error = "no picture to write to " + path;
+    return false;
+  }
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+  std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(pixels);
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* out = rgb.data() + static_cast<std::size_t>(y) * width * 3;
+    rows[static_cast<std::size_t>(y)] = out;
+    for (int x = 0; x < width; ++x) {
+      std::uint16_t p;
+      std::memcpy(&p, bytes + static_cast<std::size_t>(y) * pitchBytes + x * 2, 2);
+      const unsigned r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+      out[x * 3 + 0] = static_cast<std::uint8_t>((r << 3) | (r >> 2));
+      out[x * 3 + 1] = static_cast<std::uint8_t>((g << 2) | (g >> 4));
+      out[x * 3 + 2] = static_cast<std::uint8_t>((b << 3) | (b >> 2));
+    }
+  }
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+  if (!file) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (!WriteRows(file.get(), rows, width, height) || std::fflush(file.get()) != 0) {
+    error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tarn::hosts

@@ -1,0 +1,99 @@
+// Parsing tarnview-replay's command line.
+#include "platform/hosts/headless/ReplayOptions.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace tarn::hosts {
+namespace {
+
+bool WholeNumber(const std::string& text, std::int64_t& value, std::int64_t least, std::int64_t most) {
+  const char* end = text.data() + text.size();
+  auto [p, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && p == end && !text.empty() && value >= least && value <= most;
+}
+
+}  // namespace
+
+const char* ReplayUsage() {
+  return "usage: tarnview-replay [--frames N] [--input FILE] [--shot FILE.png]\n"
+         "                       [--shots DIR [--every K]] [--clock real|virtual[:MS]] [--stats]\n"
+         "Runs the engine in the current directory (tarn.cfg, exam.map) without a display.\n"
+         "  --frames N        frames to draw (wins over the script's length; default: the\n"
+         "                    script's last frame + 1, or 1 without a script)\n"
+         "  --input FILE      input script: lines \"FIRST[-LAST] ITEM...\", items W A S D Q Up\n"
+         "                    Down Left Right LShift Escape dik=N lmb rmb dx=N dy=N, # comments\n"
+         "  --shot FILE.png   the last presented frame as PNG\n"
+         "  --shots DIR       every K-th frame as DIR/frame-NNNNNN.png (--every K, default 1)\n"
+         "  --clock MODE      real (default) or virtual[:MS], MS milliseconds per frame (16)\n"
+         "  --stats           print the loaded world's object and texture lines\n"
+         "At exit prints \"frames N\", \"seconds S\", \"fps F\" and \"camera X Y Z\".\n";
+}
+
+bool ParseReplayOptions(int argc, const char* const* argv, ReplayOptions& options, std::string& error) {
+  bool everyGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        error = arg + " needs a value";
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    std::string text;
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--frames") {
+      if (!value(text)) return false;
+      if (!WholeNumber(text, options.frames, 1, INT32_MAX)) {
+        error = "--frames takes a whole number from 1 to 2147483647, not \"" + text + "\"";
+        return false;
+      }
+    } else if (arg == "--input") {
+      if (!value(options.inputPath)) return false;
+    } else if (arg == "--shot") {
+      if (!value(options.shotPath)) return false;
+    } else if (arg == "--shots") {
+      if (!value(options.shotsDir)) return false;
+    } else if (arg == "--every") {
+      if (!value(text)) return false;
+      if (!WholeNumber(text, options.every, 1, INT32_MAX)) {
+        error = "--every takes a whole number from 1, not \"" + text + "\"";
+        return false;
+      }
+      everyGiven = true;
+    } else if (arg == "--clock") {
+      if (!value(text)) return false;
+      if (text == "real") {
+        options.virtualClock = false;
+      } else if (text == "virtual") {
+        options.virtualClock = true;
+      } else if (text.rfind("virtual:", 0) == 0) {
+        std::int64_t ms = 0;
+        if (!WholeNumber(text.substr(8), ms, 0, 86400000)) {
+          error = "--clock virtual:MS takes milliseconds from 0 to 86400000, not \"" + text + "\"";
+          return false;
+        }
+        options.virtualClock = true;
+        options.millisecondsPerFrame = static_cast<std::uint32_t>(ms);
+      } else {
+        error = "--clock is real or virtual[:MS], not \"" + text + "\"";
+        return false;
+      }
+    } else if (arg == "--stats") {
+      options.stats = true;
+    } else {
+      error = "unknown option \"" + arg + "\"";
+      return false;
+    }
+  }
+  if (everyGiven && options.shotsDir.empty()) {
+    error = "--every needs --shots DIR";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tarn::hosts

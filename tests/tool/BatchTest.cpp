@@ -1,0 +1,78 @@
+// rigwright-batch from a shell: the same bytes as the menu commands, messages
+// on stderr, and its exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "tests/tool/ToolTestSupport.h"
+
+namespace tarn::tool {
+namespace {
+
+using testing::ReadAll;
+using testing::ScratchFolder;
+using testing::WriteAll;
+
+struct Result {
+  int status;
+  std::string err;
+};
+
+// Found before any test moves the working directory.
+const std::string program = std::filesystem::absolute(
+    std::string(std::getenv("TARN_BUILD_DIR") != nullptr ? std::getenv("TARN_BUILD_DIR") : "build") +
+    "/bin/rigwright-batch").string();
+
+Result Batch(const std::string& arguments) {
+  std::string command = "'" + program + "' " + arguments + " 2>stderr.txt >/dev/null";
+  int raw = std::system(command.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll("stderr.txt")};
+}
+
+const char kAse[] = "*SCENE {\n\t*SCENE_FIRSTFRAME 0\n\t*SCENE_LASTFRAME 4\n}\n"
+                    "*GEOMOBJECT {\n\t*NODE_NAME \"Bip01 Head\"\n\t*NODE_TM {\n\t\t*TM_ROW0 1 0 0\n\t}\n"
+                    "\t*MESH {\n\t\t*MESH_NUMVERTEX 1\n\t\t*MESH_VERTEX 0 1.5 2.5 3.5\n\t}\n"
+                    "\t*TM_ANIMATION {\n\t\t*CONTROL_POS_SAMPLE 480 1 2 3\n\t}\n}\n";
+
+TEST(Batch, ConvertsLikeTheMenuCommands) {
+  ScratchFolder folder;
+  WriteAll("in.ase", kAse);
+  std::filesystem::create_directory("models");
+  Result r = Batch("mesh in.ase -C models");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadAll("models/0.t3m"), "0.t3m\nNumVertex 1\nVERTEX 0 1.500000 3.500000 2.500000\nEnd\n");
+  EXPECT_NE(r.err.find("1개의 모델 파일을 만들었습니다."), std::string::npos) << r.err;
+
+  r = Batch("motion in.ase out.mca");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadAll("out.mca"), "PHYID 7\nP 7 3 1.0000 2.0000 3.0000\nEnd");
+  EXPECT_NE(r.err.find("in.ase 파일을 out.mca 파일로 변환하는데 성공하였습니다."), std::string::npos) << r.err;
+
+  EXPECT_EQ(Batch("physique in.ase out.mpd").status, 0);
+  EXPECT_EQ(ReadAll("out.mpd"), "FirstKeyNumber 0\nKeyNumber 3\nNODE_PR 7 7\nTM_ROW0 7 1.0000 0.0000 0.0000\n");
+  EXPECT_EQ(Batch("character-mesh in.ase out.mcm").status, 0);
+  EXPECT_EQ(ReadAll("out.mcm"), "");
+  EXPECT_EQ(Batch("chr in.ase out.mpd out.mca skin.bmp hero.chr").status, 0);
+  EXPECT_EQ(ReadAll("hero.chr"), "in.ase\nout.mpd\nout.mca\nskin.bmp");
+}
+
+TEST(Batch, FailuresGiveANonZeroStatus) {
+  ScratchFolder folder;
+  WriteAll("in.ase", kAse);
+  Result r = Batch("physique missing.ase out.mpd");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("missing.ase"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists("out.mpd"));
+  EXPECT_EQ(Batch("motion in.ase in.ase").status, 1);
+  EXPECT_EQ(ReadAll("in.ase"), kAse);
+  EXPECT_EQ(Batch("mesh in.ase -C no-such-folder").status, 1);
+  EXPECT_EQ(Batch("motion in.ase no/folder/x.mca").status, 1);
+  EXPECT_EQ(Batch("frobnicate").status, 2);
+  EXPECT_EQ(Batch("motion in.ase").status, 2);
+  EXPECT_EQ(Batch("").status, 2);
+  EXPECT_EQ(Batch("--help").status, 0);
+}
+
+}  // namespace
+}  // namespace tarn::tool

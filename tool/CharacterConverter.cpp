@@ -1,0 +1,245 @@
+#include "tool/CharacterConverter.h"
+
+#include <cstdint>
+
+#include "formats/LineScan.h"
+#include "platform/win32/AnsiFile.h"
+#include "tool/BoneTable.h"
+#include "tool/ToolMessages.h"
+
+namespace tarn::tool {
+namespace {
+
+using formats::ScanLine;
+constexpr int kTicksPerFrame = 160;
+
+// Differences of file-given ints wrap as the 32-bit program's did, instead
+// of overflowing.
+int Wrap(std::int64_t v) { return static_cast<int>(static_cast<std::uint32_t>(v)); }
+
+class ProgressClock {
+ public:
+  ProgressClock(const formats::LineReader& in, const ProgressHook& hook) : in_(in), hook_(hook) {}
+  void Tick() {
+    if (hook_ && in_.Consumed() >= next_) {
+      hook_(in_.Consumed());
+      next_ = in_.Consumed() + kProgressStep;
+    }
+  }
+
+ private:
+  const formats::LineReader& in_;
+  const ProgressHook& hook_;
+  std::size_t next_ = kProgressStep;
+};
+
+}  // namespace
+
+void StreamPhysiqueData(formats::LineReader& in, TextSink& out, const ProgressHook& progress) {
+  ProgressClock clock(in, progress);
+  char word[formats::LineReader::kLineBuffer];
+  int firstFrame = 0, lastFrame = 0, bone = 0, parent = 0, count = 0, vertex = 0;
+  float rows[4][3] = {};
+  static const char* const kRowNames[] = {"TM_ROW0", "TM_ROW1", "TM_ROW2", "TM_ROW3"};
+  while (in.NextKeywordLine()) {
+    clock.Tick();
+    std::string_view k = in.Keyword();
+    if (k.size() < 7 || k[0] != '*') continue;
+    if (k.starts_with("*TM_ROW") && k.size() == 8 && k[7] >= '0' && k[7] <= '3') {
+      int row = k[7] - '0';
+      if (row == 0) out.Put("NODE_PR").SpInt(bone).SpInt(parent != 0 ? parent : bone).Put('\n');
+      ScanLine(in.Line(), "%s %f %f %f", word, &rows[row][0], &rows[row][1], &rows[row][2]);
+      out.Put(kRowNames[row]).SpInt(bone).SpFixed(rows[row][0], 4).SpFixed(rows[row][1], 4)
+          .SpFixed(rows[row][2], 4).Put('\n');
+      if (row == 0) parent = 0;
+    } else if (k == "*PHYSIQUE_VERTEXASSIGNMENT_NONBLENDED_RIGIDTYPE") {
+      bone = PhysiqueLineBoneId(in.Line(), &vertex);
+      out.Put("RIGIDTYPE").SpInt(vertex).SpInt(bone).Put('\n');
+    } else if (k == "*NODE_NAME") {
+      bone = NodeLineBoneId(in.Line());
+    } else if (k == "*NODE_PARENT") {
+      parent = NodeLineBoneId(in.Line());
+    } else if (k == "*SCENE_FIRSTFRAME") {
+      ScanLine(in.Line(), "%s %d", word, &firstFrame);
+      out.Put("FirstKeyNumber").SpInt(firstFrame).Put('\n');
+    } else if (k == "*SCENE_LASTFRAME") {
+      ScanLine(in.Line(), "%s %d", word, &lastFrame);
+      out.Put("KeyNumber").SpInt(Wrap(std::int64_t{lastFrame} - firstFrame - 1)).Put('\n');
+    } else if (k == "*PHYSIQUE_NUMVERTEXASSIGNMENT") {
+      ScanLine(in.Line(), "%s %d", word, &count);
+      out.Put("Number").SpInt(count).Put('\n');
+    }
+  }
+}
+
+void StreamMotionData(formats::LineReader& in, TextSink& out, const ProgressHook& progress) {
+  ProgressClock clock(in, progress);
+  char word[formats::LineReader::kLineBuffer];
+  int firstFrame = 0, bone = 0;
+  int posTick = 0, rotTick = 0;
+  float pos[3] = {}, rot[4] = {};
+  auto key = [&](int tick) { return Wrap(std::int64_t{tick / kTicksPerFrame} - firstFrame); };
+  while (in.NextKeywordLine()) {
+    clock.Tick();
+    std::string_view k = in.Keyword();
+    if (k == "*TM_ANIMATION") {
+      // The section runs to the next "*GEOMOBJECT" (used up) or the end.
+      while (in.NextKeywordLine()) {
+        clock.Tick();
+        std::string_view s = in.Keyword();
+        if (s == "*CONTROL_POS_SAMPLE") {
+          ScanLine(in.Line(), "%s %d %f %f %f", word, &posTick, &pos[0], &pos[1], &pos[2]);
+          out.Put('P').SpInt(bone).SpInt(key(posTick)).SpFixed(pos[0], 4).SpFixed(pos[1], 4).SpFixed(pos[2], 4)
+              .Put('\n');
+        } else if (s == "*CONTROL_ROT_SAMPLE") {
+          ScanLine(in.Line(), "%s %d %f %f %f %f", word, &rotTick, &rot[0], &rot[1], &rot[2], &rot[3]);
+          out.Put('R').SpInt(bone).SpInt(key(rotTick)).SpFixed(rot[0], 4).SpFixed(rot[1], 4).SpFixed(rot[2], 4)
+              .SpFixed(rot[3], 4).Put('\n');
+        } else if (s == "*GEOMOBJECT") {
+          break;
+        }
+      }
+    } else if (k == "*NODE_NAME") {
+      bone = NodeLineBoneId(in.Line());
+    } else if (k == "*TM_ROW0") {
+      out.Put("PHYID").SpInt(bone).Put('\n');
+    } else if (k == "*SCENE_FIRSTFRAME") {
+      ScanLine(in.Line(), "%s %d", word, &firstFrame);
+    }
+  }
+  out.Put("End");
+}
+
+void StreamCharacterMesh(formats::LineReader& in, const ProgressHook& progress) {
+  ProgressClock clock(in, progress);
+  while (in.Next()) clock.Tick();
+}
+
+int CharacterConverter::RunConversion(const char* outputName, int kind) {
+  lastSucceeded_ = false;
+  outputName_ = outputName != nullptr ? outputName : "";
+  if (kind < kMotionData || kind > kCharacterMesh) return 0;
+  if (inputPath_.empty()) {
+    ShowNoAseFile(owner_);
+    return 0;
+  }
+  if (SameExistingFile(outputName_, inputPath_)) {
+    ShowOutputIsInput(owner_, outputName_);
+    return 0;
+  }
+  if (!output_.Open(outputName_)) {
+    ShowCannotOpen(owner_, outputName_, output_.Error());
+    return 0;
+  }
+  input_ = win32::AnsiFopen(inputPath_.c_str(), "rt");
+  if (input_ == nullptr) {
+    std::string reason = LastErrorText();
+    output_.Abandon();
+    ShowCannotOpen(owner_, inputName_, reason);
+    return 0;
+  }
+  switch (kind) {
+    case kMotionData:
+      WriteMotionData();
+      break;
+    case kPhysiqueData:
+      WritePhysiqueData();
+      break;
+    default:
+      WriteCharacterMesh();
+      break;
+  }
+  output_.Abandon();  // only left open when a writer failed
+  if (input_ != nullptr) std::fclose(input_);
+  input_ = nullptr;
+  return 0;
+}
+
+bool CharacterConverter::Finish() {
+  if (std::ferror(input_)) {
+    std::string reason = LastErrorText();
+    output_.Abandon();
+    ShowCannotOpen(owner_, inputName_, reason);
+    return false;
+  }
+  if (!output_.Commit()) {
+    ShowCannotWrite(owner_, outputName_, output_.Error());
+    return false;
+  }
+  lastSucceeded_ = true;
+  return true;
+}
+
+int CharacterConverter::WriteMotionData() {
+  bool written;
+  {
+    TextSink out(output_.Stream());
+    formats::LineReader reader(input_);
+    StreamMotionData(reader, out, progress_);
+    written = out.Flush();
+  }
+  if (!written) {
+    std::string reason = LastErrorText();
+    output_.Abandon();
+    ShowCannotWrite(owner_, outputName_, reason);
+    return 1;
+  }
+  bool ok = Finish();
+  std::fclose(input_);
+  input_ = nullptr;
+  if (ok) ShowConverted(owner_, inputName_, outputName_);
+  return 1;
+}
+
+int CharacterConverter::WritePhysiqueData() {
+  bool written;
+  {
+    TextSink out(output_.Stream());
+    formats::LineReader reader(input_);
+    StreamPhysiqueData(reader, out, progress_);
+    written = out.Flush();
+  }
+  if (!written) {
+    std::string reason = LastErrorText();
+    output_.Abandon();
+    ShowCannotWrite(owner_, outputName_, reason);
+    return 0;
+  }
+  if (Finish()) ShowConverted(owner_, inputName_, outputName_);
+  return 0;
+}
+
+int CharacterConverter::WriteCharacterMesh() {
+  {
+    formats::LineReader reader(input_);
+    StreamCharacterMesh(reader, progress_);
+  }
+  if (Finish()) ShowConverted(owner_, inputName_, outputName_);
+  return 0;
+}
+
+bool WriteCharacterFile(const std::string& fileName, const std::string& ase, const std::string& physique,
+                        const std::string& motion, const std::string& bitmap, std::string* reason) {
+  OutputFile file;
+  if (!file.Open(fileName)) {
+    if (reason) *reason = file.Error();
+    return false;
+  }
+  bool written;
+  {
+    TextSink out(file.Stream());
+    out.Put(ase).Put('\n').Put(physique).Put('\n').Put(motion).Put('\n').Put(bitmap);
+    written = out.Flush();
+  }
+  if (!written) {
+    if (reason) *reason = LastErrorText();
+    return false;
+  }
+  if (!file.Commit()) {
+    if (reason) *reason = file.Error();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tarn::tool

@@ -1,0 +1,191 @@
+#include "tool/MeshConverter.h"
+
+#include <cstring>
+
+#include "formats/AseDepth.h"
+#include "formats/LineScan.h"
+#include "formats/ModelFileFormat.h"
+#include "platform/win32/AnsiFile.h"
+#include "tool/OutputFile.h"
+#include "tool/TextSink.h"
+#include "tool/ToolMessages.h"
+
+namespace tarn::tool {
+namespace {
+
+using formats::IsBlank;
+using formats::ScanLine;
+namespace model = formats::model;
+
+// The numbers each keyword's last line left.
+struct LastValues {
+  float pos[3] = {};
+  int numVertex = 0, numFaces = 0, numTVertex = 0, numTFaces = 0, material = 0;
+  int vertex = 0;
+  float vertexXyz[3] = {};
+  int face = 0, corner[3] = {};
+  int tvertex = 0;
+  float uvw[3] = {};
+  int tface = 0, tcorner[3] = {};
+};
+
+void WriteObjectLine(const formats::LineReader& in, LastValues& v, TextSink& out) {
+  std::string_view k = in.Keyword();
+  std::string_view line = in.Line();
+  char word[formats::LineReader::kLineBuffer];
+  if (k.size() < 5 || k[0] != '*') return;
+  if (k == "*MESH_VERTEX") {
+    ScanLine(line, "%s %d %f %f %f", word, &v.vertex, &v.vertexXyz[0], &v.vertexXyz[1], &v.vertexXyz[2]);
+    out.Put(model::kVertex).SpInt(v.vertex).SpFixed(v.vertexXyz[0], 6).SpFixed(v.vertexXyz[2], 6)
+        .SpFixed(v.vertexXyz[1], 6).Put('\n');
+  } else if (k == "*MESH_FACE") {
+    ScanFaceLine(line, v.face, v.corner[0], v.corner[1], v.corner[2]);
+    out.Put(model::kFace).SpInt(v.face);
+    for (int c : v.corner) out.SpInt(c & 0xFFFF);  // the model file's corners are 16-bit
+    out.Put('\n');
+  } else if (k == "*MESH_TVERT") {
+    ScanLine(line, "%s %d %f %f %f", word, &v.tvertex, &v.uvw[0], &v.uvw[1], &v.uvw[2]);
+    out.Put(model::kTVertex).SpInt(v.tvertex).SpFixed(v.uvw[0], 6).SpFixed(v.uvw[2], 6).SpFixed(v.uvw[1], 6)
+        .Put('\n');
+  } else if (k == "*MESH_TFACE") {
+    ScanLine(line, "%s %d %d %d %d", word, &v.tface, &v.tcorner[0], &v.tcorner[1], &v.tcorner[2]);
+    out.Put(model::kTFace).SpInt(v.tface).SpInt(v.tcorner[0]).SpInt(v.tcorner[1]).SpInt(v.tcorner[2]).Put('\n');
+  } else if (k == "*TM_ROW3") {
+    ScanLine(line, "%s %f %f %f", word, &v.pos[0], &v.pos[1], &v.pos[2]);
+    out.Put(model::kPos).SpFixed(v.pos[0], 6).SpFixed(v.pos[2], 6).SpFixed(v.pos[1], 6).Put('\n');
+  } else if (k == "*MESH_NUMVERTEX") {
+    ScanLine(line, "%s %d", word, &v.numVertex);
+    out.Put(model::kNumVertex).SpInt(v.numVertex).Put('\n');
+  } else if (k == "*MESH_NUMFACES") {
+    ScanLine(line, "%s %d", word, &v.numFaces);
+    out.Put(model::kNumFace).SpInt(v.numFaces).Put('\n');
+  } else if (k == "*MESH_NUMTVERTEX") {
+    ScanLine(line, "%s %d", word, &v.numTVertex);
+    out.Put(model::kNumTVertex).SpInt(v.numTVertex).Put('\n');
+  } else if (k == "*MESH_NUMTVFACES") {
+    ScanLine(line, "%s %d", word, &v.numTFaces);
+    out.Put(model::kNumTFace).SpInt(v.numTFaces).Put('\n');
+  } else if (k == "*MATERIAL_REF") {
+    ScanLine(line, "%s %d", word, &v.material);
+    out.Put(model::kMatId).SpInt(v.material).Put('\n');
+  }
+}
+
+}  // namespace
+
+void ScanFaceLine(std::string_view line, int& face, int& a, int& b, int& c) {
+  const char* p = line.data();
+  const char* end = p + line.size();
+  auto skip = [&] {
+    while (p < end && IsBlank(*p)) ++p;
+  };
+  auto word = [&]() -> std::string_view {
+    skip();
+    const char* start = p;
+    while (p < end && !IsBlank(*p)) ++p;
+    return {start, static_cast<std::size_t>(p - start)};
+  };
+  if (word().empty()) return;  // the keyword
+  skip();
+  if (!formats::ScanInt(p, end, face)) return;
+  std::string_view colonWord = word();  // the colon behind the face number
+  if (colonWord.empty()) return;
+  if (colonWord.size() > 1 && colonWord[0] == ':') p = colonWord.data() + 1;  // "12:A:1": the label follows
+  int* corners[] = {&a, &b, &c};
+  for (int* corner : corners) {
+    std::string_view label = word();
+    if (label.empty()) return;
+    std::size_t colon = label.find(':');
+    if (colon != std::string_view::npos && colon + 1 < label.size()) p = label.data() + colon + 1;  // "A:10000"
+    skip();
+    if (!formats::ScanInt(p, end, *corner)) return;
+  }
+}
+
+MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress) {
+  MeshRun run;
+  LastValues values;
+  int objectNumber = 0;
+  std::size_t nextReport = kProgressStep;
+  auto report = [&] {
+    if (progress && in.Consumed() >= nextReport) {
+      progress(in.Consumed());
+      nextReport = in.Consumed() + kProgressStep;
+    }
+  };
+  while (in.NextKeywordLine()) {
+    report();
+    if (!in.Is("*GEOMOBJECT")) continue;
+    char name[32];
+    std::snprintf(name, sizeof name, model::kFileName, objectNumber++);
+    OutputFile file;
+    if (!file.Open(name)) {
+      run.ok = false;
+      run.failedFile = name;
+      run.reason = file.Error();
+      return run;
+    }
+    bool written;
+    {
+      TextSink out(file.Stream());
+      out.Put(name).Put('\n');
+      int depth = 1;  // the "*GEOMOBJECT ... {" line opened the object's block
+      while (depth != 0 && in.NextKeywordLine()) {
+        report();
+        depth += formats::AseDepthChange(in);
+        if (in.Is("*GEOMOBJECT")) break;
+        WriteObjectLine(in, values, out);
+      }
+      out.Put(model::kWriteEnd);
+      written = out.Flush();
+    }
+    if (!written) {
+      run.ok = false;
+      run.failedFile = name;
+      run.reason = LastErrorText();
+      return run;
+    }
+    if (!file.Commit()) {
+      run.ok = false;
+      run.failedFile = name;
+      run.reason = file.Error();
+      return run;
+    }
+    ++run.filesWritten;
+  }
+  return run;
+}
+
+MeshRun MeshConverter::Run(const char* aseName) {
+  MeshRun run;
+  if (aseName == nullptr || *aseName == '\0') {
+    run.ok = false;
+    ShowNoAseFile(owner_);
+    return run;
+  }
+  std::FILE* input = win32::AnsiFopen(aseName, "rt");
+  if (input == nullptr) {
+    run.ok = false;
+    run.failedFile = aseName_.empty() ? aseName : aseName_;
+    run.reason = LastErrorText();
+    ShowCannotOpen(owner_, run.failedFile, run.reason);
+    return run;
+  }
+  {
+    formats::LineReader reader(input);
+    run = ConvertMeshStream(reader, progress_);
+  }
+  std::fclose(input);
+  if (!run.ok)
+    ShowCannotWrite(owner_, run.failedFile, run.reason);
+  else
+    ShowMeshCount(owner_, run.filesWritten);
+  return run;
+}
+
+int MeshConverter::ConvertMeshes(const char* aseName) {
+  Run(aseName);
+  return 0;
+}
+
+}  // namespace tarn::tool

@@ -1,0 +1,121 @@
+#include "tool/TextSink.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace tarn::tool {
+namespace {
+
+constexpr std::uint64_t kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
+char* PutUnsigned(char* out, std::uint64_t v) {
+  char digits[24];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+
+char* Fallback(char* out, float value, int decimals) {
+  int n = std::snprintf(out, 64, "%.*f", decimals, static_cast<double>(value));
+  if (n < 0) n = 0;
+  if (n > 63) n = 63;  // only |value| >= 1e54 would get here, never a float
+  return out + n;
+}
+
+}  // namespace
+
+char* FormatInt(char* out, int value) {
+  std::uint64_t magnitude = static_cast<std::uint64_t>(value < 0 ? -static_cast<std::int64_t>(value) : value);
+  if (value < 0) *out++ = '-';
+  return PutUnsigned(out, magnitude);
+}
+
+char* FormatFixed(char* out, float value, int decimals) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const bool negative = (bits >> 31) != 0;
+  const int biased = static_cast<int>((bits >> 23) & 0xFF);
+  std::uint64_t mantissa = bits & 0x7FFFFF;
+  if (biased == 0xFF || decimals < 0 || decimals > 9) return Fallback(out, value, decimals);
+  int exponent;  // value = mantissa * 2^exponent
+  if (biased == 0) {
+    exponent = -149;
+  } else {
+    mantissa |= 0x800000;
+    exponent = biased - 150;
+  }
+  if (exponent >= 53 - 24) return Fallback(out, value, decimals);  // 2^53 and more
+
+  const std::uint64_t scale = kPow10[decimals];
+  std::uint64_t intPart, fracPart;
+  if (exponent >= 0) {
+    intPart = mantissa << exponent;
+    fracPart = 0;
+  } else {
+    // scaled = mantissa * 10^decimals / 2^-exponent, rounded half to even.
+    const int shift = -exponent;
+    const unsigned __int128 num = static_cast<unsigned __int128>(mantissa) * scale;  // < 2^54
+    std::uint64_t q;
+    if (shift >= 120) {
+      q = 0;  // num < 2^54 < half of 2^shift: rounds to 0
+    } else {
+      const unsigned __int128 one = 1;
+      unsigned __int128 quotient = num >> shift;
+      const unsigned __int128 rest = num - (quotient << shift);
+      const unsigned __int128 half = one << (shift - 1);
+      if (rest > half || (rest == half && (quotient & 1) != 0)) ++quotient;
+      q = static_cast<std::uint64_t>(quotient);
+    }
+    intPart = q / scale;
+    fracPart = q % scale;
+  }
+  if (negative) *out++ = '-';
+  out = PutUnsigned(out, intPart);
+  if (decimals > 0) {
+    *out++ = '.';
+    for (int d = decimals - 1; d >= 0; --d) {
+      out[d] = static_cast<char>('0' + fracPart % 10);
+      fracPart /= 10;
+    }
+    out += decimals;
+  }
+  return out;
+}
+
+TextSink& TextSink::Put(std::string_view text) {
+  while (!text.empty()) {
+    std::size_t room = static_cast<std::size_t>(buffer_ + kSize - pos_);
+    if (room == 0) {
+      Drain();
+      continue;
+    }
+    std::size_t n = text.size() < room ? text.size() : room;
+    std::memcpy(pos_, text.data(), n);
+    pos_ += n;
+    text.remove_prefix(n);
+  }
+  return *this;
+}
+
+void TextSink::Drain() {
+  std::size_t n = static_cast<std::size_t>(pos_ - buffer_);
+  pos_ = buffer_;
+  if (n == 0) return;
+  if (text_ != nullptr) {
+    text_->append(buffer_, n);
+  } else if (stream_ == nullptr || std::fwrite(buffer_, 1, n, stream_) != n) {
+    failed_ = true;
+  }
+}
+
+bool TextSink::Flush() {
+  Drain();
+  if (stream_ != nullptr && std::fflush(stream_) != 0) failed_ = true;
+  return !failed_;
+}
+
+}  // namespace tarn::tool
