@@ -93,6 +93,7 @@ class Surface final : public Counted<IDirectDrawSurface7> {
   bool IsZBuffer() const { return (caps_.dwCaps & DDSCAPS_ZBUFFER) != 0; }
   bool IsRgb565() const;
   bool Busy() const { return locked_ || dc_ != nullptr; }
+  bool Locked() const { return locked_; }
   Surface* AttachedZ() const { return attachedZ_; }
   // The texels as 0xAARRGGBB, converted again after every change.
   const std::vector<std::uint32_t>& DecodedArgb();

@@ -189,7 +189,9 @@ HRESULT Surface::GetDC(HDC* dc) {
   if (HRESULT hr = Injected("IDirectDrawSurface7::GetDC")) return hr;
   if (!dc) return DDERR_INVALIDPARAMS;
   if (dc_) return DDERR_DCALREADYCREATED;
-  if (locked_) return DDERR_SURFACEBUSY;
+  // A DC may be taken while the surface is locked: the engine draws its
+  // status glyphs through one between Lock and Unlock of the render target.
+  // Both reach the same memory, so neither sees stale pixels.
   if (!IsRgb565()) return DDERR_CANTCREATEDC;
   dc_ = tarn::win32::CreateBufferDc(reinterpret_cast<std::uint16_t*>(Bits()), width_, height_, pitch_);
   if (!dc_) return DDERR_CANTCREATEDC;
