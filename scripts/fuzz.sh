@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
 jobs=$(nproc 2>/dev/null || echo 2)
-dir=build-fuzz
+dir=$(pwd)/build-fuzz
 if [ ! -f $dir/CMakeCache.txt ]; then
   CC=clang CXX=clang++ cmake -S . -B $dir -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_FUZZ=ON \
     -DTARN_TESTS=OFF -DTARN_BENCH=OFF -DTARN_HOSTS=OFF -DTARN_WERROR=OFF >/dev/null
@@ -34,7 +34,7 @@ for t in "${targets[@]}"; do
     done < fuzz/$t.seeds
   fi
   dict=()
-  [ -f fuzz/dict/$t.dict ] && dict=(-dict=fuzz/dict/$t.dict)
+  [ -f fuzz/dict/$t.dict ] && dict=(-dict="$(pwd)/fuzz/dict/$t.dict")
   before=$(ls $dir/artifacts | grep -c "^$t-" || true)
   log=$dir/logs/$t.log
   set +e

@@ -6,7 +6,21 @@
 //
 // The record owns one reference on each interface field and gives them up
 // in ReleaseDevice (run by the destructor). backBuffer is looked up and
-// never used or released.
+// never used.
+//
+// Choices of ours where the system leaves them open:
+//   - SetUpDevice stops at the first failed step other than "Create
+//     BackBuffer" (its log line is written first); DeviceReady() then says
+//     false, and the per-frame operations do nothing instead of touching a
+//     missing interface. The application reports it and ends cleanly.
+//   - The z-buffer format record is zero-filled before the enumeration, so
+//     "no format taken" is a reliable dwSize of 0.
+//   - ReleaseDevice also gives up a back buffer if a driver ever handed one
+//     out (this layer's primary never has one), so nothing leaks.
+//   - CreateTexture of an empty picture (0 x 0), or of a picture whose pixel
+//     array is shorter than width x height, returns 0 with the entry null and
+//     creates no surface. A failed Lock of the staging surface returns 0
+//     (the texture stays in the entry, as after a failed step 5 or 6).
 #pragma once
 
 #include <cstdint>
@@ -15,6 +29,17 @@
 #include <windows.h>
 
 #include "engine/world/Image.h"
+
+// The context of the texture-format enumeration.
+struct TextureFormatSearch {
+  std::uint32_t bitCount = 16;
+  std::int32_t fourBitAlpha = 1;  // 1: alpha mask 0xF000 (4-4-4-4); 0: 0x8000 (1-5-5-5)
+  std::int32_t found = 0;
+  DDPIXELFORMAT* destination = nullptr;
+};
+// The enumeration callbacks of the set-up and of CreateTexture.
+HRESULT ZBufferFormatCallback(DDPIXELFORMAT* format, void* context);
+HRESULT TextureFormatCallback(DDPIXELFORMAT* format, void* context);
 
 class EngineDevice {
  public:
@@ -57,6 +82,9 @@ class EngineDevice {
   DWORD textColour = 0x00FFFFFF;
   void* lockedBits = nullptr;
   std::int32_t lockedPitch = 0;
+
+ private:
+  bool ready_ = false;
 };
 
 // Appends "Succed: <text>\n" (code 0) or "Error: <text>\n" (any other code)

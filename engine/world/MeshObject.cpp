@@ -192,8 +192,14 @@ void MeshObject::Expand() {
   drawRecord.vertexCount = static_cast<std::int32_t>(corners);
 }
 
-int MeshObject::LoadModelFile(const char* name, const LoadLog& log) {
+std::size_t MeshObject::MemoryBytes() const {
+  return sizeof(MeshVertex) * (positions.capacity() + texVertices.capacity() + vertices.capacity()) +
+         sizeof(std::uint16_t) * (faceIndices.capacity() + texFaceIndices.capacity()) + sizeof(*this);
+}
+
+int MeshObject::LoadModelFile(const char* name, const LoadLog& log, bool* opened) {
   std::FILE* f = tarn::win32::AnsiFopen(name, "rt");
+  if (opened != nullptr) *opened = f != nullptr;
   if (f == nullptr) {
     log.Error("%s: cannot open the model file", name);
     return 0;

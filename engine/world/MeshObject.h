@@ -65,7 +65,7 @@ class MeshObject {
 
   // Reads a model file into this mesh. Returns 0 (as the format's reader
   // always did); problems go to the log.
-  int LoadModelFile(const char* name, const LoadLog& log = {});
+  int LoadModelFile(const char* name, const LoadLog& log = {}, bool* opened = nullptr);
   // The same from a line reader over input of `inputBytes` bytes; `name`
   // only names the input in log lines.
   void ReadModel(tarn::formats::LineReader& reader, std::size_t inputBytes, const char* name, const LoadLog& log);
@@ -82,6 +82,9 @@ class MeshObject {
                   bool* hadRow3 = nullptr);
   // Reads from just after a "*MATERIAL" line to the end of its block.
   int ReadAseMaterial(tarn::formats::LineReader& reader, std::int32_t index);
+
+  // Bytes held by the arrays (what a world's memory budget counts).
+  std::size_t MemoryBytes() const;
 
   // Builds the DrawRecord's triangle list from the index lists, with face
   // normals (rules above).

@@ -85,21 +85,36 @@ MeshObject& NewMesh(LoadedWorld& world) {
   return *world.meshes.back();
 }
 
-void LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& world, const WorldServices& services,
+// False (and one log line per world) once the world holds its budget.
+bool HasRoom(LoadedWorld& world, const char* fileName, long line, const WorldServices& services) {
+  if (world.bytes < kWorldBudget) return true;
+  if (!world.budgetLogged)
+    services.log.Error("%s line %ld: the world already holds %zu MB; this and later objects are not loaded",
+                       fileName, line, world.bytes >> 20);
+  world.budgetLogged = true;
+  return false;
+}
+
+// Returns whether the model file could be opened.
+bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& world, const WorldServices& services,
                const char* floorName, long line) {
+  if (!HasRoom(world, floorName, line, services)) return true;
   MeshObject& mesh = NewMesh(world);
   mesh.drawRecord.kind = kDrawCulled;
+  bool opened = false;
   {
     FolderVisit visit(folder);
     if (visit.Entered()) {
       char name[32];
       std::snprintf(name, sizeof name, "%d.t3m", number);
-      mesh.LoadModelFile(name, services.log);
+      mesh.LoadModelFile(name, services.log, &opened);
     } else {
       services.log.Error("%s line %ld: cannot enter the folder %s for model %d", floorName, line, folder, number);
     }
   }
+  world.bytes += mesh.MemoryBytes();
   if (root != nullptr) root->AttachDrawable(&mesh.drawRecord);
+  return opened;
 }
 
 void ReadFloor(fmt::LineReader& reader, const char* name, SceneNode* root, RenderSwitches* switches,
@@ -111,7 +126,20 @@ void ReadFloor(fmt::LineReader& reader, const char* name, SceneNode* root, Rende
       // NumObject n: Model\0.t3m .. Model\<n-1>.t3m
       int n = 0;
       fmt::ScanLine(reader.Line(), "%s %d", word, &n);
-      for (int i = 0; i < n; ++i) LoadModel("Model", i, root, world, services, name, reader.LineNumber());
+      const long at = reader.LineNumber();
+      if (n > kMaxModels) {
+        services.log.Error("%s line %ld: %d models is more than %d, read as %d", name, at, n, kMaxModels, kMaxModels);
+        n = kMaxModels;
+      }
+      int missing = 0;
+      for (int i = 0; i < n; ++i) {
+        missing = LoadModel("Model", i, root, world, services, name, at) ? 0 : missing + 1;
+        if (missing == kMaxMissingModels && i + 1 < n) {
+          services.log.Error("%s line %ld: %d model files in a row are missing; models %d to %d are not loaded", name,
+                             at, missing, i + 1, n - 1);
+          break;
+        }
+      }
     } else if (reader.Is("Read")) {
       // Read k: floor\k.t3m
       int k = 0;
@@ -174,10 +202,12 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
         services.log.Error("%s line %ld: House without a file name", name, reader.LineNumber());
         continue;
       }
+      if (!HasRoom(world, name, reader.LineNumber(), services)) continue;
       MeshObject& mesh = NewMesh(world);
       mesh.drawRecord.materialIndex = material;
       mesh.drawRecord.kind = kDrawCulled;
       mesh.LoadAseHouse(text, root, services.log);
+      world.bytes += mesh.MemoryBytes();
     } else if (reader.Is("FloorMap")) {
       // FloorMap file
       text[0] = '\0';
@@ -190,12 +220,14 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       LoadTextureList(text, switches, services);
     } else if (reader.Is("Height")) {
       // Height picture columns rows
+      if (!HasRoom(world, name, reader.LineNumber(), services)) continue;
       world.terrains.push_back(std::make_unique<HeightField>());
       HeightField& terrain = *world.terrains.back();
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %s %d %d", word, text, &terrain.columns, &terrain.rows);
       terrain.pictureName = text;
       terrain.BuildHeightField(services.log);
+      world.bytes += terrain.mesh->MemoryBytes();
       terrain.mesh->drawRecord.kind = kDrawAlways;
       if (root != nullptr) root->AttachDrawable(&terrain.mesh->drawRecord);
     } else if (reader.Is("End")) {

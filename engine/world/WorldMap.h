@@ -24,6 +24,12 @@
 //     table) is skipped; a missing picture still reaches CreateTexture with
 //     an empty picture, as the engine always did, and is logged;
 //   - texture counts are bounded (kMaxTextures) before the table is made;
+//   - a "NumObject" count is bounded (kMaxModels), and its loop stops after
+//     kMaxMissingModels model files in a row that cannot be opened, so that
+//     a count of 2000000000 neither runs for hours nor fills memory with
+//     empty records;
+//   - a world stops taking objects once its meshes hold kWorldBudget bytes
+//     (a map naming one large house a million times), with a log line;
 //   - without a texture maker (no device) no texture is made: entries stay
 //     null.
 #pragma once
@@ -56,9 +62,14 @@ struct WorldServices {
 struct LoadedWorld {
   std::vector<std::unique_ptr<MeshObject>> meshes;
   std::vector<std::unique_ptr<HeightField>> terrains;
+  std::size_t bytes = 0;  // held by the meshes so far
+  bool budgetLogged = false;
 };
 
 inline constexpr std::int32_t kMaxTextures = 65536;
+inline constexpr std::int32_t kMaxModels = 65536;
+inline constexpr std::int32_t kMaxMissingModels = 64;
+inline constexpr std::size_t kWorldBudget = std::size_t{1} << 30;
 
 // Loads the world map `path` (an ANSI name, relative to the working
 // directory) under `root`. Returns 1, or 0 when the map cannot be opened.

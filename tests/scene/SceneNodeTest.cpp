@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/ddraw/NullSurface.h"
 #include "tests/scene/RecordingDevice.h"
 
 namespace {
@@ -122,9 +123,8 @@ TEST(RenderSwitches, WireframeDrawsTheSameVerticesAsLines) {
 
 namespace {
 // A texture stand-in that counts its references.
-struct CountedSurface : IDirectDrawSurface7 {
+struct CountedSurface : tarn::ddraw::NullSurface {
   int refs = 1;
-  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
   ULONG AddRef() override { return static_cast<ULONG>(++refs); }
   ULONG Release() override { return static_cast<ULONG>(--refs); }
 };

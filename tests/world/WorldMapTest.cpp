@@ -88,6 +88,15 @@ TEST(WorldMap, MissingFilesAreLoggedAndTheRestLoads) {
   EXPECT_TRUE(l.log.Mentions("gone.lst"));
   EXPECT_TRUE(l.log.Mentions("gone.ase"));
   EXPECT_TRUE(l.log.Mentions("0.t3m"));
+  // A hostile count: bounded, and the loop gives up after a run of missing files.
+  WriteFile("huge.txt", "NumObject 2000000000\n");
+  WriteFile("huge.map", "FloorMap huge.txt\n");
+  Loader huge;
+  huge.Load("huge.map");
+  // Model 1 of the folder exists: 0 missing, 1 loaded, then the run of 64.
+  EXPECT_EQ(huge.Children().size(), static_cast<std::size_t>(kMaxMissingModels) + 2);
+  EXPECT_TRUE(huge.log.Mentions("huge.txt line 1: 2000000000 models"));
+  EXPECT_TRUE(huge.log.Mentions("in a row are missing"));
   Loader none;
   EXPECT_EQ(none.Load("nomap.map"), 0);
   EXPECT_TRUE(none.log.Mentions("nomap.map"));

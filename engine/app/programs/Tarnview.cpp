@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "engine/app/Engine.h"
-#include "platform/ddraw/DisplaySink.h"
+#include "platform/ddraw/DDrawControl.h"
 #include "platform/hosts/sdl/SdlHost.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "engine/app/AppGlobals.h"
 #include "engine/app/Engine.h"
 #include "engine/world/WorldMap.h"
-#include "platform/ddraw/DisplaySink.h"
+#include "platform/ddraw/DDrawControl.h"
 #include "platform/hosts/headless/HeadlessHost.h"
 
 namespace {

@@ -85,6 +85,12 @@ double HeadlessHost::Seconds() const {
   return std::chrono::duration<double>(lastPresent_ - start_).count();
 }
 
+void HeadlessHost::PumpEvents(int) {
+  if (looping_) return;
+  looping_ = true;
+  start_ = lastPresent_ = std::chrono::steady_clock::now();
+}
+
 DWORD HeadlessHost::TickCount() {
   if (options_.virtualClock) return virtualNow_;
   return win32::Host::TickCount();

@@ -35,13 +35,15 @@ class HeadlessHost : public win32::Host {
   bool Finish(std::string& error);
 
   std::int64_t FramesPresented() const { return presented_; }
-  // Seconds from the start of the run to the last presented frame, on the
-  // run's clock.
+  // Seconds of drawing: on the virtual clock, frames times its step; on the
+  // real clock, from the first look at the message queue (start-up, with
+  // its loading, is over by then) to the last presented frame.
   double Seconds() const;
   int MessageBoxes() const { return boxes_; }
   const std::string& ShotError() const { return shotError_; }
 
   DWORD TickCount() override;
+  void PumpEvents(int waitMilliseconds) override;
   int MessageBox(HWND, const std::string& text, const std::string& caption, UINT type) override;
 
  private:
@@ -54,6 +56,7 @@ class HeadlessHost : public win32::Host {
   std::uint32_t virtualNow_ = 0;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point lastPresent_ = start_;
+  bool looping_ = false;
   int boxes_ = 0;
   std::vector<std::uint16_t> last_;
   int lastWidth_ = 0, lastHeight_ = 0;

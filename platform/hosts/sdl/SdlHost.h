@@ -8,6 +8,10 @@
 // focus (losing it unacquires the devices and frees the cursor); the
 // window's close reaching the window procedure as WM_DESTROY through
 // DestroyWindow; message boxes as real SDL message boxes.
+// Presentation waits for the display's vertical blank when the renderer
+// offers it (a software renderer does not): the system paces nothing itself
+// and moves a fixed step per frame, so on a fast machine an unpaced loop
+// would walk many times faster than on the machines it was made for.
 // Not implemented: more than one window, text input, joysticks.
 #pragma once
 

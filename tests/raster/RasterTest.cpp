@@ -1,0 +1,362 @@
+// Properties of the rasterizer that hold whatever the pixels look like:
+// coverage, culling, depth order, exact modulation, near-plane clipping,
+// hostile vertices.
+#include "platform/raster/Raster.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+using namespace tarn::raster;
+
+namespace {
+
+struct Buffers {
+  int w, h;
+  std::vector<std::uint16_t> colour;
+  std::vector<std::uint16_t> depth;
+  int pad;  // texels of padding per row, so that a pitch mix-up shows
+  Buffers(int width, int height, int padding = 3)
+      : w(width), h(height), colour(static_cast<std::size_t>((width + padding) * height)),
+        depth(static_cast<std::size_t>((width + padding) * height), 0xFFFF), pad(padding) {}
+  Target target(bool withDepth = true) {
+    Target t;
+    t.colour = colour.data();
+    t.colourPitch = (w + pad) * 2;
+    t.width = w;
+    t.height = h;
+    if (withDepth) {
+      t.depth = depth.data();
+      t.depthPitch = (w + pad) * 2;
+      t.depthBytes = 2;
+      t.depthBits = 16;
+    }
+    return t;
+  }
+  std::uint16_t at(int x, int y) const { return colour[static_cast<std::size_t>(y * (w + pad) + x)]; }
+  int covered() const {
+    int n = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) n += at(x, y) != 0 ? 1 : 0;
+    return n;
+  }
+};
+
+void Identity(float* m) {
+  std::memset(m, 0, 64);
+  m[0] = m[5] = m[10] = m[15] = 1.0f;
+}
+
+// Flat colour, no lighting, identity transforms: clip space is screen space
+// scaled to -1..1.
+State FlatState(int w, int h) {
+  State s;
+  Identity(s.world);
+  Identity(s.view);
+  Identity(s.projection);
+  s.viewportWidth = w;
+  s.viewportHeight = h;
+  s.lighting = false;
+  s.cull = Cull::Ccw;
+  s.zEnable = false;
+  return s;
+}
+
+struct ColourVertex {
+  float x, y, z;
+  std::uint32_t diffuse;
+  float u, v;
+};
+
+// A vertex at pixel (px, py) of a w x h viewport under FlatState.
+ColourVertex At(float px, float py, int w, int h, std::uint32_t colour, float z = 0.5f, float u = 0, float v = 0) {
+  return ColourVertex{px * 2.0f / static_cast<float>(w) - 1.0f, 1.0f - py * 2.0f / static_cast<float>(h), z,
+                      colour, u, v};
+}
+
+Vertices Of(const std::vector<ColourVertex>& v) {
+  Vertices in;
+  in.data = reinterpret_cast<const std::uint8_t*>(v.data());
+  in.stride = sizeof(ColourVertex);
+  in.count = v.size();
+  in.diffuse = 12;
+  in.texCoord = 16;
+  return in;
+}
+
+void Perspective(float* m, float fovY, float aspect, float zn, float zf) {
+  std::memset(m, 0, 64);
+  float ys = 1.0f / std::tan(fovY / 2), xs = ys / aspect;
+  m[0] = xs;
+  m[5] = ys;
+  m[10] = zf / (zf - zn);
+  m[11] = 1.0f;
+  m[14] = -zn * zf / (zf - zn);
+}
+
+}  // namespace
+
+TEST(Raster, ClockwiseTriangleIsDrawnWithTheTopLeftRuleAndItsMirrorIsCulled) {
+  Buffers b(16, 16);
+  Rasterizer r;
+  State s = FlatState(16, 16);
+  // (0,0), (10,0), (0,10) in y-down screen space is clockwise: drawn.
+  std::vector<ColourVertex> tri = {At(0, 0, 16, 16, 0xFFFFFFFF), At(10, 0, 16, 16, 0xFFFFFFFF),
+                                   At(0, 10, 16, 16, 0xFFFFFFFF)};
+  r.Draw(s, Primitive::TriangleList, Of(tri), b.target());
+  // Top and left edges in, the hypotenuse out: 10 + 9 + ... + 1.
+  EXPECT_EQ(b.covered(), 55);
+  EXPECT_NE(b.at(0, 0), 0);
+  EXPECT_EQ(b.at(10, 0), 0);
+  EXPECT_EQ(b.at(5, 5), 0);  // on the hypotenuse
+  EXPECT_NE(b.at(4, 5), 0);
+
+  Buffers m(16, 16);
+  std::vector<ColourVertex> mirror = {tri[0], tri[2], tri[1]};
+  r.Draw(s, Primitive::TriangleList, Of(mirror), m.target());
+  EXPECT_EQ(m.covered(), 0);
+  s.cull = Cull::None;
+  r.Draw(s, Primitive::TriangleList, Of(mirror), m.target());
+  EXPECT_EQ(m.covered(), 55);
+  s.cull = Cull::Cw;
+  Buffers c(16, 16);
+  r.Draw(s, Primitive::TriangleList, Of(tri), c.target());
+  EXPECT_EQ(c.covered(), 0);
+}
+
+TEST(Raster, AFanOfTrianglesCoversEachPixelExactlyOnce) {
+  const int w = 64, h = 48;
+  Buffers b(w, h);
+  State s = FlatState(w, h);
+  s.cull = Cull::None;
+  s.blend = true;  // additive: a pixel drawn twice shows it
+  s.srcBlend = Blend::One;
+  s.destBlend = Blend::One;
+  // A convex polygon with off-grid corners, split into a fan around an
+  // off-grid centre, in both windings.
+  const float cx = 31.37f, cy = 22.61f;
+  std::vector<std::pair<float, float>> ring;
+  for (int i = 0; i < 13; ++i) {
+    float a = static_cast<float>(i) * 6.2831853f / 13.0f + 0.1f;
+    ring.push_back({cx + 27.3f * std::cos(a), cy + 19.7f * std::sin(a)});
+  }
+  std::vector<ColourVertex> fan;
+  const std::uint32_t unit = 0xFF080808;  // one step of 5-6-5 red and blue
+  for (std::size_t i = 0; i < ring.size(); ++i) {
+    auto p = ring[i], q = ring[(i + 1) % ring.size()];
+    fan.push_back(At(cx, cy, w, h, unit));
+    fan.push_back(At(p.first, p.second, w, h, unit));
+    fan.push_back(At(q.first, q.second, w, h, unit));
+  }
+  Rasterizer r;
+  r.Draw(s, Primitive::TriangleList, Of(fan), b.target());
+  int holes = 0, twice = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int red = b.at(x, y) >> 11;
+      if (red > 1) ++twice;
+      // Clearly inside the polygon (0.05 pixel from every edge): covered.
+      bool inside = true;
+      for (std::size_t i = 0; i < ring.size() && inside; ++i) {
+        auto p = ring[i], q = ring[(i + 1) % ring.size()];
+        float ex = q.first - p.first, ey = q.second - p.second;
+        float cross = ex * (static_cast<float>(y) - p.second) - ey * (static_cast<float>(x) - p.first);
+        inside = cross / std::sqrt(ex * ex + ey * ey) > 0.05f;
+      }
+      if (inside && red == 0) ++holes;
+    }
+  EXPECT_EQ(twice, 0);
+  EXPECT_EQ(holes, 0);
+  EXPECT_GT(b.covered(), 1000);
+}
+
+TEST(Raster, DepthOrderDoesNotDependOnDrawOrder) {
+  const int w = 32, h = 32;
+  auto quad = [&](float x0, float y0, float x1, float y1, float z, std::uint32_t c) {
+    return std::vector<ColourVertex>{At(x0, y0, w, h, c, z), At(x1, y0, w, h, c, z), At(x0, y1, w, h, c, z),
+                                     At(x1, y0, w, h, c, z), At(x1, y1, w, h, c, z), At(x0, y1, w, h, c, z)};
+  };
+  auto near = quad(4, 4, 20, 20, 0.3f, 0xFFFF0000), far = quad(10, 10, 28, 28, 0.6f, 0xFF0000FF);
+  State s = FlatState(w, h);
+  s.zEnable = true;
+  Rasterizer r;
+  Buffers a(w, h), b(w, h);
+  r.Draw(s, Primitive::TriangleList, Of(near), a.target());
+  r.Draw(s, Primitive::TriangleList, Of(far), a.target());
+  r.Draw(s, Primitive::TriangleList, Of(far), b.target());
+  r.Draw(s, Primitive::TriangleList, Of(near), b.target());
+  EXPECT_EQ(a.colour, b.colour);
+  EXPECT_EQ(a.at(15, 15), 0xF800);  // the near one wins the overlap
+  EXPECT_EQ(a.at(25, 25), 0x001F);
+}
+
+TEST(Raster, OneTexelTextureModulatesExactly) {
+  const int w = 8, h = 8;
+  struct Case {
+    std::uint32_t texel, diffuse;
+  } cases[] = {{0xFFFFFFFF, 0xFF808080}, {0xFF808080, 0xFFFFFFFF}, {0xFFFF00FF, 0xFF4020C0}, {0xFF884422, 0xFF000000}};
+  for (bool bilinear : {false, true})
+    for (const Case& c : cases) {
+      std::uint32_t texel = c.texel;
+      Texture t{&texel, 1, 1};
+      State s = FlatState(w, h);
+      s.texture = &t;
+      s.bilinear = bilinear;
+      s.colourOp = TextureOp::Modulate;
+      s.colourArg2 = Arg::Diffuse;
+      Buffers b(w, h);
+      std::vector<ColourVertex> tri = {At(0, 0, w, h, c.diffuse, 0.5f, 0.3f, 7.9f), At(8, 0, w, h, c.diffuse, 0.5f, -3.2f, 0),
+                                       At(0, 8, w, h, c.diffuse, 0.5f, 2.5f, 1.0f)};
+      Rasterizer r;
+      r.Draw(s, Primitive::TriangleList, Of(tri), b.target());
+      auto channel = [&](int shift) {
+        int tv = static_cast<int>((c.texel >> shift) & 255), dv = static_cast<int>((c.diffuse >> shift) & 255);
+        return static_cast<int>(std::lround(tv * dv / 255.0));
+      };
+      std::uint16_t want = static_cast<std::uint16_t>((channel(16) >> 3) << 11 | (channel(8) >> 2) << 5 | (channel(0) >> 3));
+      EXPECT_EQ(b.at(1, 1), want) << std::hex << c.texel << " x " << c.diffuse << " bilinear " << bilinear;
+      EXPECT_EQ(b.at(3, 2), want);
+    }
+}
+
+TEST(Raster, TriangleCrossingTheNearPlaneIsClippedExactly) {
+  const int w = 64, h = 48;
+  State s = FlatState(w, h);
+  Perspective(s.projection, 1.0f, static_cast<float>(w) / h, 1.0f, 100.0f);
+  s.cull = Cull::None;
+  // One corner behind the eye, two in front; the near plane is z = 1.
+  struct P {
+    float x, y, z;
+  } a{0.0f, -0.5f, -4.0f}, b{-3.0f, -1.0f, 6.0f}, c{3.0f, 1.5f, 8.0f};
+  auto cut = [](P from, P to) {  // where the edge meets z = 1
+    float t = (1.0f - from.z) / (to.z - from.z);
+    return P{from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t, 1.0f};
+  };
+  P ab = cut(a, b), ac = cut(a, c);
+  auto v = [](P p) { return ColourVertex{p.x, p.y, p.z, 0xFFFFFFFF, 0, 0}; };
+  Rasterizer r;
+  Buffers crossing(w, h), clipped(w, h);
+  r.Draw(s, Primitive::TriangleList, Of({v(a), v(b), v(c)}), crossing.target(false));
+  r.Draw(s, Primitive::TriangleList, Of({v(ab), v(b), v(c), v(ab), v(c), v(ac)}), clipped.target(false));
+  int differ = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) differ += (crossing.at(x, y) != 0) != (clipped.at(x, y) != 0) ? 1 : 0;
+  EXPECT_GT(crossing.covered(), 200);
+  EXPECT_LE(differ, 2);  // only rounding at the shared cut edge may differ
+}
+
+TEST(Raster, HostileVerticesAreDroppedWithoutHarm) {
+  const int w = 16, h = 16;
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  std::vector<ColourVertex> v = {
+      {nan, 0, 0.5f, 0xFFFFFFFF, 0, 0},     {0.5f, 0, 0.5f, 0xFFFFFFFF, 0, 0},  {0, 0.5f, 0.5f, 0xFFFFFFFF, 0, 0},
+      {inf, -inf, 0.5f, 0xFFFFFFFF, 0, 0},  {1e30f, 1e30f, 0.5f, 0xFFFFFFFF, 0, 0}, {-1e30f, 1e30f, 0.5f, 0xFFFFFFFF, 0, 0},
+      {-1e30f, 1e30f, 0.5f, 0xFFFFFFFF, 0, 0}, {1e30f, 1e30f, 0.5f, 0xFFFFFFFF, 0, 0}, {0, -1e30f, 0.5f, 0xFFFFFFFF, 0, 0},
+      // a sane triangle with absurd texture coordinates
+      At(0, 0, w, h, 0xFFFFFFFF, 0.5f, 1e20f, nan), At(8, 0, w, h, 0xFFFFFFFF, 0.5f, -1e20f, inf),
+      At(0, 8, w, h, 0xFFFFFFFF, 0.5f, 3e9f, -7e9f),
+      At(0, 0, w, h, 0xFFFFFFFF),  // a lone vertex: not a triangle
+  };
+  std::uint32_t texels[4] = {0xFFFFFFFF, 0xFF00FF00, 0xFFFF0000, 0xFF0000FF};
+  Texture t{texels, 2, 2};
+  for (bool lines : {false, true}) {
+    State s = FlatState(w, h);
+    s.texture = &t;
+    s.bilinear = true;
+    s.cull = Cull::None;
+    s.zEnable = true;
+    s.fog = Fog::Exp2;
+    s.fogDensity = 0.015f;
+    Buffers b(w, h);
+    Rasterizer r;
+    r.Draw(s, lines ? Primitive::LineList : Primitive::TriangleList, Of(v), b.target());
+    if (!lines) {
+      EXPECT_GT(b.covered(), 20);  // the sane triangle still drew
+    }
+    s.world[0] = nan;                        // a poisoned matrix draws nothing and harms nothing
+    Buffers c(w, h);
+    r.Draw(s, lines ? Primitive::LineList : Primitive::TriangleList, Of(v), c.target());
+    EXPECT_EQ(c.covered(), 0);
+  }
+}
+
+TEST(Raster, LinesDrawTheirLastPixelAndAreNeverCulled) {
+  const int w = 16, h = 16;
+  State s = FlatState(w, h);
+  for (bool reversed : {false, true}) {
+    Buffers b(w, h);
+    std::vector<ColourVertex> line = {At(2, 5, w, h, 0xFFFFFFFF), At(10, 5, w, h, 0xFFFFFFFF)};
+    if (reversed) std::swap(line[0], line[1]);
+    Rasterizer r;
+    r.Draw(s, Primitive::LineList, Of(line), b.target());
+    EXPECT_EQ(b.covered(), 9);
+    for (int x = 2; x <= 10; ++x) EXPECT_NE(b.at(x, 5), 0) << x;
+  }
+  Buffers d(w, h);
+  std::vector<ColourVertex> diagonal = {At(1, 1, w, h, 0xFFFFFFFF), At(12, 7, w, h, 0xFFFFFFFF)};
+  Rasterizer r;
+  r.Draw(s, Primitive::LineList, Of(diagonal), d.target());
+  EXPECT_EQ(d.covered(), 12);  // one pixel per step of the major axis
+}
+
+TEST(Raster, Exp2FogAndTheWBufferUseEyeDepth) {
+  const int w = 32, h = 32;
+  State s = FlatState(w, h);
+  Perspective(s.projection, 1.0f, 1.0f, 1.0f, 1001.0f);
+  s.zEnable = true;
+  s.useW = true;
+  s.fog = Fog::Exp2;
+  s.fogDensity = 0.015f;
+  s.fogColour = 0x000000FF;  // blue fog over a white quad
+  const float d = 100.0f;
+  std::vector<ColourVertex> quad = {{-200, 200, d, 0xFFFFFFFF, 0, 0}, {200, 200, d, 0xFFFFFFFF, 0, 0},
+                                    {-200, -200, d, 0xFFFFFFFF, 0, 0}, {200, 200, d, 0xFFFFFFFF, 0, 0},
+                                    {200, -200, d, 0xFFFFFFFF, 0, 0},  {-200, -200, d, 0xFFFFFFFF, 0, 0}};
+  Buffers b(w, h);
+  Rasterizer r;
+  r.Draw(s, Primitive::TriangleList, Of(quad), b.target());
+  float f = std::exp(-(d * 0.015f) * (d * 0.015f));
+  int red = static_cast<int>(255 * f);
+  EXPECT_NEAR((b.at(16, 16) >> 11) << 3, red, 9);
+  EXPECT_EQ(b.at(16, 16) & 31, 31);  // fully blue: the fog colour plus the quad's blue
+  std::uint16_t stored = b.depth[static_cast<std::size_t>(16 * (w + b.pad) + 16)];
+  EXPECT_NEAR(stored, (d - 1.0f) / 1000.0f * 65535.0f, 2.0f);
+}
+
+TEST(Raster, FailedAlphaTestWritesNeitherColourNorDepth) {
+  const int w = 8, h = 8;
+  std::uint32_t texel = 0x04FFFFFF;  // alpha 4 < reference 8
+  Texture t{&texel, 1, 1};
+  State s = FlatState(w, h);
+  s.texture = &t;
+  s.alphaTest = true;
+  s.alphaFunc = Compare::GreaterEqual;
+  s.alphaRef = 8;
+  s.alphaOp = TextureOp::SelectArg1;
+  s.zEnable = true;
+  Buffers b(w, h);
+  std::vector<ColourVertex> tri = {At(0, 0, w, h, 0xFFFFFFFF), At(8, 0, w, h, 0xFFFFFFFF), At(0, 8, w, h, 0xFFFFFFFF)};
+  Rasterizer r;
+  r.Draw(s, Primitive::TriangleList, Of(tri), b.target());
+  EXPECT_EQ(b.covered(), 0);
+  for (std::uint16_t z : b.depth) EXPECT_EQ(z, 0xFFFF);
+  texel = 0x08FFFFFF;  // exactly the reference passes
+  r.Draw(s, Primitive::TriangleList, Of(tri), b.target());
+  EXPECT_GT(b.covered(), 0);
+}
+
+TEST(Raster, WRangeComesFromTheProjection) {
+  float m[16];
+  Perspective(m, 1.0f, 1.33f, 2.5f, 3000.0f);
+  float n, f;
+  DepthRangeOfProjection(m, &n, &f);
+  EXPECT_NEAR(n, 2.5f, 1e-3f);
+  EXPECT_NEAR(f, 3000.0f, 1.0f);
+  Identity(m);  // no perspective: the 0..1 fallback
+  DepthRangeOfProjection(m, &n, &f);
+  EXPECT_EQ(n, 0.0f);
+  EXPECT_EQ(f, 1.0f);
+}
