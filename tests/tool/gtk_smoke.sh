@@ -9,7 +9,7 @@ work=$(mktemp -d /tmp/rigwright-smoke-XXXXXX)
 cleanup() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null
   [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
-  rm -rf "$work"
+  [ -n "${KEEP_SHOT:-}" ] && cp "$work/shot.png" "$KEEP_SHOT"; rm -rf "$work"
 }
 trap cleanup EXIT
 

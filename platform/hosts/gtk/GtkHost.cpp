@@ -2,11 +2,14 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/win32/Cp949.h"
 #include "platform/win32/MenuTable.h"
+#include "platform/win32/PaintHooks.h"
 #include "platform/win32/WindowTable.h"
 
 namespace tarn::hosts {
@@ -17,6 +20,10 @@ struct GtkHost::Impl {
     GtkWidget* box = nullptr;
     GtkWidget* menuBar = nullptr;
     GtkWidget* client = nullptr;
+    // The client area's pixels (5-6-5), drawn into by GDI during WM_PAINT
+    // and shown by the drawing area.
+    std::vector<std::uint16_t> pixels;
+    int width = 0, height = 0;
   };
   std::map<HWND, Window> windows;
   bool screenshotTaken = false;
@@ -114,11 +121,58 @@ gboolean OnDelete(GtkWidget* widget, GdkEvent*, gpointer) {
   return TRUE;  // the window goes when the program destroys it
 }
 
+// The host whose windows the paint DC provider serves (one per process).
+GtkHost::Impl* current = nullptr;
+
+GtkHost::Impl::Window* FindWindow(HWND handle) {
+  if (current == nullptr) return nullptr;
+  auto it = current->windows.find(handle);
+  return it != current->windows.end() ? &it->second : nullptr;
+}
+
+HDC ProvideDc(HWND handle) {
+  GtkHost::Impl::Window* w = FindWindow(handle);
+  if (w == nullptr || w->width <= 0 || w->height <= 0) return nullptr;
+  return win32::CreateBufferDc(w->pixels.data(), w->width, w->height, w->width * 2);
+}
+
+void ReleaseDc(HWND handle, HDC dc) {
+  win32::DeleteBufferDc(dc);
+  if (GtkHost::Impl::Window* w = FindWindow(handle)) gtk_widget_queue_draw(w->client);
+}
+
 gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer) {
-  cairo_set_source_rgb(cr, 1, 1, 1);
+  HWND handle = HandleOf(widget);
+  GtkHost::Impl::Window* w = FindWindow(handle);
+  if (w == nullptr) return FALSE;
+  int width = gtk_widget_get_allocated_width(widget), height = gtk_widget_get_allocated_height(widget);
+  if (width != w->width || height != w->height) {
+    // A new size: a fresh white area, and WM_PAINT is due (not through
+    // InvalidateRect, which would ask GTK to draw again).
+    w->width = width;
+    w->height = height;
+    w->pixels.assign(static_cast<std::size_t>(width > 0 ? width : 0) * static_cast<std::size_t>(height > 0 ? height : 0),
+                     0xFFFF);
+    if (win32::WindowRecord* record = win32::FindWindowRecord(handle)) record->needsPaint = true;
+  }
+  if (width <= 0 || height <= 0) return FALSE;
+  cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  cairo_surface_flush(image);
+  unsigned char* data = cairo_image_surface_get_data(image);
+  int stride = cairo_image_surface_get_stride(image);
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    const std::uint16_t* source = &w->pixels[static_cast<std::size_t>(y) * width];
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t p = source[x];
+      std::uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+      row[x] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+    }
+  }
+  cairo_surface_mark_dirty(image);
+  cairo_set_source_surface(cr, image, 0, 0);
   cairo_paint(cr);
-  // WM_PAINT is due; not through InvalidateRect, which would ask GTK to draw again.
-  if (win32::WindowRecord* w = win32::FindWindowRecord(HandleOf(widget))) w->needsPaint = true;
+  cairo_surface_destroy(image);
   return FALSE;
 }
 
@@ -148,8 +202,13 @@ bool GtkHost::Initialise(int* argc, char*** argv) {
   return gtk_init_check(argc, argv) != FALSE;
 }
 
-GtkHost::GtkHost() : impl_(std::make_unique<Impl>()) {}
+GtkHost::GtkHost() : impl_(std::make_unique<Impl>()) {
+  current = impl_.get();
+  win32::SetWindowDcProvider(ProvideDc, ReleaseDc);
+}
 GtkHost::~GtkHost() {
+  win32::SetWindowDcProvider(nullptr, nullptr);
+  current = nullptr;
   for (auto& [handle, w] : impl_->windows) gtk_widget_destroy(w.window);
 }
 

@@ -8,8 +8,9 @@
 //   - keys reach the window as WM_KEYDOWN/WM_KEYUP with virtual keys (Esc,
 //     Return, Tab, Back, Space, arrows, F1 to F12, letters, digits); closing
 //     the window posts WM_CLOSE, which DefWindowProcA turns into DestroyWindow;
-//   - WM_PAINT is posted when GTK draws the client area; the client area is
-//     white until a paint DC provider (GDI) draws into it;
+//   - the client area is a 5-6-5 buffer the size of the drawing area; BeginPaint
+//     hands out a GDI DC over it (platform/win32/PaintHooks.h) and EndPaint
+//     shows it; a new size clears it to white and makes WM_PAINT due;
 //   - real message boxes (gtk_message_dialog) and real open and save dialogs
 //     (GtkFileChooserDialog) with the filters, title, preset name and folder
 //     of the request;
