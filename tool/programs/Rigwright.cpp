@@ -1,4 +1,4 @@
-// rigwright: the tool's window on a desktop, over the GTK 3 host.
+// rigwright: the tool's window on a desktop, over the GTK 3 host (which owns main().
 //
 // The program reads no command line of its own; for screenshots in tests the
 // host takes TARN_SCREENSHOT=<file.png> (and TARN_SCREENSHOT_DELAY in ms).
