@@ -93,9 +93,11 @@ class Surface final : public Counted<IDirectDrawSurface7> {
   bool IsZBuffer() const { return (caps_.dwCaps & DDSCAPS_ZBUFFER) != 0; }
   bool IsRgb565() const;
   bool Busy() const { return locked_ || dc_ != nullptr; }
+  bool Locked() const { return locked_; }
   Surface* AttachedZ() const { return attachedZ_; }
   // The texels as 0xAARRGGBB, converted again after every change.
   const std::vector<std::uint32_t>& DecodedArgb();
+  bool DecodedOpaque() { DecodedArgb(); return decodedOpaque_; }
 
  private:
   void Changed();
@@ -110,6 +112,7 @@ class Surface final : public Counted<IDirectDrawSurface7> {
   HDC dc_ = nullptr;
   std::uint64_t version_ = 1, decodedVersion_ = 0;
   std::vector<std::uint32_t> decoded_;
+  bool decodedOpaque_ = false;
 };
 
 class DirectDraw final : public Counted<IDirectDraw7> {

@@ -189,7 +189,9 @@ HRESULT Surface::GetDC(HDC* dc) {
   if (HRESULT hr = Injected("IDirectDrawSurface7::GetDC")) return hr;
   if (!dc) return DDERR_INVALIDPARAMS;
   if (dc_) return DDERR_DCALREADYCREATED;
-  if (locked_) return DDERR_SURFACEBUSY;
+  // A DC may be taken while the surface is locked: the engine draws its
+  // status glyphs through one between Lock and Unlock of the render target.
+  // Both reach the same memory, so neither sees stale pixels.
   if (!IsRgb565()) return DDERR_CANTCREATEDC;
   dc_ = tarn::win32::CreateBufferDc(reinterpret_cast<std::uint16_t*>(Bits()), width_, height_, pitch_);
   if (!dc_) return DDERR_CANTCREATEDC;
@@ -294,6 +296,7 @@ const std::vector<std::uint32_t>& Surface::DecodedArgb() {
     std::uint32_t a = alpha ? Widen((v & f.dwRGBAlphaBitMask) >> as, ab) : 255;
     return a << 24 | r << 16 | g << 8 | b;
   };
+  std::uint32_t allAlpha = 0xFF000000u;
   for (int y = 0; y < height_; ++y) {
     const std::uint8_t* row = Bits() + static_cast<std::ptrdiff_t>(y) * pitch_;
     std::uint32_t* out = decoded_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
@@ -307,8 +310,10 @@ const std::vector<std::uint32_t>& Surface::DecodedArgb() {
         std::memcpy(&v, row + x * 4, 4);
         out[x] = convert(v);
       }
+      allAlpha &= out[x];
     }
   }
+  decodedOpaque_ = (allAlpha & 0xFF000000u) == 0xFF000000u;
   return decoded_;
 }
 

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tarn::raster {
 namespace {
@@ -32,6 +36,12 @@ std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {  // b > 0
 // a x b / 255, rounded to nearest, for a, b in 0..255.
 inline int Mul255(int a, int b) {
   int t = a * b + 128;
+  return (t + (t >> 8)) >> 8;
+}
+
+// x / 255 rounded to nearest, for x in 0..65025.
+inline int DivRound255(int x) {
+  int t = x + 128;
   return (t + (t >> 8)) >> 8;
 }
 
@@ -71,6 +81,7 @@ struct DrawContext {
   const std::uint32_t* texels = nullptr;
   int texW = 1, texH = 1;
   bool texPow2 = true;
+  int texShift = 0;  // log2 of texW when it is a power of two
   TextureOp colourOp = TextureOp::Modulate, alphaOp = TextureOp::Modulate;
   bool colourTex1 = true, alphaTex1 = true;  // argument 1 is the texture (else argument 2 is)
   // fog
@@ -79,6 +90,7 @@ struct DrawContext {
   int fogR = 0, fogG = 0, fogB = 0;
   // tests and blending
   bool alphaPass[256];
+  int alphaRef = 0;
   Blend srcBlend = Blend::SrcAlpha, destBlend = Blend::InvSrcAlpha;
   bool srcAlphaBlend = true;  // SRCALPHA / INVSRCALPHA
   // target
@@ -86,6 +98,7 @@ struct DrawContext {
   int colourPitch = 0;
   std::uint8_t* depth = nullptr;
   int depthPitch = 0;
+  int targetWidth = 0, targetHeight = 0;
 };
 
 // The interpolants of one pixel; affine in screen space.
@@ -126,10 +139,9 @@ inline std::uint32_t SampleTexel(const DrawContext& c, int x, int y) {
 template <bool kBilinear>
 inline std::uint32_t Sample(const DrawContext& c, float u, float v) {
   if constexpr (kBilinear) {
-    float fu = u * static_cast<float>(c.texW) - 0.5f;
-    float fv = v * static_cast<float>(c.texH) - 0.5f;
-    int iu = static_cast<int>(std::floor(fu * 256.0f));
-    int iv = static_cast<int>(std::floor(fv * 256.0f));
+    // Texel centres at (i + 0.5) / size, in 1/256 texel.
+    int iu = static_cast<int>(std::floor(u * static_cast<float>(c.texW * 256) - 128.0f));
+    int iv = static_cast<int>(std::floor(v * static_cast<float>(c.texH * 256) - 128.0f));
     int x0 = iu >> 8, y0 = iv >> 8;
     int wx = iu & 255, wy = iv & 255;
     std::uint32_t t00 = SampleTexel(c, x0, y0), t10 = SampleTexel(c, x0 + 1, y0);
@@ -221,9 +233,9 @@ void Span(const DrawContext& c, int y, int x0, int x1, Interp p, const Interp& d
       bd |= bd >> 5;
       if (c.srcAlphaBlend) {
         if (a != 255) {
-          r = (r * a + rd * (255 - a) + 127) / 255;
-          g = (g * a + gd * (255 - a) + 127) / 255;
-          b = (b * a + bd * (255 - a) + 127) / 255;
+          r = DivRound255(r * a + rd * (255 - a));
+          g = DivRound255(g * a + gd * (255 - a));
+          b = DivRound255(b * a + bd * (255 - a));
         }
       } else {
         r = std::min(255, Mul255(r, BlendFactor(c.srcBlend, r, a, rd)) + Mul255(rd, BlendFactor(c.destBlend, r, a, rd)));
@@ -247,6 +259,31 @@ void Span(const DrawContext& c, int y, int x0, int x1, Interp p, const Interp& d
 }
 
 using SpanFn = void (*)(const DrawContext&, int, int, int, Interp, const Interp&);
+
+#if defined(__SSE2__)
+namespace sse2 {
+#include "platform/raster/SpanSimd.inl"
+}  // namespace sse2
+#if defined(__GNUC__) && !defined(__AVX2__)
+// The same loop in VEX encoding: three-operand forms save the register
+// copies that dominate the SSE2 code. Chosen at run time; the arithmetic,
+// and so every pixel, is the same.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+#include "platform/raster/SpanSimd.inl"
+}  // namespace avx2
+#pragma GCC pop_options
+#define TARN_RASTER_AVX2 1
+#endif
+SpanFn PickSimd(bool fog, bool blend, bool alphaTest, bool dither) {
+#if defined(TARN_RASTER_AVX2)
+  static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+  if (hasAvx2) return avx2::PickSimd(fog, blend, alphaTest, dither);
+#endif
+  return sse2::PickSimd(fog, blend, alphaTest, dither);
+}
+#endif
 
 template <bool kTex, bool kBilinear, bool kFog, bool kBlend, bool kAlphaTest, bool kDither>
 SpanFn PickDepth(int depthBytes) {
@@ -291,13 +328,31 @@ struct Scissor {
   int x0, y0, x1, y1;  // inclusive
 };
 
+// Round to nearest (even on ties), as llrint in the default rounding mode.
+inline std::int64_t RoundToInt64(double v) {
+#if defined(__SSE2__)
+  return _mm_cvtsd_si64(_mm_set_sd(v));
+#else
+  return std::llrint(v);
+#endif
+}
+
+// floor(a / b) for b > 0 through a double estimate, made exact by checking
+// it against the integers (an integer division costs several times more).
+inline std::int64_t FloorDivFast(std::int64_t a, std::int64_t b) {
+  auto q = static_cast<std::int64_t>(std::floor(static_cast<double>(a) / static_cast<double>(b)));
+  while (q * b > a) --q;
+  while ((q + 1) * b <= a) ++q;
+  return q;
+}
+
 ScreenVertex Project(const ClipVertex& v, const State& s) {
   ScreenVertex o;
   float iw = 1.0f / v.w;
   float sx = static_cast<float>(s.viewportX) + (1.0f + v.x * iw) * static_cast<float>(s.viewportWidth) * 0.5f;
   float sy = static_cast<float>(s.viewportY) + (1.0f - v.y * iw) * static_cast<float>(s.viewportHeight) * 0.5f;
-  o.xi = std::llrint(static_cast<double>(sx) * kSubPixel);
-  o.yi = std::llrint(static_cast<double>(sy) * kSubPixel);
+  o.xi = RoundToInt64(static_cast<double>(sx) * kSubPixel);
+  o.yi = RoundToInt64(static_cast<double>(sy) * kSubPixel);
   o.x = static_cast<float>(o.xi) / kSubPixel;
   o.y = static_cast<float>(o.yi) / kSubPixel;
   float z = v.z * iw;
@@ -445,9 +500,9 @@ void DrawTriangle(const FrameSetup& f, ScreenVertex v0, ScreenVertex v1, ScreenV
           hi = 0;
         }
       } else if (e.dy > 0) {
-        hi = std::min(hi, FloorDiv(c, kSubPixel * e.dy));
+        hi = std::min(hi, FloorDivFast(c, kSubPixel * e.dy));
       } else {
-        lo = std::max(lo, CeilDiv(-c, -kSubPixel * e.dy));
+        lo = std::max(lo, -FloorDivFast(c, -kSubPixel * e.dy));  // ceil(-c / -16dy)
       }
     }
     if (lo > hi) continue;
@@ -610,6 +665,7 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
     c.texW = s.texture->width;
     c.texH = s.texture->height;
     c.texPow2 = IsPow2(c.texW) && IsPow2(c.texH);
+    while ((1 << c.texShift) < c.texW) ++c.texShift;
     auto mode = [&](TextureOp op, Arg a1, Arg a2, TextureOp& outOp, bool& tex1) {
       bool t1 = a1 == Arg::Texture, t2 = a2 == Arg::Texture;
       if (op == TextureOp::Modulate && !(t1 || t2)) op = TextureOp::Disable;
@@ -634,8 +690,8 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
   c.colourPitch = t.colourPitch;
   c.depth = static_cast<std::uint8_t*>(t.depth);
   c.depthPitch = t.depthPitch;
-  f.span = PickSpan(textured, s.bilinear, fog, blend, s.alphaTest && s.alphaFunc != Compare::Always, s.dither,
-                    depthBytes);
+  c.targetWidth = t.width;
+  c.targetHeight = t.height;
 
   // Vertex stage: transform and light every vertex once.
   float worldView[16], mvp[16];
@@ -677,18 +733,11 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
     }
   }
 
-  lit_.resize(count);
-  std::vector<bool> bad;  // vertices that are not finite
-  bool anyBad = false;
-  for (std::size_t i = 0; i < count; ++i) {
+  // Lighting waits until a triangle is known to be drawn: back faces and
+  // what lies off screen cost no lighting.
+  auto light = [&](std::size_t i) {
     const std::uint8_t* src = in.data + i * in.stride;
-    float pos[3];
-    std::memcpy(pos, src, sizeof pos);
     ClipVertex& o = lit_[i];
-    o.x = pos[0] * mvp[0] + pos[1] * mvp[4] + pos[2] * mvp[8] + mvp[12];
-    o.y = pos[0] * mvp[1] + pos[1] * mvp[5] + pos[2] * mvp[9] + mvp[13];
-    o.z = pos[0] * mvp[2] + pos[1] * mvp[6] + pos[2] * mvp[10] + mvp[14];
-    o.w = pos[0] * mvp[3] + pos[1] * mvp[7] + pos[2] * mvp[11] + mvp[15];
     Colour vertexDiffuse{1, 1, 1, 1};
     bool hasDiffuse = in.diffuse >= 0;
     if (hasDiffuse) {
@@ -742,6 +791,32 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
     if (!(o.g == o.g)) o.g = 0;
     if (!(o.b == o.b)) o.b = 0;
     if (!(o.a == o.a)) o.a = 0;
+  };
+  lit_.resize(count);
+  std::vector<bool> bad;  // vertices that are not finite
+  bool anyBad = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* src = in.data + i * in.stride;
+    float pos[3];
+    std::memcpy(pos, src, sizeof pos);
+    ClipVertex& o = lit_[i];
+    o.x = pos[0] * mvp[0] + pos[1] * mvp[4] + pos[2] * mvp[8] + mvp[12];
+    o.y = pos[0] * mvp[1] + pos[1] * mvp[5] + pos[2] * mvp[9] + mvp[13];
+    o.z = pos[0] * mvp[2] + pos[1] * mvp[6] + pos[2] * mvp[10] + mvp[14];
+    o.w = pos[0] * mvp[3] + pos[1] * mvp[7] + pos[2] * mvp[11] + mvp[15];
+    {
+      float alpha = 1.0f;
+      bool hasDiffuse = in.diffuse >= 0;
+      if (hasDiffuse && (!s.lighting || (s.colorVertex && s.diffuseSource == 1))) {
+        std::uint32_t argb;
+        std::memcpy(&argb, src + in.diffuse, 4);
+        alpha = static_cast<float>(argb >> 24) / 255.0f;
+      } else if (s.lighting) {
+        alpha = s.material.diffuse.a;
+      }
+      o.a = std::min(std::max(alpha, 0.0f), 1.0f) * 255.0f;
+      if (!(o.a == o.a)) o.a = 0;
+    }
     if (in.texCoord >= 0) {
       float uv[2];
       std::memcpy(uv, src + in.texCoord, sizeof uv);
@@ -768,10 +843,30 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
     }
     float fu = std::floor(minU), fv = std::floor(minV);
     for (int i = 0; i < n; ++i) {
-      v[i].u = std::min(v[i].u - fu, 4096.0f);
-      v[i].v = std::min(v[i].v - fv, 4096.0f);
+      v[i].u = std::min(v[i].u - fu, 1024.0f);  // keeps u x width x 256 inside 32 bits
+      v[i].v = std::min(v[i].v - fv, 1024.0f);
     }
   };
+
+  // Pixels that are all opaque need neither the alpha test (a reference up
+  // to 255 passes 255 for >=) nor SRCALPHA / INVSRCALPHA blending.
+  bool opaque = false;
+  if (!textured || (s.texture->opaque && c.alphaOp == TextureOp::Modulate)) {
+    opaque = true;
+    for (std::size_t i = 0; i < count && opaque; ++i) opaque = lit_[i].a >= 255.0f;
+  }
+  bool alphaTest = s.alphaTest && s.alphaFunc != Compare::Always &&
+                   !(opaque && (s.alphaFunc == Compare::GreaterEqual || s.alphaFunc == Compare::LessEqual));
+  if (opaque && c.srcAlphaBlend) blend = false;
+  c.alphaRef = s.alphaRef;
+  f.span = PickSpan(textured, s.bilinear, fog, blend, alphaTest, s.dither, depthBytes);
+#if defined(__SSE2__)
+  // The engine's state has a four-pixel loop of its own.
+  bool simd = textured && s.bilinear && c.texPow2 && c.colourOp == TextureOp::Modulate &&
+              c.alphaOp == TextureOp::Modulate && depthBytes == 2 && c.zFunc == Compare::LessEqual && c.zWrite &&
+              (!alphaTest || (s.alphaFunc == Compare::GreaterEqual && s.alphaRef > 0)) && (!blend || c.srcAlphaBlend);
+  if (simd) f.span = PickSimd(fog, blend, alphaTest, s.dither);
+#endif
 
   if (primitive == Primitive::TriangleList) {
     ClipVertex poly[16], scratch[16];
@@ -785,16 +880,44 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
       unsigned c0 = OutCode(poly[0]), c1 = OutCode(poly[1]), c2 = OutCode(poly[2]);
       if (c0 & c1 & c2) continue;  // wholly outside one plane
       unsigned any = c0 | c1 | c2;
-      int n = 3;
-      if (any) n = ClipPolygon(poly, 3, any, scratch);
-      if (n < 3) continue;
       ScreenVertex sv[16];
+      if (!any) {
+        for (int k = 0; k < 3; ++k) sv[k] = Project(poly[k], s);
+        std::int64_t area = (sv[1].xi - sv[0].xi) * (sv[2].yi - sv[0].yi) - (sv[2].xi - sv[0].xi) * (sv[1].yi - sv[0].yi);
+        if (area == 0) continue;
+        if ((s.cull == Cull::Ccw && area < 0) || (s.cull == Cull::Cw && area > 0)) {
+          ++counters_.trianglesCulled;
+          continue;
+        }
+        for (int k = 0; k < 3; ++k) {
+          light(i + static_cast<std::size_t>(k));
+          const ClipVertex& l = lit_[i + static_cast<std::size_t>(k)];
+          sv[k].p.r = l.r;
+          sv[k].p.g = l.g;
+          sv[k].p.b = l.b;
+          sv[k].p.a = l.a;
+        }
+        DrawTriangle(f, sv[0], sv[1], sv[2], s.cull, s.gouraud, counters_);
+        continue;
+      }
+      for (int k = 0; k < 3; ++k) {
+        light(i + static_cast<std::size_t>(k));
+        const ClipVertex& l = lit_[i + static_cast<std::size_t>(k)];
+        poly[k].r = l.r;
+        poly[k].g = l.g;
+        poly[k].b = l.b;
+        poly[k].a = l.a;
+      }
+      int n = ClipPolygon(poly, 3, any, scratch);
+      if (n < 3) continue;
       for (int k = 0; k < n; ++k) sv[k] = Project(poly[k], s);
       for (int k = 1; k + 1 < n; ++k) DrawTriangle(f, sv[0], sv[k], sv[k + 1], s.cull, s.gouraud, counters_);
     }
   } else {
     for (std::size_t i = 0; i < count; i += 2) {
       if (anyBad && (bad[i] || bad[i + 1])) continue;
+      light(i);
+      light(i + 1);
       ClipVertex a = lit_[i], b = lit_[i + 1];
       ClipVertex pair[2] = {a, b};
       reduceUv(pair, 2);

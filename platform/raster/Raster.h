@@ -72,6 +72,7 @@ struct Texture {
   const std::uint32_t* texels = nullptr;
   int width = 0;
   int height = 0;
+  bool opaque = false;  // every texel has alpha 255
 };
 
 struct State {

@@ -80,6 +80,15 @@ TEST_F(DDrawTest, LockHonoursThePitchOfTheProfile) {
   EXPECT_EQ(d.ddpfPixelFormat.dwRBitMask, 0xF800u);
   Pixel(d, 6, 2) = 0x1234;  // the last pixel of the last row is inside the memory
   EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DDERR_SURFACEBUSY);
+  // Text may be drawn through a DC while the surface is locked (the
+  // engine's status glyphs are), and it lands in the locked memory.
+  HDC dc = nullptr;
+  ASSERT_EQ(s->GetDC(&dc), DD_OK);
+  RECT all{0, 0, 7, 3};
+  SetBkColor(dc, RGB(255, 255, 255));
+  EXPECT_TRUE(ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &all, "", 0, nullptr));
+  EXPECT_EQ(s->ReleaseDC(dc), DD_OK);
+  EXPECT_EQ(Pixel(d, 6, 2), 0xFFFF);
   EXPECT_EQ(s->Unlock(nullptr), DD_OK);
   EXPECT_EQ(s->Unlock(nullptr), DDERR_NOTLOCKED);
   RECT outside{5, 0, 9, 2};
