@@ -75,15 +75,19 @@ void SpanSimd(const DrawContext& c, int y, int x0, int x1, Interp p, const Inter
                                           static_cast<short>(fa), static_cast<short>(fr), static_cast<short>(fg), static_cast<short>(fb));
   int x = x0;
   const __m128i lane = _mm_set_epi32(3, 2, 1, 0);
-  for (; x <= x1; x += 4) {
+  // The perspective interpolants step four pixels at a time.
+  __m128 iwV = at(p.iw, d.iw, 0.0f), uwV = at(p.uw, d.uw, 0.0f), vwV = at(p.vw, d.vw, 0.0f), zV = at(p.z, d.z, 0.0f);
+  const __m128 iwStep = _mm_set1_ps(4.0f * d.iw), uwStep = _mm_set1_ps(4.0f * d.uw), vwStep = _mm_set1_ps(4.0f * d.vw),
+               zStep = _mm_set1_ps(4.0f * d.z);
+  for (; x <= x1; x += 4, iwV = _mm_add_ps(iwV, iwStep), uwV = _mm_add_ps(uwV, uwStep), vwV = _mm_add_ps(vwV, vwStep),
+                  zV = _mm_add_ps(zV, zStep)) {
     // A group that passes the span's end is masked; its reads past the end
     // stay inside the buffer unless this is the last row's right edge.
     if (x + 3 > x1 && y + 1 >= c.targetHeight && x + 3 >= c.targetWidth) break;
     const __m128i covered = _mm_cmpgt_epi32(_mm_set1_epi32(x1 - x + 1), lane);
     float k = static_cast<float>(x - x0);
-    __m128 iw = at(p.iw, d.iw, k);
-    __m128 w = _mm_div_ps(onef, iw);
-    __m128 z = at(p.z, d.z, k);
+    __m128 w = _mm_div_ps(onef, iwV);
+    __m128 z = zV;
     __m128 dz = c.useW ? _mm_mul_ps(_mm_sub_ps(w, wNear), wScale) : z;
     dz = _mm_min_ps(_mm_max_ps(dz, zerof), onef);
     __m128i depth = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(dz, depthMax), halff));
@@ -91,7 +95,7 @@ void SpanSimd(const DrawContext& c, int y, int x0, int x1, Interp p, const Inter
     __m128i pass = _mm_andnot_si128(_mm_cmpgt_epi32(depth, stored), covered);
     if (_mm_movemask_epi8(pass) == 0) continue;
 
-    __m128 u = _mm_mul_ps(at(p.uw, d.uw, k), w), v = _mm_mul_ps(at(p.vw, d.vw, k), w);
+    __m128 u = _mm_mul_ps(uwV, w), v = _mm_mul_ps(vwV, w);
     __m128i iu = _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(_mm_sub_ps(_mm_mul_ps(u, scaleU), c128f), c65536f)), c65536);
     __m128i iv = _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(_mm_sub_ps(_mm_mul_ps(v, scaleV), c128f), c65536f)), c65536);
     __m128i tu = _mm_srai_epi32(iu, 8), tv = _mm_srai_epi32(iv, 8);
