@@ -411,6 +411,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertices,
     texture.texels = texels.data();
     texture.width = textures_[0]->Width();
     texture.height = textures_[0]->Height();
+    texture.stride = textures_[0]->Width() + 1;
     texture.opaque = textures_[0]->DecodedOpaque();
     s.texture = &texture;
   }

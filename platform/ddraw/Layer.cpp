@@ -1,6 +1,7 @@
 // The layer's process-wide state: profile, failures, live objects, display.
 #include <cstring>
 #include <map>
+#include <string_view>
 
 #include "platform/ddraw/Objects.h"
 
@@ -14,8 +15,10 @@ struct Failure {
 
 struct LayerState {
   Profile profile = DefaultProfile();
-  std::map<std::string, int> calls;
-  std::multimap<std::string, Failure> failures;  // nth counted in calls of that method
+  // Transparent comparison: counting a call looks its name up without
+  // building a string (the device is called thousands of times a frame).
+  std::map<std::string, int, std::less<>> calls;
+  std::multimap<std::string, Failure, std::less<>> failures;  // nth counted in calls of that method
   int live = 0;
   DisplaySink* sink = nullptr;
   Surface* primary = nullptr;
@@ -90,10 +93,14 @@ int CallCount(const std::string& method) {
 
 HRESULT Injected(const char* method) {
   LayerState& s = State();
-  int n = ++s.calls[method];
-  auto range = s.failures.equal_range(method);
-  for (auto it = range.first; it != range.second; ++it)
-    if (it->second.nth == n) return it->second.result;
+  std::string_view name(method);
+  auto it = s.calls.find(name);
+  if (it == s.calls.end()) it = s.calls.emplace(std::string(name), 0).first;
+  int n = ++it->second;
+  if (s.failures.empty()) return S_OK;
+  auto range = s.failures.equal_range(name);
+  for (auto f = range.first; f != range.second; ++f)
+    if (f->second.nth == n) return f->second.result;
   return S_OK;
 }
 

@@ -95,7 +95,8 @@ class Surface final : public Counted<IDirectDrawSurface7> {
   bool Busy() const { return locked_ || dc_ != nullptr; }
   bool Locked() const { return locked_; }
   Surface* AttachedZ() const { return attachedZ_; }
-  // The texels as 0xAARRGGBB, converted again after every change.
+  // The texels as 0xAARRGGBB in rows of Width() + 1 (the last texel of a
+  // row repeats its first), converted again after every change.
   const std::vector<std::uint32_t>& DecodedArgb();
   bool DecodedOpaque() { DecodedArgb(); return decodedOpaque_; }
 

@@ -283,7 +283,10 @@ HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
 const std::vector<std::uint32_t>& Surface::DecodedArgb() {
   if (decodedVersion_ == version_) return decoded_;
   decodedVersion_ = version_;
-  decoded_.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
+  // Rows of width + 1 texels, the last a copy of the first (the rasterizer's
+  // layout for wrapped bilinear reads).
+  const std::size_t stride = static_cast<std::size_t>(width_) + 1;
+  decoded_.resize(stride * static_cast<std::size_t>(height_));
   const DDPIXELFORMAT& f = format_;
   bool alpha = (f.dwFlags & DDPF_ALPHAPIXELS) != 0;
   int rs = ShiftOf(f.dwRBitMask), gs = ShiftOf(f.dwGBitMask), bs = ShiftOf(f.dwBBitMask),
@@ -299,7 +302,7 @@ const std::vector<std::uint32_t>& Surface::DecodedArgb() {
   std::uint32_t allAlpha = 0xFF000000u;
   for (int y = 0; y < height_; ++y) {
     const std::uint8_t* row = Bits() + static_cast<std::ptrdiff_t>(y) * pitch_;
-    std::uint32_t* out = decoded_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+    std::uint32_t* out = decoded_.data() + static_cast<std::size_t>(y) * stride;
     for (int x = 0; x < width_; ++x) {
       if (bytesPerPixel_ == 2) {
         std::uint16_t v;
@@ -312,6 +315,7 @@ const std::vector<std::uint32_t>& Surface::DecodedArgb() {
       }
       allAlpha &= out[x];
     }
+    out[width_] = out[0];
   }
   decodedOpaque_ = (allAlpha & 0xFF000000u) == 0xFF000000u;
   return decoded_;

@@ -80,6 +80,7 @@ struct DrawContext {
   // texture
   const std::uint32_t* texels = nullptr;
   int texW = 1, texH = 1;
+  int texStride = 1;  // texels per row: texW + 1, the last a copy of column 0
   bool texPow2 = true;
   int texShift = 0;  // log2 of texW when it is a power of two
   TextureOp colourOp = TextureOp::Modulate, alphaOp = TextureOp::Modulate;
@@ -132,7 +133,7 @@ inline std::uint32_t SampleTexel(const DrawContext& c, int x, int y) {
     y %= c.texH;
     if (y < 0) y += c.texH;
   }
-  return c.texels[static_cast<std::size_t>(y) * static_cast<std::size_t>(c.texW) + static_cast<std::size_t>(x)];
+  return c.texels[static_cast<std::size_t>(y) * static_cast<std::size_t>(c.texStride) + static_cast<std::size_t>(x)];
 }
 
 // u, v already reduced to a small range by the triangle set-up.
@@ -661,9 +662,22 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
   textured = textured && (usesTexture(s.colourOp, s.colourArg1, s.colourArg2) ||
                           usesTexture(s.alphaOp, s.alphaArg1, s.alphaArg2));
   if (textured) {
-    c.texels = s.texture->texels;
     c.texW = s.texture->width;
     c.texH = s.texture->height;
+    if (s.texture->stride == c.texW + 1) {
+      c.texels = s.texture->texels;
+    } else {  // make the wrap column the span loops rely on
+      std::size_t from = s.texture->stride > c.texW ? static_cast<std::size_t>(s.texture->stride)
+                                                    : static_cast<std::size_t>(c.texW);
+      std::size_t w = static_cast<std::size_t>(c.texW);
+      padded_.resize((w + 1) * static_cast<std::size_t>(c.texH));
+      for (std::size_t y = 0; y < static_cast<std::size_t>(c.texH); ++y) {
+        std::memcpy(&padded_[y * (w + 1)], s.texture->texels + y * from, w * 4);
+        padded_[y * (w + 1) + w] = s.texture->texels[y * from];
+      }
+      c.texels = padded_.data();
+    }
+    c.texStride = c.texW + 1;
     c.texPow2 = IsPow2(c.texW) && IsPow2(c.texH);
     while ((1 << c.texShift) < c.texW) ++c.texShift;
     auto mode = [&](TextureOp op, Arg a1, Arg a2, TextureOp& outOp, bool& tex1) {

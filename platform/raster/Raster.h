@@ -67,11 +67,16 @@ struct Material {
   Colour diffuse{}, ambient{}, specular{}, emissive{};
 };
 
-// 32-bit 0xAARRGGBB texels, rows of `width` texels, top row first.
+// 32-bit 0xAARRGGBB texels, top row first, rows `stride` texels apart
+// (0: `width`). The span loops read a texel's right neighbour as the next
+// one in memory, so rows are held as width + 1 texels whose last is a copy of
+// the first; a texture given in any other layout is copied into that one for
+// each draw (the device hands it over in that layout).
 struct Texture {
   const std::uint32_t* texels = nullptr;
   int width = 0;
   int height = 0;
+  int stride = 0;
   bool opaque = false;  // every texel has alpha 255
 };
 
@@ -157,6 +162,7 @@ class Rasterizer {
 
  private:
   std::vector<ClipVertex> lit_;
+  std::vector<std::uint32_t> padded_;
   Counters counters_;
 };
 

@@ -75,15 +75,19 @@ void SpanSimd(const DrawContext& c, int y, int x0, int x1, Interp p, const Inter
                                           static_cast<short>(fa), static_cast<short>(fr), static_cast<short>(fg), static_cast<short>(fb));
   int x = x0;
   const __m128i lane = _mm_set_epi32(3, 2, 1, 0);
-  for (; x <= x1; x += 4) {
+  // The perspective interpolants step four pixels at a time.
+  __m128 iwV = at(p.iw, d.iw, 0.0f), uwV = at(p.uw, d.uw, 0.0f), vwV = at(p.vw, d.vw, 0.0f), zV = at(p.z, d.z, 0.0f);
+  const __m128 iwStep = _mm_set1_ps(4.0f * d.iw), uwStep = _mm_set1_ps(4.0f * d.uw), vwStep = _mm_set1_ps(4.0f * d.vw),
+               zStep = _mm_set1_ps(4.0f * d.z);
+  for (; x <= x1; x += 4, iwV = _mm_add_ps(iwV, iwStep), uwV = _mm_add_ps(uwV, uwStep), vwV = _mm_add_ps(vwV, vwStep),
+                  zV = _mm_add_ps(zV, zStep)) {
     // A group that passes the span's end is masked; its reads past the end
     // stay inside the buffer unless this is the last row's right edge.
     if (x + 3 > x1 && y + 1 >= c.targetHeight && x + 3 >= c.targetWidth) break;
     const __m128i covered = _mm_cmpgt_epi32(_mm_set1_epi32(x1 - x + 1), lane);
     float k = static_cast<float>(x - x0);
-    __m128 iw = at(p.iw, d.iw, k);
-    __m128 w = _mm_div_ps(onef, iw);
-    __m128 z = at(p.z, d.z, k);
+    __m128 w = _mm_div_ps(onef, iwV);
+    __m128 z = zV;
     __m128 dz = c.useW ? _mm_mul_ps(_mm_sub_ps(w, wNear), wScale) : z;
     dz = _mm_min_ps(_mm_max_ps(dz, zerof), onef);
     __m128i depth = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(dz, depthMax), halff));
@@ -91,23 +95,32 @@ void SpanSimd(const DrawContext& c, int y, int x0, int x1, Interp p, const Inter
     __m128i pass = _mm_andnot_si128(_mm_cmpgt_epi32(depth, stored), covered);
     if (_mm_movemask_epi8(pass) == 0) continue;
 
-    __m128 u = _mm_mul_ps(at(p.uw, d.uw, k), w), v = _mm_mul_ps(at(p.vw, d.vw, k), w);
+    __m128 u = _mm_mul_ps(uwV, w), v = _mm_mul_ps(vwV, w);
     __m128i iu = _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(_mm_sub_ps(_mm_mul_ps(u, scaleU), c128f), c65536f)), c65536);
     __m128i iv = _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(_mm_sub_ps(_mm_mul_ps(v, scaleV), c128f), c65536f)), c65536);
     __m128i tu = _mm_srai_epi32(iu, 8), tv = _mm_srai_epi32(iv, 8);
-    __m128i xa = _mm_and_si128(tu, maskW), xb = _mm_and_si128(_mm_add_epi32(tu, oneI), maskW);
-    __m128i ya = _mm_sll_epi32(_mm_and_si128(tv, maskH), shiftW);
-    __m128i yb = _mm_sll_epi32(_mm_and_si128(_mm_add_epi32(tv, oneI), maskH), shiftW);
-    alignas(16) std::int32_t i00[4], i10[4], i01[4], i11[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(i00), _mm_add_epi32(ya, xa));
-    _mm_store_si128(reinterpret_cast<__m128i*>(i10), _mm_add_epi32(ya, xb));
-    _mm_store_si128(reinterpret_cast<__m128i*>(i01), _mm_add_epi32(yb, xa));
-    _mm_store_si128(reinterpret_cast<__m128i*>(i11), _mm_add_epi32(yb, xb));
-    const auto* t = reinterpret_cast<const std::int32_t*>(c.texels);
-    __m128i t00 = _mm_set_epi32(t[i00[3]], t[i00[2]], t[i00[1]], t[i00[0]]);
-    __m128i t10 = _mm_set_epi32(t[i10[3]], t[i10[2]], t[i10[1]], t[i10[0]]);
-    __m128i t01 = _mm_set_epi32(t[i01[3]], t[i01[2]], t[i01[1]], t[i01[0]]);
-    __m128i t11 = _mm_set_epi32(t[i11[3]], t[i11[2]], t[i11[1]], t[i11[0]]);
+    // Rows are width + 1 texels, the last a copy of the first: the right
+    // neighbour of every texel is the next one in memory, so each row of
+    // the 2 x 2 footprint is one 8-byte load.
+    __m128i xa = _mm_and_si128(tu, maskW);
+    __m128i ra = _mm_and_si128(tv, maskH), rb = _mm_and_si128(_mm_add_epi32(tv, oneI), maskH);
+    ra = _mm_add_epi32(_mm_sll_epi32(ra, shiftW), ra);
+    rb = _mm_add_epi32(_mm_sll_epi32(rb, shiftW), rb);
+    alignas(16) std::int32_t ia[4], ib[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(ia), _mm_add_epi32(ra, xa));
+    _mm_store_si128(reinterpret_cast<__m128i*>(ib), _mm_add_epi32(rb, xa));
+    const std::uint32_t* t = c.texels;
+    auto pairs = [&](const std::int32_t* idx, __m128i& left, __m128i& right) {
+      __m128 a = _mm_castsi128_ps(_mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[0])),
+                                                     _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[1]))));
+      __m128 b = _mm_castsi128_ps(_mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[2])),
+                                                     _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[3]))));
+      left = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+      right = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    };
+    __m128i t00, t10, t01, t11;
+    pairs(ia, t00, t10);
+    pairs(ib, t01, t11);
     __m128i fxLo, fxHi, fyLo, fyHi;
     spread(_mm_and_si128(iu, c255i), fxLo, fxHi);
     spread(_mm_and_si128(iv, c255i), fyLo, fyHi);

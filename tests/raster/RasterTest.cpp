@@ -173,6 +173,51 @@ TEST(Raster, AFanOfTrianglesCoversEachPixelExactlyOnce) {
   EXPECT_GT(b.covered(), 1000);
 }
 
+TEST(Raster, TheEnginesFourPixelSpanCoversEachPixelOnceAndStaysInItsSpan) {
+  // The engine's state (texture, bilinear, blending, alpha test, w-buffer)
+  // takes the four-pixel loop; a translucent texel shows a second coverage,
+  // and a write outside the span shows in the guard columns.
+  const int w = 61, h = 37;
+  Buffers b(w, h);
+  std::uint32_t texels[4] = {0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF};
+  Texture t{texels, 2, 2};
+  State s = FlatState(w, h);
+  s.texture = &t;
+  s.bilinear = true;
+  s.colourOp = s.alphaOp = TextureOp::Modulate;
+  s.colourArg2 = s.alphaArg2 = Arg::Diffuse;
+  s.blend = true;
+  s.srcBlend = Blend::SrcAlpha;
+  s.destBlend = Blend::InvSrcAlpha;
+  s.alphaTest = true;
+  s.alphaFunc = Compare::GreaterEqual;
+  s.alphaRef = 8;
+  s.zEnable = true;
+  s.useW = true;
+  s.cull = Cull::None;
+  const float cx = 30.41f, cy = 18.77f;
+  std::vector<ColourVertex> fan;
+  for (int i = 0; i < 11; ++i) {
+    float a0 = static_cast<float>(i) * 6.2831853f / 11.0f, a1 = static_cast<float>(i + 1) * 6.2831853f / 11.0f;
+    fan.push_back(At(cx, cy, w, h, 0xFFFFFFFF));
+    fan.push_back(At(cx + 29.0f * std::cos(a0), cy + 17.5f * std::sin(a0), w, h, 0xFFFFFFFF));
+    fan.push_back(At(cx + 29.0f * std::cos(a1), cy + 17.5f * std::sin(a1), w, h, 0xFFFFFFFF));
+  }
+  std::fill(b.colour.begin(), b.colour.end(), 0x1234);  // the guard columns keep it
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) b.colour[static_cast<std::size_t>(y * (w + b.pad) + x)] = 0;
+  Rasterizer r;
+  r.Draw(s, Primitive::TriangleList, Of(fan), b.target());
+  const std::uint16_t once = (128 >> 3) << 11 | (128 >> 2) << 5 | (128 >> 3);
+  int wrong = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) wrong += (b.at(x, y) != 0 && b.at(x, y) != once) ? 1 : 0;
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(b.covered(), 1200);
+  for (int y = 0; y < h; ++y)
+    for (int k = 0; k < b.pad; ++k) EXPECT_EQ(b.colour[static_cast<std::size_t>(y * (w + b.pad) + w + k)], 0x1234);
+}
+
 TEST(Raster, DepthOrderDoesNotDependOnDrawOrder) {
   const int w = 32, h = 32;
   auto quad = [&](float x0, float y0, float x1, float y1, float z, std::uint32_t c) {

@@ -86,6 +86,9 @@ class GoldenTest : public ::testing::Test {
     tarn::ddraw::ResetLayer();
     engine_.screen = RECT{0, 0, kW, kH};
     engine_.SetUpDevice(kW, kH, reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x10)));
+    SetTransforms();
+  }
+  void SetTransforms() {
     ASSERT_TRUE(engine_.DeviceReady());
     D3DMATRIX view, projection = Perspective(0.785398f, static_cast<float>(kW) / kH, 1.0f, 10000.0f);
     Identity(view);
@@ -96,6 +99,7 @@ class GoldenTest : public ::testing::Test {
     for (IDirectDrawSurface7* t : textures_) t->Release();
     engine_.ReleaseDevice();
     EXPECT_EQ(tarn::ddraw::LiveObjects(), 0);
+    tarn::ddraw::ResetLayer();
     EXPECT_EQ(chdir(home_.c_str()), 0);
     std::remove((dir_ + "/Tarn.log").c_str());
     rmdir(dir_.c_str());
@@ -169,6 +173,20 @@ TEST_F(GoldenTest, LitTexturedQuad) {
   IDirectDrawSurface7* t = Texture(Checker(64, 8, 0xFFE0A040, 0xFF3060C0));
   std::vector<Vertex> v;
   Quad(v, -1.5f, -1.1f, 1.5f, 1.1f, 4.0f, 2.0f, 1.0f);  // lit from ambient only on the left, fully on the right
+  Frame([&] { Draw(t, v); });
+  Check("lit_textured_quad");
+}
+
+TEST_F(GoldenTest, APitchWiderThanTheRowDrawsTheSamePicture) {
+  engine_.ReleaseDevice();
+  tarn::ddraw::Profile p = tarn::ddraw::DefaultProfile();
+  p.pitchPadding = 22;
+  tarn::ddraw::SetProfile(p);
+  engine_.SetUpDevice(kW, kH, reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x10)));
+  SetTransforms();
+  IDirectDrawSurface7* t = Texture(Checker(64, 8, 0xFFE0A040, 0xFF3060C0));
+  std::vector<Vertex> v;
+  Quad(v, -1.5f, -1.1f, 1.5f, 1.1f, 4.0f, 2.0f, 1.0f);
   Frame([&] { Draw(t, v); });
   Check("lit_textured_quad");
 }
