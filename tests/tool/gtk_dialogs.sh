@@ -13,7 +13,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-[ -f "$export_file" ] || { echo "no export at $export_file: skipped"; exit 0; }
+[ -f "$export_file" ] || { echo "no export at $export_file: skipped"; exit 77; }
 mkdir -p "$work/assets"
 cp "$export_file" "$work/assets/hero.ase"
 
