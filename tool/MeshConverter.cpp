@@ -174,6 +174,13 @@ MeshRun MeshConverter::Run(const char* aseName) {
     formats::LineReader reader(input);
     run = ConvertMeshStream(reader, progress_);
   }
+  if (run.ok && std::ferror(input)) {  // a read error ends the input early: say so
+    std::string reason = LastErrorText();
+    std::fclose(input);
+    run.ok = false;
+    ShowCannotOpen(owner_, aseName_.empty() ? aseName : aseName_, reason);
+    return run;
+  }
   std::fclose(input);
   if (!run.ok)
     ShowCannotWrite(owner_, run.failedFile, run.reason);

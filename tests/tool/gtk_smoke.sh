@@ -4,7 +4,7 @@
 # burning a processor, and exits 0 on Esc.
 # Usage: gtk_smoke.sh path/to/rigwright
 set -u
-program=$1
+program=$(realpath "$1")
 work=$(mktemp -d /tmp/rigwright-smoke-XXXXXX)
 cleanup() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null
