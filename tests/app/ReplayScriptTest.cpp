@@ -104,7 +104,7 @@ TEST(ReplayOptions, ReadsEveryOptionAndRefusesBadValues) {
   EXPECT_EQ(v.millisecondsPerFrame, 16u);
 
   for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
-           {"--frames"}, {"--frames", "0"}, {"--frames", "-4"}, {"--frames", "12x"}, {"--frames", "99999999999"},
+           {"--frames"}, {"--frames", "-4"}, {"--frames", "12x"}, {"--frames", "99999999999"},
            {"--clock", "fast"}, {"--clock", "virtual:-1"}, {"--every", "2"}, {"--shots", "d", "--every", "0"},
            {"--bogus"}}) {
     ReplayOptions b;

@@ -174,7 +174,7 @@ TEST_F(ReplayTest, ConfigurationOverThreeLinesAndAMissingOne) {
 }
 
 TEST_F(ReplayTest, BadCommandLinesAndScriptsFailWithAMessage) {
-  RunResult r = RunReplay(dir.path(), "--frames 0");
+  RunResult r = RunReplay(dir.path(), "--frames -1");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.err.find("--frames"), std::string::npos);
   r = Run("0 Jump\n");
@@ -189,3 +189,34 @@ TEST_F(ReplayTest, BadCommandLinesAndScriptsFailWithAMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+// A world of one model file and a two-entry texture list, for the stats.
+class StatsTest : public ReplayTest {};
+
+}  // namespace
+
+TEST_F(StatsTest, StatsComeBeforeTheFirstFrameAndFramesZeroEndsThere) {
+  std::filesystem::create_directories(dir.path() / "Model");
+  WriteFile(dir.path() / "exam.map", "TextureFile t.lst\nFloorMap f.txt\nEnd\n");
+  WriteFile(dir.path() / "t.lst", "Count 2\nBitmap 1 missing.bmp\nEnd\n");
+  WriteFile(dir.path() / "f.txt", "NumObject 1\nEnd\n");
+  WriteFile(dir.path() / "Model" / "0.t3m",
+            "0.t3m\nPos 1.5 2 3\nNumVertex 3\nNumFace 1\nVERTEX 0 0 0 0\nVERTEX 1 1 0 0\nVERTEX 2 0 1 0\n"
+            "FACE 0 0 1 2\nMatID 1\nEnd\n");
+  RunResult zero = RunReplay(dir.path(), "--stats --frames 0");
+  ASSERT_EQ(zero.status, 0) << zero.err;
+  EXPECT_EQ(zero.out.rfind("object 0 kind 1 vertices 3 material 1 ref 1.5000 2.0000 3.0000\ntextures 2\n"
+                           "texture 0 none\ntexture 1 none\n",
+                           0),
+            0u)
+      << zero.out;
+  EXPECT_NE(zero.out.find("frames 0\n"), std::string::npos) << zero.out;
+
+  // With frames to draw, the same lines come first, then the run's report.
+  RunResult two = RunReplay(dir.path(), "--stats --frames 2 --clock virtual");
+  ASSERT_EQ(two.status, 0) << two.err;
+  EXPECT_EQ(two.out.rfind("object 0 kind 1", 0), 0u) << two.out;
+  EXPECT_NE(two.out.find("texture 1 none\nframes 2\n"), std::string::npos) << two.out;
+}

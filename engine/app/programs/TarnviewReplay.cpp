@@ -27,18 +27,13 @@ int SurfaceSize(void*, IDirectDrawSurface7* texture, int* width, int* height) {
 
 class ReplaySink : public tarn::ddraw::DisplaySink {
  public:
-  ReplaySink(tarn::hosts::HeadlessHost& host, bool stats) : host_(host), stats_(stats) {}
+  explicit ReplaySink(tarn::hosts::HeadlessHost& host) : host_(host) {}
   void Present(const std::uint16_t* pixels, int pitchBytes, int width, int height) override {
-    // The world is complete once the first frame is drawn; print it then,
-    // before the frame lines of the run.
-    if (stats_ && host_.FramesPresented() == 0 && AppEngine)
-      PrintWorldStats(stdout, AppEngine->sceneRoot.get(), AppEngine->switches.get(), SurfaceSize, nullptr);
     host_.FramePresented(pixels, pitchBytes, width, height);
   }
 
  private:
   tarn::hosts::HeadlessHost& host_;
-  bool stats_;
 };
 
 int Fail(const std::string& message, int status) {
@@ -63,7 +58,14 @@ int main(int argc, char** argv) {
   if (!options.inputPath.empty() && !script.ParseFile(options.inputPath.c_str(), error)) return Fail(error, 2);
 
   tarn::hosts::HeadlessHost host(options, std::move(script));
-  ReplaySink sink(host, options.stats);
+  ReplaySink sink(host);
+  // The world has loaded when the frame loop first looks at its queue: the
+  // stats come then, before the first frame (with --frames 0 the run ends there).
+  if (options.stats)
+    host.SetLoopStartHook([] {
+      if (AppEngine)
+        PrintWorldStats(stdout, AppEngine->sceneRoot.get(), AppEngine->switches.get(), SurfaceSize, nullptr);
+    });
   tarn::win32::SetHost(&host);
   tarn::ddraw::SetDisplaySink(&sink);
   host.BeginRun();
@@ -74,7 +76,7 @@ int main(int argc, char** argv) {
   tarn::win32::SetHost(nullptr);
 
   if (status != 0) return Fail("the engine could not start (exit status " + std::to_string(status) + "); see Tarn.log", status);
-  if (host.FramesPresented() == 0) return Fail("no frame was presented", 1);
+  if (host.FramesPresented() == 0 && host.FramesToDraw() != 0) return Fail("no frame was presented", 1);
   if (!host.Finish(error)) return Fail(error, 1);
 
   const double seconds = host.Seconds();

@@ -14,7 +14,7 @@ namespace tarn::hosts {
 
 HeadlessHost::HeadlessHost(const ReplayOptions& options, ReplayScript script)
     : options_(options), script_(std::move(script)) {
-  if (options_.frames > 0) {
+  if (options_.frames >= 0) {
     framesToDraw_ = options_.frames;
   } else if (script_.LastFrame() >= 0) {
     framesToDraw_ = script_.LastFrame() + 1;
@@ -89,8 +89,14 @@ double HeadlessHost::Seconds() const {
 
 void HeadlessHost::PumpEvents(int) {
   if (!looping_) {
+    // The first look at the queue: start-up, with the world's loading, is over.
     looping_ = true;
+    if (loopStart_) loopStart_();
     start_ = lastPresent_ = std::chrono::steady_clock::now();
+    if (framesToDraw_ == 0) {
+      PostQuitMessage(0);
+      return;
+    }
   }
   if (feedPending_) {
     feedPending_ = false;

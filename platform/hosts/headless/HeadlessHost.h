@@ -11,6 +11,7 @@
 // another frame, as after Escape.
 #pragma once
 
+#include <functional>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -37,6 +38,9 @@ class HeadlessHost : public win32::Host {
   bool Finish(std::string& error);
 
   std::int64_t FramesPresented() const { return presented_; }
+  // Called once, when the program first looks at its message queue: its
+  // start-up is over and no frame has been drawn yet.
+  void SetLoopStartHook(std::function<void()> hook) { loopStart_ = std::move(hook); }
   // Seconds of drawing: on the virtual clock, frames times its step; on the
   // real clock, from the first look at the message queue (start-up, with
   // its loading, is over by then) to the last presented frame.
@@ -59,6 +63,7 @@ class HeadlessHost : public win32::Host {
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point lastPresent_ = start_;
   bool looping_ = false;
+  std::function<void()> loopStart_;
   bool feedPending_ = false;
   int boxes_ = 0;
   std::vector<std::uint16_t> last_;

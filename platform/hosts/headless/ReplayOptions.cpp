@@ -47,8 +47,8 @@ bool ParseReplayOptions(int argc, const char* const* argv, ReplayOptions& option
       options.help = true;
     } else if (arg == "--frames") {
       if (!value(text)) return false;
-      if (!WholeNumber(text, options.frames, 1, INT32_MAX)) {
-        error = "--frames takes a whole number from 1 to 2147483647, not \"" + text + "\"";
+      if (!WholeNumber(text, options.frames, 0, INT32_MAX)) {
+        error = "--frames takes a whole number from 0 to 2147483647, not \"" + text + "\"";
         return false;
       }
     } else if (arg == "--input") {

@@ -1,6 +1,7 @@
 // The command line of tarnview-replay.
 //
-//   --frames N            draw N frames (N >= 1); wins over the script's length
+//   --frames N            draw N frames (N >= 0; 0 ends once the world has
+//                         loaded, before the first frame); wins over the script's length
 //   --input FILE          the input script (ReplayScript.h)
 //   --shot FILE.png       write the last presented frame
 //   --shots DIR --every K write every K-th presented frame (0, K, 2K, ...) as
