@@ -176,14 +176,14 @@ int ScanCore(std::string_view line, const char* format, const ScanTarget* target
       ++p;
       continue;
     }
-    char spec = *++f;
-    assert((spec == 'd' || spec == 'f' || spec == 's') && "ScanLine supports %d, %f and %s");
+    char conversion = *++f;
+    assert((conversion == 'd' || conversion == 'f' || conversion == 's') && "ScanLine supports %d, %f and %s");
     assert(next < count && "ScanLine: more conversions than targets");
     if (next >= count) return stored;
     const ScanTarget& t = targets[next++];
     while (p < end && IsBlank(*p)) ++p;
     if (p >= end) return stored == 0 ? -1 : stored;
-    switch (spec) {
+    switch (conversion) {
       case 'd': {
         assert(t.kind == ScanTarget::kInt && "%d needs an int*");
         int v;

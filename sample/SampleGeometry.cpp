@@ -44,51 +44,57 @@ void MeshBuilder::Box(P3 lo, P3 hi, Rect r) {
   QuadInRect({lo.x, hi.y, lo.z}, {lo.x, hi.y, hi.z}, {hi.x, hi.y, hi.z}, {hi.x, hi.y, lo.z}, r, {0, 1, 0});
 }
 
-bool WriteAse(const std::string& path, const std::string& objectName, const std::string& bitmap, P3 pivot,
-              const MeshBuilder& mesh) {
+bool WriteAse(const std::string& path, const std::vector<std::string>& bitmaps, const std::vector<AseObject>& objects) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
   // The exporter's space has z up: engine (x, y, z) is (x, z, y) there, and
   // the exporter lists corners A, B, C the other way round.
-  std::fprintf(f, "*3DSMAX_ASCIIEXPORT\t200\n*COMMENT \"sample world: %s\"\n", objectName.c_str());
-  std::fprintf(f, "*SCENE {\n\t*SCENE_FILENAME \"%s.max\"\n\t*SCENE_FIRSTFRAME 0\n\t*SCENE_LASTFRAME 100\n}\n",
-               objectName.c_str());
-  std::fprintf(f, "*MATERIAL_LIST {\n\t*MATERIAL_COUNT 1\n\t*MATERIAL 0 {\n\t\t*MATERIAL_NAME \"%s\"\n"
-                  "\t\t*MATERIAL_CLASS \"Standard\"\n\t\t*MAP_DIFFUSE {\n\t\t\t*MAP_NAME \"atlas\"\n"
-                  "\t\t\t*MAP_CLASS \"Bitmap\"\n\t\t\t*MAP_SUBNO 1\n\t\t\t*MAP_AMOUNT 1.0000\n"
-                  "\t\t\t*BITMAP \"%s\"\n\t\t\t*MAP_TYPE Screen\n\t\t}\n\t}\n}\n",
-               objectName.c_str(), bitmap.c_str());
-  std::fprintf(f, "*GEOMOBJECT {\n\t*NODE_NAME \"%s\"\n\t*NODE_TM {\n\t\t*NODE_NAME \"%s\"\n"
-                  "\t\t*TM_ROW0 1.0000\t0.0000\t0.0000\n\t\t*TM_ROW1 0.0000\t1.0000\t0.0000\n"
-                  "\t\t*TM_ROW2 0.0000\t0.0000\t1.0000\n\t\t*TM_ROW3 %.4f\t%.4f\t%.4f\n\t}\n",
-               objectName.c_str(), objectName.c_str(), static_cast<double>(pivot.x), static_cast<double>(pivot.z),
-               static_cast<double>(pivot.y));
-  const std::size_t triangles = mesh.faces.size() / 3;
-  std::fprintf(f, "\t*MESH {\n\t\t*TIMEVALUE 0\n\t\t*MESH_NUMVERTEX %zu\n\t\t*MESH_NUMFACES %zu\n\t\t*MESH_VERTEX_LIST {\n",
-               mesh.positions.size(), triangles);
-  for (std::size_t i = 0; i < mesh.positions.size(); ++i) {
-    const P3& p = mesh.positions[i];
-    std::fprintf(f, "\t\t\t*MESH_VERTEX %4zu\t%.4f\t%.4f\t%.4f\n", i, static_cast<double>(p.x),
-                 static_cast<double>(p.z), static_cast<double>(p.y));
+  std::fprintf(f, "*3DSMAX_ASCIIEXPORT\t200\n*COMMENT \"sample world\"\n");
+  std::fprintf(f, "*SCENE {\n\t*SCENE_FILENAME \"sample.max\"\n\t*SCENE_FIRSTFRAME 0\n\t*SCENE_LASTFRAME 100\n}\n");
+  std::fprintf(f, "*MATERIAL_LIST {\n\t*MATERIAL_COUNT %zu\n", bitmaps.size());
+  for (std::size_t m = 0; m < bitmaps.size(); ++m) {
+    std::fprintf(f, "\t*MATERIAL %zu {\n\t\t*MATERIAL_NAME \"Material%zu\"\n"
+                    "\t\t*MATERIAL_CLASS \"Standard\"\n\t\t*MAP_DIFFUSE {\n\t\t\t*MAP_NAME \"map%zu\"\n"
+                    "\t\t\t*MAP_CLASS \"Bitmap\"\n\t\t\t*MAP_SUBNO 1\n\t\t\t*MAP_AMOUNT 1.0000\n"
+                    "\t\t\t*BITMAP \"%s\"\n\t\t\t*MAP_TYPE Screen\n\t\t}\n\t}\n",
+                 m, m, m, bitmaps[m].c_str());
   }
-  std::fprintf(f, "\t\t}\n\t\t*MESH_FACE_LIST {\n");
-  for (std::size_t t = 0; t < triangles; ++t) {
-    const int* c = &mesh.faces[3 * t];
-    std::fprintf(f, "\t\t\t*MESH_FACE %4zu:    A:%5d B:%5d C:%5d AB:    1 BC:    1 CA:    0\t *MESH_SMOOTHING 1 \t*MESH_MTLID 0\n",
-                 t, c[0], c[2], c[1]);
+  std::fprintf(f, "}\n");
+  for (const AseObject& o : objects) {
+    const MeshBuilder& mesh = o.mesh;
+    std::fprintf(f, "*GEOMOBJECT {\n\t*NODE_NAME \"%s\"\n\t*NODE_TM {\n\t\t*NODE_NAME \"%s\"\n"
+                    "\t\t*TM_ROW0 1.0000\t0.0000\t0.0000\n\t\t*TM_ROW1 0.0000\t1.0000\t0.0000\n"
+                    "\t\t*TM_ROW2 0.0000\t0.0000\t1.0000\n\t\t*TM_ROW3 %.4f\t%.4f\t%.4f\n\t}\n",
+                 o.name.c_str(), o.name.c_str(), static_cast<double>(o.pivot.x), static_cast<double>(o.pivot.z),
+                 static_cast<double>(o.pivot.y));
+    const std::size_t triangles = mesh.faces.size() / 3;
+    std::fprintf(f, "\t*MESH {\n\t\t*TIMEVALUE 0\n\t\t*MESH_NUMVERTEX %zu\n\t\t*MESH_NUMFACES %zu\n\t\t*MESH_VERTEX_LIST {\n",
+                 mesh.positions.size(), triangles);
+    for (std::size_t i = 0; i < mesh.positions.size(); ++i) {
+      const P3& p = mesh.positions[i];
+      std::fprintf(f, "\t\t\t*MESH_VERTEX %4zu\t%.4f\t%.4f\t%.4f\n", i, static_cast<double>(p.x),
+                   static_cast<double>(p.z), static_cast<double>(p.y));
+    }
+    std::fprintf(f, "\t\t}\n\t\t*MESH_FACE_LIST {\n");
+    for (std::size_t t = 0; t < triangles; ++t) {
+      const int* c = &mesh.faces[3 * t];
+      std::fprintf(f, "\t\t\t*MESH_FACE %4zu:    A:%5d B:%5d C:%5d AB:    1 BC:    1 CA:    0\t *MESH_SMOOTHING 1 \t*MESH_MTLID 0\n",
+                   t, c[0], c[2], c[1]);
+    }
+    std::fprintf(f, "\t\t}\n\t\t*MESH_NUMTVERTEX %zu\n\t\t*MESH_TVERTLIST {\n", mesh.texVertices.size());
+    for (std::size_t i = 0; i < mesh.texVertices.size(); ++i) {
+      const UV& t = mesh.texVertices[i];
+      std::fprintf(f, "\t\t\t*MESH_TVERT %zu\t%.4f\t%.4f\t0.0000\n", i, static_cast<double>(t.u),
+                   static_cast<double>(1.0f - t.v));
+    }
+    std::fprintf(f, "\t\t}\n\t\t*MESH_NUMTVFACES %zu\n\t\t*MESH_TFACELIST {\n", triangles);
+    for (std::size_t t = 0; t < triangles; ++t) {
+      const int* c = &mesh.faces[3 * t];
+      std::fprintf(f, "\t\t\t*MESH_TFACE %zu\t%d\t%d\t%d\n", t, c[0], c[2], c[1]);
+    }
+    std::fprintf(f, "\t\t}\n\t}\n\t*PROP_MOTIONBLUR 0\n\t*PROP_CASTSHADOW 1\n\t*PROP_RECVSHADOW 1\n\t*MATERIAL_REF %d\n}\n",
+                 o.materialRef);
   }
-  std::fprintf(f, "\t\t}\n\t\t*MESH_NUMTVERTEX %zu\n\t\t*MESH_TVERTLIST {\n", mesh.texVertices.size());
-  for (std::size_t i = 0; i < mesh.texVertices.size(); ++i) {
-    const UV& t = mesh.texVertices[i];
-    std::fprintf(f, "\t\t\t*MESH_TVERT %zu\t%.4f\t%.4f\t0.0000\n", i, static_cast<double>(t.u),
-                 static_cast<double>(1.0f - t.v));
-  }
-  std::fprintf(f, "\t\t}\n\t\t*MESH_NUMTVFACES %zu\n\t\t*MESH_TFACELIST {\n", triangles);
-  for (std::size_t t = 0; t < triangles; ++t) {
-    const int* c = &mesh.faces[3 * t];
-    std::fprintf(f, "\t\t\t*MESH_TFACE %zu\t%d\t%d\t%d\n", t, c[0], c[2], c[1]);
-  }
-  std::fprintf(f, "\t\t}\n\t}\n\t*PROP_MOTIONBLUR 0\n\t*PROP_CASTSHADOW 1\n\t*PROP_RECVSHADOW 1\n\t*MATERIAL_REF 0\n}\n");
   return std::fclose(f) == 0;
 }
 

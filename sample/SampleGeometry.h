@@ -36,10 +36,18 @@ class MeshBuilder {
   std::vector<int> faces;  // three position (and texture vertex) indices per triangle, drawing order
 };
 
-// A 3ds Max ASCII export of one object holding the mesh, with a material
-// list naming `bitmap` and the object's transform row at `pivot`.
-bool WriteAse(const std::string& path, const std::string& objectName, const std::string& bitmap, P3 pivot,
-              const MeshBuilder& mesh);
+// One geometric object of an export: its mesh, the transform row (where
+// it stands) and the material it refers to.
+struct AseObject {
+  std::string name;
+  P3 pivot;
+  int materialRef;
+  MeshBuilder mesh;
+};
+
+// A 3ds Max ASCII export: a material list (one material per bitmap, in
+// order) and the objects.
+bool WriteAse(const std::string& path, const std::vector<std::string>& bitmaps, const std::vector<AseObject>& objects);
 // A model file: positions in engine coordinates, the winding and v as the
 // engine's reader undoes them.
 bool WriteModelFile(const std::string& path, const std::string& ownName, P3 reference, int material,

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "sample/SampleGeometry.h"
 #include "sample/SamplePictures.h"
@@ -83,7 +84,9 @@ MeshBuilder House(float cx, float cz, float w, float d, float wallHeight, float 
 // sides. Atlas tree.tga: bark in x < 32, leaves beyond.
 MeshBuilder Tree(float cx, float cz, float size) {
   MeshBuilder m;
-  const Rect bark{0.0f, 0.0f, 0.25f, 1.0f}, leaves{0.25f, 0.0f, 1.0f, 1.0f};
+  // The leaves keep two texels off the bark and off the wrap-around edge, so
+  // that filtering never pulls an opaque bark texel onto a leaf plane's rim.
+  const Rect bark{0.0f, 0.0f, 0.25f, 1.0f}, leaves{0.27f, 0.02f, 0.98f, 0.98f};
   const float t = 0.2f * size;
   m.Box({cx - t, 0, cz - t}, {cx + t, 2.2f * size, cz + t}, bark);
   const float r = 1.8f * size, y0 = 1.2f * size, y1 = 5.0f * size;
@@ -121,11 +124,12 @@ MeshBuilder Plaza(float x0, float z0, float x1, float z1) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: tarn-sample-world <folder>\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: tarn-sample-world WORLD-FOLDER [MODEL-SOURCE-FOLDER]\n");
     return 2;
   }
   const std::string dir = argv[1];
+  const std::string sources = argc == 3 ? argv[2] : "";
   for (const std::string& d : {dir, dir + "/Model", dir + "/floor", dir + "/texture"}) mkdir(d.c_str(), 0755);
   bool ok = true;
 
@@ -180,21 +184,35 @@ int main(int argc, char** argv) {
   ok &= WriteBmp24(dir + "/heights.bmp", heights);
 
   // Houses: one mesh each, its walls, roof and door in one atlas.
-  ok &= WriteAse(dir + "/house1.ase", "House01", "house_a.tga", {-9.0f, 0.0f, 24.0f},
-                 House(-9.0f, 24.0f, 8.0f, 6.0f, 3.5f, 2.2f));
-  ok &= WriteAse(dir + "/house2.ase", "House02", "house_b.bmp", {9.0f, 0.0f, 30.0f},
-                 House(9.0f, 30.0f, 7.0f, 7.0f, 3.0f, 2.6f));
+  ok &= WriteAse(dir + "/house1.ase", {"house_a.tga"},
+                 {{"House01", {-9.0f, 0.0f, 24.0f}, 0, House(-9.0f, 24.0f, 8.0f, 6.0f, 3.5f, 2.2f)}});
+  ok &= WriteAse(dir + "/house2.ase", {"house_b.bmp"},
+                 {{"House02", {9.0f, 0.0f, 30.0f}, 0, House(9.0f, 30.0f, 7.0f, 7.0f, 3.0f, 2.6f)}});
 
-  // Model files: five trees and the well in Model/, the plaza in floor/.
+  // Model files: five trees and the well for Model/, the plaza for floor/.
+  // With a source folder, they are written there as ASE exports (the
+  // material references are the world's texture indices) for the tool's
+  // converter; without one, as model files straight away.
   const float trees[5][3] = {{-3.0f, 38.0f, 1.0f}, {3.5f, 18.0f, 0.8f}, {-17.0f, 14.0f, 1.2f}, {18.0f, 20.0f, 1.0f},
                              {0.0f, 46.0f, 1.3f}};
-  for (int i = 0; i < 5; ++i) {
-    const std::string name = std::to_string(i) + ".t3m";
-    ok &= WriteModelFile(dir + "/Model/" + name, name, {trees[i][0], 0.0f, trees[i][1]}, 3,
-                         Tree(trees[i][0], trees[i][1], trees[i][2]));
+  std::vector<AseObject> models;
+  for (int i = 0; i < 5; ++i)
+    models.push_back({"Tree0" + std::to_string(i + 1), {trees[i][0], 0.0f, trees[i][1]}, 3,
+                      Tree(trees[i][0], trees[i][1], trees[i][2])});
+  models.push_back({"Well01", {-2.5f, 0.0f, 12.0f}, 4, Well(-2.5f, 12.0f)});
+  std::vector<AseObject> floor{{"Plaza01", {0.0f, 0.0f, 14.0f}, 4, Plaza(-6.0f, 5.0f, 6.0f, 22.0f)}};
+  const std::vector<std::string> pictures{"grass.bmp", "house_a.tga", "house_b.bmp", "tree.tga", "stone.bmp"};
+  if (!sources.empty()) {
+    mkdir(sources.c_str(), 0755);
+    ok &= WriteAse(sources + "/models.ase", pictures, models);
+    ok &= WriteAse(sources + "/floor.ase", pictures, floor);
+  } else {
+    for (std::size_t i = 0; i < models.size(); ++i) {
+      const std::string name = std::to_string(i) + ".t3m";
+      ok &= WriteModelFile(dir + "/Model/" + name, name, models[i].pivot, models[i].materialRef, models[i].mesh);
+    }
+    ok &= WriteModelFile(dir + "/floor/0.t3m", "0.t3m", floor[0].pivot, floor[0].materialRef, floor[0].mesh);
   }
-  ok &= WriteModelFile(dir + "/Model/5.t3m", "5.t3m", {-2.5f, 0.0f, 12.0f}, 4, Well(-2.5f, 12.0f));
-  ok &= WriteModelFile(dir + "/floor/0.t3m", "0.t3m", {0.0f, 0.0f, 14.0f}, 4, Plaza(-6.0f, 5.0f, 6.0f, 22.0f));
 
   if (!ok) {
     std::fprintf(stderr, "tarn-sample-world: could not write the world into %s\n", dir.c_str());

@@ -15,7 +15,11 @@ if [ ! -f $dir/CMakeCache.txt ]; then
   CC=clang CXX=clang++ cmake -S . -B $dir -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_FUZZ=ON \
     -DTARN_TESTS=OFF -DTARN_BENCH=OFF -DTARN_HOSTS=OFF -DTARN_WERROR=OFF >/dev/null
 fi
-cmake --build $dir -j"$jobs" >/dev/null
+mkdir -p $dir
+if ! cmake --build $dir -j"$jobs" >$dir/build.log 2>&1; then
+  tail -40 $dir/build.log >&2
+  exit 1
+fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for t in $dir/fuzz/fuzz_*; do [ -x "$t" ] && targets+=("$(basename "$t")"); done

@@ -37,7 +37,6 @@ class ProgressClock {
 
 void StreamPhysiqueData(formats::LineReader& in, TextSink& out, const ProgressHook& progress) {
   ProgressClock clock(in, progress);
-  char word[formats::LineReader::kLineBuffer];
   int firstFrame = 0, lastFrame = 0, bone = 0, parent = 0, count = 0, vertex = 0;
   float rows[4][3] = {};
   static const char* const kRowNames[] = {"TM_ROW0", "TM_ROW1", "TM_ROW2", "TM_ROW3"};
@@ -48,7 +47,7 @@ void StreamPhysiqueData(formats::LineReader& in, TextSink& out, const ProgressHo
     if (k.starts_with("*TM_ROW") && k.size() == 8 && k[7] >= '0' && k[7] <= '3') {
       int row = k[7] - '0';
       if (row == 0) out.Put("NODE_PR").SpInt(bone).SpInt(parent != 0 ? parent : bone).Put('\n');
-      ScanLine(in.Line(), "%s %f %f %f", word, &rows[row][0], &rows[row][1], &rows[row][2]);
+      ScanLine(AfterKeyword(in.Line()), "%f %f %f", &rows[row][0], &rows[row][1], &rows[row][2]);
       out.Put(kRowNames[row]).SpInt(bone).SpFixed(rows[row][0], 4).SpFixed(rows[row][1], 4)
           .SpFixed(rows[row][2], 4).Put('\n');
       if (row == 0) parent = 0;
@@ -60,13 +59,13 @@ void StreamPhysiqueData(formats::LineReader& in, TextSink& out, const ProgressHo
     } else if (k == "*NODE_PARENT") {
       parent = NodeLineBoneId(in.Line());
     } else if (k == "*SCENE_FIRSTFRAME") {
-      ScanLine(in.Line(), "%s %d", word, &firstFrame);
+      ScanLine(AfterKeyword(in.Line()), "%d", &firstFrame);
       out.Put("FirstKeyNumber").SpInt(firstFrame).Put('\n');
     } else if (k == "*SCENE_LASTFRAME") {
-      ScanLine(in.Line(), "%s %d", word, &lastFrame);
+      ScanLine(AfterKeyword(in.Line()), "%d", &lastFrame);
       out.Put("KeyNumber").SpInt(Wrap(std::int64_t{lastFrame} - firstFrame - 1)).Put('\n');
     } else if (k == "*PHYSIQUE_NUMVERTEXASSIGNMENT") {
-      ScanLine(in.Line(), "%s %d", word, &count);
+      ScanLine(AfterKeyword(in.Line()), "%d", &count);
       out.Put("Number").SpInt(count).Put('\n');
     }
   }
@@ -74,7 +73,6 @@ void StreamPhysiqueData(formats::LineReader& in, TextSink& out, const ProgressHo
 
 void StreamMotionData(formats::LineReader& in, TextSink& out, const ProgressHook& progress) {
   ProgressClock clock(in, progress);
-  char word[formats::LineReader::kLineBuffer];
   int firstFrame = 0, bone = 0;
   int posTick = 0, rotTick = 0;
   float pos[3] = {}, rot[4] = {};
@@ -88,11 +86,11 @@ void StreamMotionData(formats::LineReader& in, TextSink& out, const ProgressHook
         clock.Tick();
         std::string_view s = in.Keyword();
         if (s == "*CONTROL_POS_SAMPLE") {
-          ScanLine(in.Line(), "%s %d %f %f %f", word, &posTick, &pos[0], &pos[1], &pos[2]);
+          ScanLine(AfterKeyword(in.Line()), "%d %f %f %f", &posTick, &pos[0], &pos[1], &pos[2]);
           out.Put('P').SpInt(bone).SpInt(key(posTick)).SpFixed(pos[0], 4).SpFixed(pos[1], 4).SpFixed(pos[2], 4)
               .Put('\n');
         } else if (s == "*CONTROL_ROT_SAMPLE") {
-          ScanLine(in.Line(), "%s %d %f %f %f %f", word, &rotTick, &rot[0], &rot[1], &rot[2], &rot[3]);
+          ScanLine(AfterKeyword(in.Line()), "%d %f %f %f %f", &rotTick, &rot[0], &rot[1], &rot[2], &rot[3]);
           out.Put('R').SpInt(bone).SpInt(key(rotTick)).SpFixed(rot[0], 4).SpFixed(rot[1], 4).SpFixed(rot[2], 4)
               .SpFixed(rot[3], 4).Put('\n');
         } else if (s == "*GEOMOBJECT") {
@@ -104,7 +102,7 @@ void StreamMotionData(formats::LineReader& in, TextSink& out, const ProgressHook
     } else if (k == "*TM_ROW0") {
       out.Put("PHYID").SpInt(bone).Put('\n');
     } else if (k == "*SCENE_FIRSTFRAME") {
-      ScanLine(in.Line(), "%s %d", word, &firstFrame);
+      ScanLine(AfterKeyword(in.Line()), "%d", &firstFrame);
     }
   }
   out.Put("End");

@@ -32,10 +32,9 @@ struct LastValues {
 void WriteObjectLine(const formats::LineReader& in, LastValues& v, TextSink& out) {
   std::string_view k = in.Keyword();
   std::string_view line = in.Line();
-  char word[formats::LineReader::kLineBuffer];
   if (k.size() < 5 || k[0] != '*') return;
   if (k == "*MESH_VERTEX") {
-    ScanLine(line, "%s %d %f %f %f", word, &v.vertex, &v.vertexXyz[0], &v.vertexXyz[1], &v.vertexXyz[2]);
+    ScanLine(AfterKeyword(line), "%d %f %f %f", &v.vertex, &v.vertexXyz[0], &v.vertexXyz[1], &v.vertexXyz[2]);
     out.Put(model::kVertex).SpInt(v.vertex).SpFixed(v.vertexXyz[0], 6).SpFixed(v.vertexXyz[2], 6)
         .SpFixed(v.vertexXyz[1], 6).Put('\n');
   } else if (k == "*MESH_FACE") {
@@ -44,29 +43,29 @@ void WriteObjectLine(const formats::LineReader& in, LastValues& v, TextSink& out
     for (int c : v.corner) out.SpInt(c & 0xFFFF);  // the model file's corners are 16-bit
     out.Put('\n');
   } else if (k == "*MESH_TVERT") {
-    ScanLine(line, "%s %d %f %f %f", word, &v.tvertex, &v.uvw[0], &v.uvw[1], &v.uvw[2]);
+    ScanLine(AfterKeyword(line), "%d %f %f %f", &v.tvertex, &v.uvw[0], &v.uvw[1], &v.uvw[2]);
     out.Put(model::kTVertex).SpInt(v.tvertex).SpFixed(v.uvw[0], 6).SpFixed(v.uvw[2], 6).SpFixed(v.uvw[1], 6)
         .Put('\n');
   } else if (k == "*MESH_TFACE") {
-    ScanLine(line, "%s %d %d %d %d", word, &v.tface, &v.tcorner[0], &v.tcorner[1], &v.tcorner[2]);
+    ScanLine(AfterKeyword(line), "%d %d %d %d", &v.tface, &v.tcorner[0], &v.tcorner[1], &v.tcorner[2]);
     out.Put(model::kTFace).SpInt(v.tface).SpInt(v.tcorner[0]).SpInt(v.tcorner[1]).SpInt(v.tcorner[2]).Put('\n');
   } else if (k == "*TM_ROW3") {
-    ScanLine(line, "%s %f %f %f", word, &v.pos[0], &v.pos[1], &v.pos[2]);
+    ScanLine(AfterKeyword(line), "%f %f %f", &v.pos[0], &v.pos[1], &v.pos[2]);
     out.Put(model::kPos).SpFixed(v.pos[0], 6).SpFixed(v.pos[2], 6).SpFixed(v.pos[1], 6).Put('\n');
   } else if (k == "*MESH_NUMVERTEX") {
-    ScanLine(line, "%s %d", word, &v.numVertex);
+    ScanLine(AfterKeyword(line), "%d", &v.numVertex);
     out.Put(model::kNumVertex).SpInt(v.numVertex).Put('\n');
   } else if (k == "*MESH_NUMFACES") {
-    ScanLine(line, "%s %d", word, &v.numFaces);
+    ScanLine(AfterKeyword(line), "%d", &v.numFaces);
     out.Put(model::kNumFace).SpInt(v.numFaces).Put('\n');
   } else if (k == "*MESH_NUMTVERTEX") {
-    ScanLine(line, "%s %d", word, &v.numTVertex);
+    ScanLine(AfterKeyword(line), "%d", &v.numTVertex);
     out.Put(model::kNumTVertex).SpInt(v.numTVertex).Put('\n');
   } else if (k == "*MESH_NUMTVFACES") {
-    ScanLine(line, "%s %d", word, &v.numTFaces);
+    ScanLine(AfterKeyword(line), "%d", &v.numTFaces);
     out.Put(model::kNumTFace).SpInt(v.numTFaces).Put('\n');
   } else if (k == "*MATERIAL_REF") {
-    ScanLine(line, "%s %d", word, &v.material);
+    ScanLine(AfterKeyword(line), "%d", &v.material);
     out.Put(model::kMatId).SpInt(v.material).Put('\n');
   }
 }
@@ -174,6 +173,13 @@ MeshRun MeshConverter::Run(const char* aseName) {
   {
     formats::LineReader reader(input);
     run = ConvertMeshStream(reader, progress_);
+  }
+  if (run.ok && std::ferror(input)) {  // a read error ends the input early: say so
+    std::string reason = LastErrorText();
+    std::fclose(input);
+    run.ok = false;
+    ShowCannotOpen(owner_, aseName_.empty() ? aseName : aseName_, reason);
+    return run;
   }
   std::fclose(input);
   if (!run.ok)

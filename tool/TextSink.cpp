@@ -57,18 +57,16 @@ char* FormatFixed(char* out, float value, int decimals) {
     fracPart = 0;
   } else {
     // scaled = mantissa * 10^decimals / 2^-exponent, rounded half to even.
+    // The product stays below 2^54, so 64 bits hold every step, and a shift
+    // past 54 leaves less than half a unit: 0.
     const int shift = -exponent;
-    const unsigned __int128 num = static_cast<unsigned __int128>(mantissa) * scale;  // < 2^54
-    std::uint64_t q;
-    if (shift >= 120) {
-      q = 0;  // num < 2^54 < half of 2^shift: rounds to 0
-    } else {
-      const unsigned __int128 one = 1;
-      unsigned __int128 quotient = num >> shift;
-      const unsigned __int128 rest = num - (quotient << shift);
-      const unsigned __int128 half = one << (shift - 1);
-      if (rest > half || (rest == half && (quotient & 1) != 0)) ++quotient;
-      q = static_cast<std::uint64_t>(quotient);
+    const std::uint64_t num = mantissa * scale;
+    std::uint64_t q = 0;
+    if (shift <= 54) {
+      q = num >> shift;
+      const std::uint64_t rest = num - (q << shift);
+      const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+      if (rest > half || (rest == half && (q & 1) != 0)) ++q;
     }
     intPart = q / scale;
     fracPart = q % scale;

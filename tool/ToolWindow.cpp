@@ -17,12 +17,8 @@ void Paint(HWND window) {
   HDC dc = BeginPaint(window, &paint);
   RECT client;
   GetClientRect(window, &client);
-#if __has_include(<wingdi.h>)
   if (dc != nullptr)
     ExtTextOutA(dc, client.left, client.top, ETO_OPAQUE, &paint.rcPaint, texts::kClientText, 4, nullptr);
-#else
-  (void)dc;  // the text is drawn once GDI is part of the platform layer
-#endif
   EndPaint(window, &paint);
 }
 
@@ -38,9 +34,7 @@ bool InitWindow(HINSTANCE instance, int showCommand) {
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-#if __has_include(<wingdi.h>)
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-#endif
   wc.lpszMenuName = MAKEINTRESOURCEA(kMenuResource);
   wc.lpszClassName = "Rigwright";
   RegisterClassA(&wc);

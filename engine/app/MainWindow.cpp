@@ -86,5 +86,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   AppEngine.reset();
   AppInput.reset();
   if (!ready) return 1;
+  // Escape is a normal end: status 0, whatever the last message carried
+  // (an activation message would otherwise make the exit status 1).
+  if (QuitRequested != 0) return 0;
   return static_cast<int>(message.wParam);
 }

@@ -299,7 +299,18 @@ void PrintWorldStats(std::FILE* out, const SceneNode* root, const RenderSwitches
   for (int t = 0; t < count; ++t) {
     IDirectDrawSurface7* texture = switches->textures[t];
     int w = 0, h = 0;
-    if (texture != nullptr && surfaceSize != nullptr && surfaceSize(context, texture, &w, &h) == 1)
+    bool known = false;
+    if (texture != nullptr && surfaceSize != nullptr) {
+      known = surfaceSize(context, texture, &w, &h) == 1;
+    } else if (texture != nullptr) {
+      DDSURFACEDESC2 desc{};
+      desc.dwSize = sizeof desc;
+      if (texture->GetSurfaceDesc(&desc) == DD_OK) {
+        w = static_cast<int>(desc.dwWidth), h = static_cast<int>(desc.dwHeight);
+        known = true;
+      }
+    }
+    if (known)
       std::fprintf(out, "texture %d %dx%d\n", t, w, h);
     else
       std::fprintf(out, "texture %d none\n", t);

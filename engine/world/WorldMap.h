@@ -101,8 +101,8 @@ inline int LoadWorldMap(const char* path, SceneNode* root, RenderSwitches* switc
 // The stats of `tarnview-replay --stats`: one line per child of `root` in
 // drawing order, "object I kind K vertices N material M ref X Y Z", then
 // "textures N" and "texture I WxH" or "texture I none" per table entry.
-// `surfaceSize` gives a texture's size (1 on success); null prints sizes as
-// "none".
+// `surfaceSize` gives a texture's size (1 on success); null asks the surface
+// (GetSurfaceDesc). A null entry, or a size that cannot be had, is "none".
 void PrintWorldStats(std::FILE* out, const SceneNode* root, const RenderSwitches* switches,
                      int (*surfaceSize)(void* context, IDirectDrawSurface7* texture, int* width, int* height),
                      void* context);

@@ -61,6 +61,13 @@ TEST(ScreenConfig, UnusableFilesFallBackTo800By600WithAnErrorLine) {
   RECT largest = Read("Screen 16384 16384", ConfigStatus::kRead);
   EXPECT_EQ(largest.right, 16384);
 
+  // A folder in the file's place opens but cannot be read.
+  std::filesystem::remove("tarn.cfg");
+  std::filesystem::create_directory("tarn.cfg");
+  RECT folder{};
+  EXPECT_EQ(ReadScreenConfig("tarn.cfg", folder), ConfigStatus::kMissing);
+  EXPECT_EQ(folder.right, 800);
+  ++lines;
   std::filesystem::remove("tarn.cfg");
   RECT missing{};
   EXPECT_EQ(ReadScreenConfig("tarn.cfg", missing), ConfigStatus::kMissing);

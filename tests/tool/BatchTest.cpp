@@ -68,6 +68,10 @@ TEST(Batch, FailuresGiveANonZeroStatus) {
   EXPECT_EQ(ReadAll("in.ase"), kAse);
   EXPECT_EQ(Batch("mesh in.ase -C no-such-folder").status, 1);
   EXPECT_EQ(Batch("motion in.ase no/folder/x.mca").status, 1);
+  std::filesystem::create_directory("folder.ase");  // opens, but cannot be read
+  EXPECT_EQ(Batch("mesh folder.ase").status, 1);
+  EXPECT_EQ(Batch("physique folder.ase f.mpd").status, 1);
+  EXPECT_FALSE(std::filesystem::exists("f.mpd"));
   EXPECT_EQ(Batch("frobnicate").status, 2);
   EXPECT_EQ(Batch("motion in.ase").status, 2);
   EXPECT_EQ(Batch("").status, 2);

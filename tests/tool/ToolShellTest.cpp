@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/MenuTable.h"
+#include "platform/win32/PaintHooks.h"
 #include "tests/tool/ToolTestSupport.h"
 #include "tool/ToolResources.h"
 #include "tool/ToolWindow.h"
@@ -178,6 +179,54 @@ TEST_F(ToolShellTest, CharacterFileDialogsAndTheirCancel) {
   EXPECT_EQ(ReadAll(folder / "out/0.t3m").substr(0, 6), "0.t3m\n");
 }
 
+int dcRequests = 0, dcReleases = 0;
+
+TEST_F(ToolShellTest, PaintValidatesTheClientAreaAndReturnsTheDc) {
+  win32::SetWindowDcProvider([](HWND) { ++dcRequests; return reinterpret_cast<HDC>(0x40); },
+                             [](HWND, HDC dc) { dcReleases += dc == reinterpret_cast<HDC>(0x40); });
+  HWND window = MainWindow();
+  EXPECT_TRUE(InvalidateRect(window, nullptr, TRUE));
+  MSG m;
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_PAINT));
+  EXPECT_EQ(SendMessageA(window, WM_PAINT, 0, 0), 0);
+  EXPECT_EQ(dcRequests, 1);
+  EXPECT_EQ(dcReleases, 1);
+  EXPECT_FALSE(PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE));  // painted: nothing is due
+  win32::SetWindowDcProvider(nullptr, nullptr);
+  PAINTSTRUCT paint;
+  EXPECT_EQ(BeginPaint(window, &paint), nullptr);  // without GDI there is no DC
+  EXPECT_EQ(paint.rcPaint.right - paint.rcPaint.left > 0, true);
+  EXPECT_TRUE(EndPaint(window, &paint));
+  EXPECT_EQ(BeginPaint(reinterpret_cast<HWND>(0x999), &paint), nullptr);
+  EXPECT_FALSE(InvalidateRect(reinterpret_cast<HWND>(0x999), nullptr, TRUE));
+}
+
+std::vector<std::uint16_t> clientPixels(200 * 100, 0x1234);
+HDC bufferDc = nullptr;
+
+TEST_F(ToolShellTest, PaintWritesTheClientTextOverWhite) {
+  win32::SetWindowDcProvider(
+      [](HWND) { return bufferDc = win32::CreateBufferDc(clientPixels.data(), 200, 100, 400); },
+      [](HWND, HDC dc) { win32::DeleteBufferDc(dc); });
+  SendMessageA(MainWindow(), WM_PAINT, 0, 0);
+  win32::SetWindowDcProvider(nullptr, nullptr);
+  ASSERT_NE(bufferDc, nullptr);
+  int dark = 0, white = 0, other = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 200; ++x) {
+      std::uint16_t p = clientPixels[y * 200 + x];
+      bool inText = x < 4 * 8 && y < 16;  // four 8-pixel cells at the client's top left
+      if (p == 0xFFFF) ++white;
+      else if (p == 0x0000 && inText) ++dark;
+      else ++other;
+    }
+  EXPECT_GT(dark, 20);           // the glyphs of "sdaf", black
+  EXPECT_EQ(other, 0);           // the rest of the paint rectangle opaque white
+  EXPECT_GT(white, 200 * 100 - 32 * 16);
+  EXPECT_EQ(win32::LiveBufferDcs(), 0);
+}
+
 TEST(ToolMenu, Menu101HasItsLabelsIdsAndSubmenus) {
   win32::ResetUser();
   ASSERT_TRUE(ResourcesRegistered());
@@ -257,6 +306,9 @@ TEST(ToolProgram, RunsUntilEscapeAndExitsZero) {
   ToolTestHost host;
   win32::SetHost(&host);
   host.script.push_back([] { PostMessageA(MainWindow(), WM_COMMAND, kCmdNew, 0); });
+  host.script.push_back([] { PostMessageA(MainWindow(), WM_KEYDOWN, 'Q', 0); });  // other keys: nothing
+  host.script.push_back([] { PostMessageA(MainWindow(), WM_ACTIVATEAPP, 1, 0); });
+  host.script.push_back([] { EXPECT_EQ(QuitFlag(), 0); });
   host.script.push_back([] { PostMessageA(MainWindow(), WM_KEYDOWN, VK_ESCAPE, 0); });
   EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, SW_SHOW), 0);
   EXPECT_EQ(QuitFlag(), 1);

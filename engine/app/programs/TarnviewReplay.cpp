@@ -14,6 +14,17 @@
 
 namespace {
 
+// A texture's size for the stats lines; 0 when the surface will not say.
+int SurfaceSize(void*, IDirectDrawSurface7* texture, int* width, int* height) {
+  if (texture == nullptr) return 0;
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = sizeof desc;
+  if (texture->GetSurfaceDesc(&desc) != DD_OK) return 0;
+  *width = static_cast<int>(desc.dwWidth);
+  *height = static_cast<int>(desc.dwHeight);
+  return 1;
+}
+
 class ReplaySink : public tarn::ddraw::DisplaySink {
  public:
   ReplaySink(tarn::hosts::HeadlessHost& host, bool stats) : host_(host), stats_(stats) {}
@@ -21,7 +32,7 @@ class ReplaySink : public tarn::ddraw::DisplaySink {
     // The world is complete once the first frame is drawn; print it then,
     // before the frame lines of the run.
     if (stats_ && host_.FramesPresented() == 0 && AppEngine)
-      PrintWorldStats(stdout, AppEngine->sceneRoot.get(), AppEngine->switches.get(), nullptr, nullptr);
+      PrintWorldStats(stdout, AppEngine->sceneRoot.get(), AppEngine->switches.get(), SurfaceSize, nullptr);
     host_.FramePresented(pixels, pitchBytes, width, height);
   }
 

@@ -34,7 +34,8 @@ void HeadlessHost::Feed(std::int64_t frame) {
 
 void HeadlessHost::BeginRun() {
   start_ = lastPresent_ = std::chrono::steady_clock::now();
-  Feed(0);
+  dinput::ReleaseAll();
+  feedPending_ = true;
 }
 
 void HeadlessHost::FramePresented(const std::uint16_t* pixels, int pitchBytes, int width, int height) {
@@ -63,7 +64,8 @@ void HeadlessHost::FramePresented(const std::uint16_t* pixels, int pitchBytes, i
     dinput::ReleaseAll();
     PostQuitMessage(0);
   } else {
-    Feed(presented_);
+    dinput::ReleaseAll();
+    feedPending_ = true;
   }
 }
 
@@ -86,9 +88,14 @@ double HeadlessHost::Seconds() const {
 }
 
 void HeadlessHost::PumpEvents(int) {
-  if (looping_) return;
-  looping_ = true;
-  start_ = lastPresent_ = std::chrono::steady_clock::now();
+  if (!looping_) {
+    looping_ = true;
+    start_ = lastPresent_ = std::chrono::steady_clock::now();
+  }
+  if (feedPending_) {
+    feedPending_ = false;
+    Feed(presented_);
+  }
 }
 
 DWORD HeadlessHost::TickCount() {

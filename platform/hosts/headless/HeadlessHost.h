@@ -4,8 +4,9 @@
 // boxes go to stderr and are answered with OK; GetTickCount runs on the
 // system's clock or on a virtual one that advances per presented frame.
 //
-// Frame n's input is in place before frame n polls: frame 0's when the run
-// begins, frame n+1's as soon as frame n is presented. After the last frame
+// Frame n's input is put in place when the loop looks at the message queue
+// before frame n (frame 0's thus after start-up has opened the devices, so
+// that its mouse motion is not lost to an unacquired mouse). After the last frame
 // is presented the host posts the quit message, so the loop ends before
 // another frame, as after Escape.
 #pragma once
@@ -27,7 +28,8 @@ class HeadlessHost : public win32::Host {
 
   // Frames the run draws: --frames, else the script's last frame + 1, else 1.
   std::int64_t FramesToDraw() const { return framesToDraw_; }
-  // Feeds frame 0's input; call before the system's entry runs.
+  // Starts the run's clock and schedules frame 0's input; call before the
+  // system's entry runs.
   void BeginRun();
   // A frame reached the primary surface.
   void FramePresented(const std::uint16_t* pixels, int pitchBytes, int width, int height);
@@ -57,6 +59,7 @@ class HeadlessHost : public win32::Host {
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point lastPresent_ = start_;
   bool looping_ = false;
+  bool feedPending_ = false;
   int boxes_ = 0;
   std::vector<std::uint16_t> last_;
   int lastWidth_ = 0, lastHeight_ = 0;

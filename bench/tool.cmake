@@ -1,0 +1,5 @@
+tarn_bench(bench_tool SOURCES ${CMAKE_CURRENT_LIST_DIR}/tool/ConverterBench.cpp DEPENDS rigwright_tool)
+add_executable(rigwright-make-ase ${CMAKE_CURRENT_LIST_DIR}/tool/MakeAse.cpp)
+target_link_libraries(rigwright-make-ase PRIVATE tarn_options)
+target_include_directories(rigwright-make-ase PRIVATE ${PROJECT_SOURCE_DIR})
+set_target_properties(rigwright-make-ase PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
