@@ -32,7 +32,7 @@ D3DMATRIX Identity() {
 // Runs the device in a scratch directory (its log goes there).
 class Rig {
  public:
-  Rig() {
+  explicit Rig(std::uint32_t alpha = 0xFF000000u) {
     char pattern[] = "/tmp/tarn-bench-XXXXXX";
     if (mkdtemp(pattern)) {
       dir_ = pattern;
@@ -58,7 +58,7 @@ class Rig {
     picture.pixels.resize(64 * 64);
     for (int y = 0; y < 64; ++y)
       for (int x = 0; x < 64; ++x)
-        picture.pixels[static_cast<std::size_t>(y * 64 + x)] = ((x / 8 + y / 8) & 1) ? 0xFFE0A040 : 0xFF3060C0;
+        picture.pixels[static_cast<std::size_t>(y * 64 + x)] = (((x / 8 + y / 8) & 1) ? 0x00E0A040u : 0x003060C0u) | alpha;
     engine.CreateTexture(picture, &texture);
   }
   ~Rig() {
@@ -169,6 +169,30 @@ void BM_Fill(benchmark::State& state) {
                                                   benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond);
+
+// The same with a translucent texture: alpha test and blending on every pixel.
+void BM_FillTranslucent(benchmark::State& state) {
+  Rig rig(0x80000000u);
+  if (!rig.Ready()) return state.SkipWithError("no device");
+  std::vector<Vertex> quads;
+  for (int i = 7; i >= 0; --i) {
+    float z = 10.0f + static_cast<float>(i), s = z;
+    Vertex tl{-s, s, z, 0, 0, -1, 0, 0}, tr{s, s, z, 0, 0, -1, 8, 0}, bl{-s, -s, z, 0, 0, -1, 0, 8},
+        br{s, -s, z, 0, 0, -1, 8, 8};
+    quads.insert(quads.end(), {tl, tr, bl, tr, br, bl});
+  }
+  IDirect3DDevice7* d = rig.engine.device;
+  D3DMATRIX world = Identity();
+  for (auto _ : state)
+    Frame(rig, [&] {
+      d->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
+      d->SetTexture(0, rig.texture);
+      d->DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, quads.data(), static_cast<DWORD>(quads.size()), 0);
+    });
+  state.counters["pixels/s"] = benchmark::Counter(8.0 * kW * kH * static_cast<double>(state.iterations()),
+                                                  benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FillTranslucent)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

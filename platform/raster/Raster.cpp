@@ -340,6 +340,7 @@ inline std::int64_t RoundToInt64(double v) {
 
 // floor(a / b) for b > 0 through a double estimate, made exact by checking
 // it against the integers (an integer division costs several times more).
+// Both stay far inside 2^53 (screen positions are pinned to +-1e6 pixels).
 inline std::int64_t FloorDivFast(std::int64_t a, std::int64_t b) {
   auto q = static_cast<std::int64_t>(std::floor(static_cast<double>(a) / static_cast<double>(b)));
   while (q * b > a) --q;
@@ -352,6 +353,14 @@ ScreenVertex Project(const ClipVertex& v, const State& s) {
   float iw = 1.0f / v.w;
   float sx = static_cast<float>(s.viewportX) + (1.0f + v.x * iw) * static_cast<float>(s.viewportWidth) * 0.5f;
   float sy = static_cast<float>(s.viewportY) + (1.0f - v.y * iw) * static_cast<float>(s.viewportHeight) * 0.5f;
+  // Clipping keeps sane vertices inside the guard band; whatever hostile
+  // arithmetic produced beyond it is pinned, so the fixed-point edge
+  // functions can never overflow (a NaN goes to the low end).
+  constexpr float kLimit = 1.0e6f;
+  if (!(sx > -kLimit)) sx = -kLimit;
+  if (!(sx < kLimit)) sx = kLimit;
+  if (!(sy > -kLimit)) sy = -kLimit;
+  if (!(sy < kLimit)) sy = kLimit;
   o.xi = RoundToInt64(static_cast<double>(sx) * kSubPixel);
   o.yi = RoundToInt64(static_cast<double>(sy) * kSubPixel);
   o.x = static_cast<float>(o.xi) / kSubPixel;
@@ -520,6 +529,8 @@ void DrawLine(const FrameSetup& f, const ScreenVertex& a, const ScreenVertex& b,
               Counters& counters) {
   float dx = b.x - a.x, dy = b.y - a.y;
   float len = std::max(std::fabs(dx), std::fabs(dy));
+  // Clipped lines are a few viewports long at most; a longer one is hostile.
+  if (!(len < 65536.0f)) return;
   int steps = static_cast<int>(std::ceil(len));
   ++counters.linesDrawn;
   Interp zero{};
@@ -924,6 +935,10 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
       }
       int n = ClipPolygon(poly, 3, any, scratch);
       if (n < 3) continue;
+      bool finite = true;
+      for (int k = 0; k < n && finite; ++k)
+        finite = Finite(poly[k].x) && Finite(poly[k].y) && Finite(poly[k].z) && Finite(poly[k].w) && poly[k].w > 0.0f;
+      if (!finite) continue;  // clipping overflowed on absurd coordinates
       for (int k = 0; k < n; ++k) sv[k] = Project(poly[k], s);
       for (int k = 1; k + 1 < n; ++k) DrawTriangle(f, sv[0], sv[k], sv[k + 1], s.cull, s.gouraud, counters_);
     }
@@ -952,6 +967,7 @@ void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, c
       if (!visible || t0 > t1) continue;
       ClipVertex ca2 = t0 > 0.0f ? Lerp(a, b, t0) : a;
       ClipVertex cb2 = t1 < 1.0f ? Lerp(a, b, t1) : b;
+      if (!(Finite(ca2.w) && Finite(cb2.w) && ca2.w > 0.0f && cb2.w > 0.0f)) continue;
       DrawLine(f, Project(ca2, s), Project(cb2, s), s.lastPixel, counters_);
     }
   }

@@ -405,3 +405,80 @@ TEST(Raster, WRangeComesFromTheProjection) {
   EXPECT_EQ(n, 0.0f);
   EXPECT_EQ(f, 1.0f);
 }
+
+TEST(Raster, GarbageVerticesAndMatricesNeverWriteOutsideTheTarget) {
+  // Random bit patterns: NaN, infinities, denormals, huge and tiny values in
+  // positions, normals, texture coordinates and matrices, through both span
+  // loops and lines. The guard columns and the memory checkers catch writes
+  // that stray.
+  const int w = 40, h = 30;
+  std::uint32_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed;
+  };
+  auto bits = [&](float scale) {
+    std::uint32_t r = next();
+    if (r % 4 == 0) {  // raw bit patterns
+      float f;
+      std::uint32_t b = next();
+      std::memcpy(&f, &b, 4);
+      return f;
+    }
+    return (static_cast<float>(next() % 20001) / 10000.0f - 1.0f) * scale;
+  };
+  std::uint32_t texels[16];
+  for (auto& t : texels) t = next();
+  Texture tex{texels, 4, 4};
+  struct V8 {
+    float v[8];
+  };
+  for (int round = 0; round < 60; ++round) {
+    Buffers b(w, h);
+    std::fill(b.colour.begin(), b.colour.end(), 0x5A5A);
+    State s = FlatState(w, h);
+    s.lighting = (round & 1) != 0;
+    s.lights[0].enabled = true;
+    s.ambient = 0x88888888;
+    s.material.diffuse = s.material.ambient = Colour{1, 1, 1, 1};
+    s.texture = &tex;
+    s.bilinear = (round & 2) != 0;
+    s.colourOp = s.alphaOp = TextureOp::Modulate;
+    s.colourArg2 = s.alphaArg2 = Arg::Diffuse;
+    s.zEnable = true;
+    s.useW = (round & 4) != 0;
+    s.fog = Fog::Exp2;
+    s.fogDensity = round % 7 == 0 ? bits(1.0f) : 0.015f;
+    s.blend = true;
+    s.srcBlend = Blend::SrcAlpha;
+    s.destBlend = Blend::InvSrcAlpha;
+    s.alphaTest = true;
+    s.alphaFunc = Compare::GreaterEqual;
+    s.alphaRef = 8;
+    s.dither = true;
+    s.cull = round % 3 == 0 ? Cull::None : Cull::Ccw;
+    float fov[16];
+    Perspective(fov, 1.0f, 1.33f, 1.0f, 1000.0f);
+    std::memcpy(s.projection, fov, sizeof fov);
+    if (round % 5 == 0)
+      for (float& m : s.world) m = bits(10.0f);
+    std::vector<V8> v(300);
+    for (V8& x : v) {
+      for (int k = 0; k < 3; ++k) x.v[k] = bits(round % 2 ? 50.0f : 5000.0f);
+      x.v[2] = std::fabs(x.v[2]);
+      for (int k = 3; k < 8; ++k) x.v[k] = bits(round % 3 ? 2.0f : 1e6f);
+    }
+    Vertices in;
+    in.data = reinterpret_cast<const std::uint8_t*>(v.data());
+    in.stride = sizeof(V8);
+    in.count = v.size() - static_cast<std::size_t>(round % 3);
+    in.normal = 12;
+    in.texCoord = 24;
+    Rasterizer r;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) b.colour[static_cast<std::size_t>(y * (w + b.pad) + x)] = 0;
+    r.Draw(s, round % 4 == 3 ? Primitive::LineList : Primitive::TriangleList, in, b.target());
+    for (int y = 0; y < h; ++y)
+      for (int k = 0; k < b.pad; ++k) ASSERT_EQ(b.colour[static_cast<std::size_t>(y * (w + b.pad) + w + k)], 0x5A5A);
+  }
+}

@@ -13,6 +13,14 @@
 // back buffer), palettes, overlays, colour keys, mip maps, DDBLTFX effects
 // other than the fill colour.
 //
+// Choices of ours: a surface is busy (DDERR_SURFACEBUSY for Lock and Blt)
+// while it is locked or its DC is out, but a DC may be taken while it is
+// locked (the engine draws text between Lock and Unlock); a primary is the
+// display mode's size (640 x 480 before any mode is set) and never has a back
+// buffer; the clipper keeps blits inside the primary; only 16-bit modes exist;
+// driver textures follow the profile's POW2 / SQUAREONLY / maximum size,
+// system-memory textures may have any size.
+//
 // Records are laid out for the build's pointer size; every dwSize must be the
 // sizeof of its record. Surfaces live in ordinary memory; see
 // platform/ddraw/DDrawControl.h for the test controls and the display seam.
