@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "formats/AseDepth.h"
+#include "formats/AseFace.h"
 #include "formats/LineScan.h"
 #include "formats/ModelFileFormat.h"
 #include "platform/win32/AnsiFile.h"
@@ -38,7 +39,7 @@ void WriteObjectLine(const formats::LineReader& in, LastValues& v, TextSink& out
     out.Put(model::kVertex).SpInt(v.vertex).SpFixed(v.vertexXyz[0], 6).SpFixed(v.vertexXyz[2], 6)
         .SpFixed(v.vertexXyz[1], 6).Put('\n');
   } else if (k == "*MESH_FACE") {
-    ScanFaceLine(line, v.face, v.corner[0], v.corner[1], v.corner[2]);
+    formats::ScanAseFace(line, v.face, v.corner[0], v.corner[1], v.corner[2]);
     out.Put(model::kFace).SpInt(v.face);
     for (int c : v.corner) out.SpInt(c & 0xFFFF);  // the model file's corners are 16-bit
     out.Put('\n');
@@ -71,35 +72,6 @@ void WriteObjectLine(const formats::LineReader& in, LastValues& v, TextSink& out
 }
 
 }  // namespace
-
-void ScanFaceLine(std::string_view line, int& face, int& a, int& b, int& c) {
-  const char* p = line.data();
-  const char* end = p + line.size();
-  auto skip = [&] {
-    while (p < end && IsBlank(*p)) ++p;
-  };
-  auto word = [&]() -> std::string_view {
-    skip();
-    const char* start = p;
-    while (p < end && !IsBlank(*p)) ++p;
-    return {start, static_cast<std::size_t>(p - start)};
-  };
-  if (word().empty()) return;  // the keyword
-  skip();
-  if (!formats::ScanInt(p, end, face)) return;
-  std::string_view colonWord = word();  // the colon behind the face number
-  if (colonWord.empty()) return;
-  if (colonWord.size() > 1 && colonWord[0] == ':') p = colonWord.data() + 1;  // "12:A:1": the label follows
-  int* corners[] = {&a, &b, &c};
-  for (int* corner : corners) {
-    std::string_view label = word();
-    if (label.empty()) return;
-    std::size_t colon = label.find(':');
-    if (colon != std::string_view::npos && colon + 1 < label.size()) p = label.data() + colon + 1;  // "A:10000"
-    skip();
-    if (!formats::ScanInt(p, end, *corner)) return;
-  }
-}
 
 MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress) {
   MeshRun run;

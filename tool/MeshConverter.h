@@ -39,10 +39,6 @@ struct MeshRun {
 // The conversion itself: model files go to the current folder.
 MeshRun ConvertMeshStream(formats::LineReader& input, const ProgressHook& progress = {});
 
-// Reads one "*MESH_FACE" line ("%s %d %s %s %d %s %d %s %d" with the glued
-// label rule) into the four values; fields the line lacks keep their values.
-void ScanFaceLine(std::string_view line, int& face, int& a, int& b, int& c);
-
 class MeshConverter {
  public:
   // The ASE file chosen with Load > "ASE File": its bare name, kept for the

@@ -29,6 +29,7 @@
 #include "engine/world/FastFields.h"
 #include "engine/world/MeshObject.h"
 #include "formats/AseDepth.h"
+#include "formats/AseFace.h"
 #include "formats/LineScan.h"
 #include "platform/win32/AnsiFile.h"
 
@@ -43,36 +44,6 @@ void StripQuotes(char* word) {
   std::memmove(word, word + 1, n - 2);
   word[n - 2] = '\0';
 }
-
-namespace {
-
-// "*MESH_FACE i: A: a B: b C: c", or with a corner glued to its label.
-// Fields the line does not supply stay 0.
-void ScanFace(std::string_view line, int& i, int& a, int& b, int& c) {
-  // "%s %d %s %s %d %s %d %s %d" with the keyword already matched.
-  tarn::world::FieldCursor f(tarn::world::AfterFirstWord(line));
-  if (f.Int(i) && f.Word() && f.Word() && f.Int(a) && f.Word() && f.Int(b) && f.Word() && f.Int(c)) return;
-  // Look for the three labels among the words; a label is either a word of
-  // its own ("A:") followed by the number, or glued to it ("A:10000").
-  int* corner[3] = {&a, &b, &c};
-  bool found[3] = {false, false, false};
-  for (int n = 2;; ++n) {
-    std::string_view word = fmt::WordAt(line, n);
-    if (word.empty()) break;
-    if (word.size() < 2 || word[1] != ':' || word[0] < 'A' || word[0] > 'C') continue;
-    const int k = word[0] - 'A';
-    if (found[k]) continue;
-    std::string_view digits = word.size() > 2 ? word.substr(2) : fmt::WordAt(line, n + 1);
-    const char* p = digits.data();
-    int value = 0;
-    if (!digits.empty() && fmt::ScanInt(p, digits.data() + digits.size(), value)) {
-      *corner[k] = value;
-      found[k] = true;
-    }
-  }
-}
-
-}  // namespace
 
 int MeshObject::ReadAseMaterial(fmt::LineReader& reader, std::int32_t index) {
   char word[fmt::LineReader::kLineBuffer];
@@ -119,7 +90,7 @@ int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, con
     } else if (key == "*MESH_FACE") {
       // *MESH_FACE i: A: a B: b C: c ...  -> a, c, b
       int i = 0, a = 0, b = 0, c = 0;
-      ScanFace(line, i, a, b, c);
+      fmt::ScanAseFace(line, i, a, b, c);
       if (i >= 0 && i < faceCount) {
         const std::size_t at = 3 * static_cast<std::size_t>(i);
         if (faceIndices.size() < at + 3) faceIndices.resize(at + 3, 0);

@@ -108,3 +108,31 @@ TEST(LineScan, LiteralsInTheFormatMustMatch) {
   EXPECT_EQ(ScanLine("A: 3 C: 4", "A: %d B: %d", &a, &b), 1);
   EXPECT_EQ(b, 9);
 }
+
+#include "formats/AseFace.h"
+
+TEST(AseFace, PlainAndGluedLabelsGiveTheCorners) {
+  int face = 0, a = 0, b = 0, c = 0;
+  tarn::formats::ScanAseFace("*MESH_FACE    5:    A:    0 B:    1 C:    2 AB:    1 BC:    1", face, a, b, c);
+  EXPECT_EQ(face, 5);
+  EXPECT_EQ(a, 0);
+  EXPECT_EQ(b, 1);
+  EXPECT_EQ(c, 2);
+  // Five-digit corners glued to their labels, as the exporter writes them.
+  tarn::formats::ScanAseFace("*MESH_FACE 10000:    A:10000 B:10001 C:10002 AB:    1", face, a, b, c);
+  EXPECT_EQ(face, 10000);
+  EXPECT_EQ(a, 10000);
+  EXPECT_EQ(b, 10001);
+  EXPECT_EQ(c, 10002);
+  tarn::formats::ScanAseFace("*MESH_FACE 12:A:1 B:2 C:3", face, a, b, c);
+  EXPECT_EQ(face, 12);
+  EXPECT_EQ(a, 1);
+  EXPECT_EQ(c, 3);
+  // A line that stops early leaves the fields it did not reach alone.
+  a = b = c = 77;
+  tarn::formats::ScanAseFace("*MESH_FACE 4: A: 9 B:", face, a, b, c);
+  EXPECT_EQ(face, 4);
+  EXPECT_EQ(a, 9);
+  EXPECT_EQ(b, 77);
+  EXPECT_EQ(c, 77);
+}

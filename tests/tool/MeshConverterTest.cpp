@@ -137,12 +137,6 @@ TEST(MeshConverter, CornersAreSixteenBitAndGluedLabelsRead) {
           "*MESH_FACE 3: A: -1 B: 2 C: 3\n"
           "}\n");
   EXPECT_EQ(ReadAll("0.t3m"), "0.t3m\nFACE 0 0 1 4464\nFACE 10000 10000 10001 10002\nFACE 3 65535 2 3\nEnd\n");
-  int face = 0, a = 0, b = 0, c = 0;
-  ScanFaceLine("*MESH_FACE 12:A:1 B:2 C:3", face, a, b, c);
-  EXPECT_EQ(face, 12);
-  EXPECT_EQ(a, 1);
-  EXPECT_EQ(b, 2);
-  EXPECT_EQ(c, 3);
 }
 
 TEST(MeshConverter, LinesWithoutNumbersRepeatTheirKeywordsLastValues) {
