@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/TempDir.h"
+#include "tests/common/TempDir.h"
 
 namespace tarn::test {
 

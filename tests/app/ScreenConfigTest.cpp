@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/app/ScreenConfig.h"
-#include "tests/app/TempDir.h"
+#include "tests/common/TempDir.h"
 
 using tarn::test::ReadFile;
 using tarn::test::WriteFile;

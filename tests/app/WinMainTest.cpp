@@ -10,7 +10,7 @@
 #include "platform/ddraw/DDrawControl.h"
 #include "platform/dinput/InputSeam.h"
 #include "platform/hosts/headless/HeadlessHost.h"
-#include "tests/app/TempDir.h"
+#include "tests/common/TempDir.h"
 
 using namespace tarn;
 

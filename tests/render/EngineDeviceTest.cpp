@@ -1,5 +1,6 @@
 // The engine's device set-up, its log, the fixed state and texture making,
 // against the software layer with its profiles and injected failures.
+#include "tests/common/TempDir.h"
 #include "engine/render/EngineDevice.h"
 
 #include <gtest/gtest.h>
@@ -28,13 +29,6 @@ HWND FakeWindow() { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x
 class EngineDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarn-render-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    home_ = cwd;
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
     tarn::ddraw::ResetLayer();
     live_ = tarn::ddraw::LiveObjects();
   }
@@ -42,9 +36,6 @@ class EngineDeviceTest : public ::testing::Test {
     engine_.ReleaseDevice();
     EXPECT_EQ(tarn::ddraw::LiveObjects(), live_);
     tarn::ddraw::ResetLayer();
-    EXPECT_EQ(chdir(home_.c_str()), 0);
-    std::remove((dir_ + "/Tarn.log").c_str());
-    rmdir(dir_.c_str());
   }
   std::vector<std::string> Log() {
     std::vector<std::string> lines;
@@ -58,7 +49,7 @@ class EngineDeviceTest : public ::testing::Test {
   }
 
   EngineDevice engine_;
-  std::string dir_, home_;
+  tarn::test::TempWorkDir dir_;  // the working directory while the test runs
   int live_ = 0;
 };
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/TempDir.h"
 #include "engine/render/EngineDevice.h"
 #include "platform/ddraw/DDrawControl.h"
 #include "platform/win32/Cp949.h"
@@ -76,13 +77,6 @@ Image Checker(int size, int squares, std::uint32_t a, std::uint32_t b) {
 class GoldenTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarn-golden-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    home_ = cwd;
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
     tarn::ddraw::ResetLayer();
     engine_.screen = RECT{0, 0, kW, kH};
     engine_.SetUpDevice(kW, kH, reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x10)));
@@ -100,9 +94,6 @@ class GoldenTest : public ::testing::Test {
     engine_.ReleaseDevice();
     EXPECT_EQ(tarn::ddraw::LiveObjects(), 0);
     tarn::ddraw::ResetLayer();
-    EXPECT_EQ(chdir(home_.c_str()), 0);
-    std::remove((dir_ + "/Tarn.log").c_str());
-    rmdir(dir_.c_str());
   }
   IDirectDrawSurface7* Texture(Image picture) {
     IDirectDrawSurface7* t = nullptr;
@@ -134,7 +125,7 @@ class GoldenTest : public ::testing::Test {
     std::vector<std::uint16_t> got;
     int w = 0, h = 0;
     ASSERT_TRUE(tarn::ddraw::ReadPrimary(&got, &w, &h));
-    std::string path = home_ + "/tests/render/golden/" + name + ".png";
+    std::string path = dir_.previous().string() + "/tests/render/golden/" + name + ".png";
     const char* update = std::getenv("TARN_UPDATE_GOLDEN");
     if (update && std::string(update) == "1") {
       ASSERT_TRUE(tarn::test::WritePng565(path, got, w, h)) << path;
@@ -164,7 +155,7 @@ class GoldenTest : public ::testing::Test {
 
   EngineDevice engine_;
   std::vector<IDirectDrawSurface7*> textures_;
-  std::string dir_, home_;
+  tarn::test::TempWorkDir dir_;  // the working directory while the test runs
 };
 
 }  // namespace

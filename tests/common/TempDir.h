@@ -14,7 +14,7 @@ namespace tarn::test {
 class TempWorkDir {
  public:
   TempWorkDir() {
-    char pattern[] = "/tmp/tarn-app-XXXXXX";
+    char pattern[] = "/tmp/tarn-test-XXXXXX";
     path_ = mkdtemp(pattern);
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(path_);
