@@ -46,9 +46,24 @@ raster::Arg ToArg(DWORD v) {
 }
 raster::Colour ToColour(const D3DCOLORVALUE& c) { return raster::Colour{c.r, c.g, c.b, c.a}; }
 
+std::vector<Device*>& LiveDevices() {
+  static std::vector<Device*> devices;
+  return devices;
+}
+
+int ThreadsForNewDevice() {
+  int n = CurrentProfile().rasterThreads;
+  return n > 0 ? n : raster::DefaultRasterThreads();
+}
+
 }  // namespace
 
-Device::Device(Surface* target) : target_(target) {
+void FlushDevices() {
+  for (Device* d : LiveDevices()) d->FlushDrawing();
+}
+
+Device::Device(Surface* target) : target_(target), rasterizer_(ThreadsForNewDevice()) {
+  LiveDevices().push_back(this);
   target_->AddRef();
   for (auto& m : transforms_) Identity(m);
   viewport_ = D3DVIEWPORT7{0, 0, static_cast<DWORD>(target->Width()), static_cast<DWORD>(target->Height()), 0.0f,
@@ -93,6 +108,8 @@ Device::Device(Surface* target) : target_(target) {
 }
 
 Device::~Device() {
+  rasterizer_.Flush();  // queued triangles read the textures and write the target
+  std::erase(LiveDevices(), this);
   for (Surface*& t : textures_)
     if (t) t->Release();
   target_->Release();
@@ -147,6 +164,7 @@ HRESULT Device::EndScene() {
   if (HRESULT hr = Injected("IDirect3DDevice7::EndScene")) return hr;
   if (!inScene_) return D3DERR_SCENE_NOT_IN_SCENE;
   inScene_ = false;
+  rasterizer_.Flush();
   return D3D_OK;
 }
 
@@ -177,6 +195,7 @@ HRESULT Device::Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR colour
   Surface* zs = target_->AttachedZ();
   if ((flags & D3DCLEAR_ZBUFFER) && !zs) return D3DERR_ZBUFFER_NOTPRESENT;
   if (target_->Busy() || (zs && zs->Busy())) return DDERR_SURFACEBUSY;
+  rasterizer_.Flush();
   raster::Target t = MakeTarget(zs);
   auto rgb = static_cast<std::uint16_t>(((colour >> 19) & 31) << 11 | ((colour >> 10) & 63) << 5 | ((colour >> 3) & 31));
   // Rectangles are clipped to the viewport.

@@ -23,6 +23,9 @@ Surface* Primary();
 void SetDisplayMode(int width, int height);
 void PresentPrimary();
 bool SameFormat(const DDPIXELFORMAT& a, const DDPIXELFORMAT& b);
+// Finishes the queued drawing of every device: called before any surface's
+// pixels are read, written or freed other than by a device's own drawing.
+void FlushDevices();
 
 // Reference counting for every object; the count starts at 1 for the
 // creator and the object frees itself with its last Release.
@@ -174,6 +177,8 @@ class Device final : public Counted<IDirect3DDevice7> {
   HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) override;
   HRESULT LightEnable(DWORD index, BOOL enable) override;
   HRESULT GetLightEnable(DWORD index, BOOL* enable) override;
+
+  void FlushDrawing() { rasterizer_.Flush(); }
 
  private:
   static constexpr int kStages = 8;
