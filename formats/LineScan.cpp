@@ -152,6 +152,29 @@ bool ScanFloat(const char*& p, const char* end, float& value) {
   }
   p = q;
   if (!digit) return false;
+  if (!exp) {
+    // Plain decimals of up to seven digits, which is what exporters write:
+    // the digits and the power of ten are both exact floats, so their
+    // quotient is the correctly rounded value that strtof gives.
+    static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    std::uint32_t m = 0;
+    int decimals = 0;
+    bool fast = true, afterDot = false;
+    for (const char* c = body; c < q && fast; ++c) {
+      if (*c == '.') {
+        afterDot = true;
+        continue;
+      }
+      m = m * 10 + static_cast<std::uint32_t>(*c - '0');
+      decimals += afterDot ? 1 : 0;
+      fast = m <= (1u << 24) && decimals <= 10;
+    }
+    if (fast) {
+      float v = static_cast<float>(m) / kPow10[decimals];
+      value = negative ? -v : v;
+      return true;
+    }
+  }
   float v = 0.0f;
   auto result = std::from_chars(body, q, v, std::chars_format::general);
   if (result.ec != std::errc()) v = StrtofC(body, q);  // overflow to inf, underflow to 0

@@ -72,6 +72,14 @@ TEST(LineScan, RandomNumbersMatchSscanf) {
                   std::ldexp(static_cast<double>(random()) / 4294967296.0, static_cast<int>(random() % 260) - 130));
     ExpectSameAsSscanf(text);
   }
+  // Plain decimals as exporters write them (the common case, read by a path
+  // of its own), around seven significant digits where that path ends.
+  for (int i = 0; i < 20000; ++i) {
+    char text[64];
+    double magnitude = static_cast<double>(random() % 100000000) / std::pow(10.0, static_cast<double>(random() % 12));
+    std::snprintf(text, sizeof text, "v %s%.*f", random() % 2 ? "-" : "", static_cast<int>(random() % 12), magnitude);
+    ExpectSameAsSscanf(text);
+  }
 }
 
 TEST(LineScan, FieldsNotReachedKeepTheirValues) {
