@@ -604,103 +604,114 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
   // Vertex stage: transform, light and project every vertex once.
   ViewportMap viewport{static_cast<float>(s.viewportX), static_cast<float>(s.viewportY),
                        static_cast<float>(s.viewportWidth), static_cast<float>(s.viewportHeight), s.minZ, s.maxZ};
-  vertexStage_.Run(s, viewport, in, count);
-  const VertexOut* out = vertexStage_.Out();
-
-  // Pixels that are all opaque need neither the alpha test (a reference up
-  // to 255 passes 255 for >=) nor SRCALPHA / INVSRCALPHA blending.
-  bool opaque = (!textured || (s.texture->opaque && c.alphaOp == TextureOp::Modulate)) && vertexStage_.AllOpaque();
-  bool alphaTest = s.alphaTest && s.alphaFunc != Compare::Always &&
-                   !(opaque && (s.alphaFunc == Compare::GreaterEqual || s.alphaFunc == Compare::LessEqual));
-  if (opaque && c.srcAlphaBlend) blend = false;
-  c.alphaFunc = s.alphaFunc;
-  c.alphaRef = s.alphaRef;
-  SpanFn span = PickSpan(c, textured, s.bilinear, fog, blend, alphaTest, s.dither, depthBytes);
-
-  if (primitive == Primitive::LineList) {
-    // Lines are drawn on this thread, after everything queued before them.
-    Flush();
-    for (std::size_t i = 0; i < count; i += 2) {
-      if (out[i].bad || out[i + 1].bad) continue;
-      ClipVertex pair[2] = {out[i].clip, out[i + 1].clip};
-      if (textured) ReduceUv(pair, 2);
-      ClipVertex a = pair[0], b = pair[1];
-      unsigned ca = out[i].code, cb = out[i + 1].code;
-      if (ca & cb) continue;
-      unsigned any = ca | cb;
-      float t0 = 0.0f, t1 = 1.0f;
-      bool visible = true;
-      for (int plane = 0; plane < 7 && visible; ++plane) {
-        if (!(any & (1u << plane))) continue;
-        float da = PlaneDistance(a, plane), db = PlaneDistance(b, plane);
-        if (da < 0.0f && db < 0.0f) visible = false;
-        else if (da < 0.0f) t0 = std::max(t0, da / (da - db));
-        else if (db < 0.0f) t1 = std::min(t1, da / (da - db));
-      }
-      if (!visible || t0 > t1) continue;
-      ClipVertex ca2 = t0 > 0.0f ? Lerp(a, b, t0) : a;
-      ClipVertex cb2 = t1 < 1.0f ? Lerp(a, b, t1) : b;
-      if (!(Finite(ca2.w) && Finite(cb2.w) && ca2.w > 0.0f && cb2.w > 0.0f)) continue;
-      DrawLine(c, span, Project(ca2, viewport), Project(cb2, viewport), s.lastPixel, counters);
-    }
-    return;
-  }
-
+  // Lines are drawn on this thread, after everything queued before them.
+  if (primitive == Primitive::LineList) Flush();
   TriangleSetup setup;
   ClipVertex poly[16], scratch[16];
   ScreenVertex sv[16];
-  for (std::size_t i = 0; i < count; i += 3) {
-    ++counters.trianglesIn;
-    const VertexOut& a = out[i];
-    const VertexOut& b = out[i + 1];
-    const VertexOut& d = out[i + 2];
-    if (a.code & b.code & d.code) continue;  // wholly outside one plane (or a vertex that is not finite)
-    if (a.bad || b.bad || d.bad) continue;
-    unsigned any = a.code | b.code | d.code;
-    if (!any) {
-      // Culling first: back faces cost no more than this.
-      std::int64_t area = (std::int64_t{b.xi} - a.xi) * (std::int64_t{d.yi} - a.yi) -
-                          (std::int64_t{d.xi} - a.xi) * (std::int64_t{b.yi} - a.yi);
-      if (area == 0) continue;
-      if ((s.cull == Cull::Ccw && area < 0) || (s.cull == Cull::Cw && area > 0)) {
-        ++counters.trianglesCulled;
-        continue;
-      }
-      const VertexOut* v3[3] = {&a, &b, &d};
-      float fu = 0.0f, fv = 0.0f;
-      if (textured) {
-        fu = std::floor(std::min({a.clip.u, b.clip.u, d.clip.u}));
-        fv = std::floor(std::min({a.clip.v, b.clip.v, d.clip.v}));
-      }
-      for (int k = 0; k < 3; ++k) {
-        const VertexOut& v = *v3[k];
-        float u = v.clip.u, vv = v.clip.v;
-        if (textured) {
-          u = std::min(u - fu, 1024.0f);
-          vv = std::min(vv - fv, 1024.0f);
+  // The vertex stage runs a piece of the draw at a time, so that its results
+  // are still in the cache when the triangles read them.
+  constexpr std::size_t kPiece = 3 * 1024;  // whole triangles and whole lines
+  for (std::size_t first = 0; first < count; first += kPiece) {
+    const std::size_t n = std::min(kPiece, count - first);
+    Vertices piece = in;
+    piece.data = in.data + first * in.stride;
+    piece.count = n;
+    vertexStage_.Run(s, viewport, piece, n);
+    const VertexArrays& out = vertexStage_.Out();
+    const std::uint8_t* code = out.code.data();
+    constexpr std::uint8_t kBad = VertexArrays::kNotFinite;
+
+    // Pixels that are all opaque need neither the alpha test (a reference up
+    // to 255 passes 255 for >=) nor SRCALPHA / INVSRCALPHA blending.
+    bool opaque = (!textured || (s.texture->opaque && c.alphaOp == TextureOp::Modulate)) && vertexStage_.AllOpaque();
+    bool alphaTest = s.alphaTest && s.alphaFunc != Compare::Always &&
+                     !(opaque && (s.alphaFunc == Compare::GreaterEqual || s.alphaFunc == Compare::LessEqual));
+    bool blendChunk = blend && !(opaque && c.srcAlphaBlend);
+    c.alphaFunc = s.alphaFunc;
+    c.alphaRef = s.alphaRef;
+    SpanFn span = PickSpan(c, textured, s.bilinear, fog, blendChunk, alphaTest, s.dither, depthBytes);
+
+    if (primitive == Primitive::LineList) {
+      for (std::size_t i = 0; i < n; i += 2) {
+        if ((code[i] | code[i + 1]) & kBad) continue;
+        ClipVertex pair[2] = {out.Clip(i), out.Clip(i + 1)};
+        if (textured) ReduceUv(pair, 2);
+        ClipVertex a = pair[0], b = pair[1];
+        unsigned ca = code[i], cb = code[i + 1];
+        if (ca & cb) continue;
+        unsigned any = ca | cb;
+        float t0 = 0.0f, t1 = 1.0f;
+        bool visible = true;
+        for (int plane = 0; plane < 7 && visible; ++plane) {
+          if (!(any & (1u << plane))) continue;
+          float da = PlaneDistance(a, plane), db = PlaneDistance(b, plane);
+          if (da < 0.0f && db < 0.0f) visible = false;
+          else if (da < 0.0f) t0 = std::max(t0, da / (da - db));
+          else if (db < 0.0f) t1 = std::min(t1, da / (da - db));
         }
-        sv[k].xi = v.xi;
-        sv[k].yi = v.yi;
-        sv[k].x = v.sx;
-        sv[k].y = v.sy;
-        sv[k].p = Interp{v.iw, u * v.iw, vv * v.iw, v.z, v.clip.r, v.clip.g, v.clip.b, v.clip.a};
+        if (!visible || t0 > t1) continue;
+        ClipVertex ca2 = t0 > 0.0f ? Lerp(a, b, t0) : a;
+        ClipVertex cb2 = t1 < 1.0f ? Lerp(a, b, t1) : b;
+        if (!(Finite(ca2.w) && Finite(cb2.w) && ca2.w > 0.0f && cb2.w > 0.0f)) continue;
+        DrawLine(c, span, Project(ca2, viewport), Project(cb2, viewport), s.lastPixel, counters);
       }
-      if (SetUpTriangle(&c, span, sv[0], sv[1], sv[2], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
       continue;
     }
-    poly[0] = a.clip;
-    poly[1] = b.clip;
-    poly[2] = d.clip;
-    if (textured) ReduceUv(poly, 3);
-    int n = ClipPolygon(poly, 3, any, scratch);
-    if (n < 3) continue;
-    bool finite = true;
-    for (int k = 0; k < n && finite; ++k)
-      finite = Finite(poly[k].x) && Finite(poly[k].y) && Finite(poly[k].z) && Finite(poly[k].w) && poly[k].w > 0.0f;
-    if (!finite) continue;  // clipping overflowed on absurd coordinates
-    for (int k = 0; k < n; ++k) sv[k] = Project(poly[k], viewport);
-    for (int k = 1; k + 1 < n; ++k)
-      if (SetUpTriangle(&c, span, sv[0], sv[k], sv[k + 1], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
+
+    for (std::size_t i = 0; i < n; i += 3) {
+      ++counters.trianglesIn;
+      unsigned c0 = code[i], c1 = code[i + 1], c2 = code[i + 2];
+      if (c0 & c1 & c2) continue;  // wholly outside one plane
+      if ((c0 | c1 | c2) & kBad) continue;
+      unsigned any = c0 | c1 | c2;
+      if (!any) {
+        // Culling first: back faces cost no more than this.
+        const std::int32_t* xi = out.xi.data() + i;
+        const std::int32_t* yi = out.yi.data() + i;
+        std::int64_t area = (std::int64_t{xi[1]} - xi[0]) * (std::int64_t{yi[2]} - yi[0]) -
+                            (std::int64_t{xi[2]} - xi[0]) * (std::int64_t{yi[1]} - yi[0]);
+        if (area == 0) continue;
+        if ((s.cull == Cull::Ccw && area < 0) || (s.cull == Cull::Cw && area > 0)) {
+          ++counters.trianglesCulled;
+          continue;
+        }
+        float fu = 0.0f, fv = 0.0f;
+        if (textured) {
+          fu = std::floor(std::min({out.u[i], out.u[i + 1], out.u[i + 2]}));
+          fv = std::floor(std::min({out.v[i], out.v[i + 1], out.v[i + 2]}));
+        }
+        for (std::size_t k = 0; k < 3; ++k) {
+          std::size_t j = i + k;
+          float u = out.u[j], vv = out.v[j];
+          if (textured) {
+            u = std::min(u - fu, 1024.0f);
+            vv = std::min(vv - fv, 1024.0f);
+          }
+          float iw = out.iw[j];
+          sv[k].xi = out.xi[j];
+          sv[k].yi = out.yi[j];
+          sv[k].x = out.sx[j];
+          sv[k].y = out.sy[j];
+          sv[k].p = Interp{iw, u * iw, vv * iw, out.dz[j], out.r[j], out.g[j], out.b[j], out.a[j]};
+        }
+        if (SetUpTriangle(&c, span, sv[0], sv[1], sv[2], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
+        continue;
+      }
+      poly[0] = out.Clip(i);
+      poly[1] = out.Clip(i + 1);
+      poly[2] = out.Clip(i + 2);
+      if (textured) ReduceUv(poly, 3);
+      int m = ClipPolygon(poly, 3, any, scratch);
+      if (m < 3) continue;
+      bool finite = true;
+      for (int k = 0; k < m && finite; ++k)
+        finite = Finite(poly[k].x) && Finite(poly[k].y) && Finite(poly[k].z) && Finite(poly[k].w) && poly[k].w > 0.0f;
+      if (!finite) continue;  // clipping overflowed on absurd coordinates
+      for (int k = 0; k < m; ++k) sv[k] = Project(poly[k], viewport);
+      for (int k = 1; k + 1 < m; ++k)
+        if (SetUpTriangle(&c, span, sv[0], sv[k], sv[k + 1], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
+    }
   }
 }
 

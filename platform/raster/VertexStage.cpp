@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace tarn::raster {
@@ -34,9 +34,11 @@ inline std::int32_t RoundToInt(float v) {  // to nearest, ties to even; |v| < 2^
 #endif
 }
 
-inline float Byte(float v) {  // 0..1 -> 0..255, NaN -> 0
-  float o = std::min(std::max(v, 0.0f), 1.0f) * 255.0f;
-  return o == o ? o : 0.0f;
+// 0..1 -> 0..255, NaN -> 0; as the SIMD min and max compare.
+inline float Byte(float v) {
+  float t = v > 0.0f ? v : 0.0f;
+  t = t < 1.0f ? t : 1.0f;
+  return t * 255.0f;
 }
 
 bool SameLights(const Light* a, const Light* b) {
@@ -75,7 +77,7 @@ ProjectedPosition ProjectPosition(float x, float y, float z, float w, const View
 }
 
 void VertexStage::Compile(const State& s) {
-  Compiled& c = compiled_;
+  VertexConstants& c = compiled_;
   float worldView[16];
   Multiply(s.world, s.view, worldView);
   Multiply(worldView, s.projection, c.mvp);
@@ -103,7 +105,7 @@ void VertexStage::Compile(const State& s) {
                     L.direction[0] * v[2] + L.direction[1] * v[6] + L.direction[2] * v[10]};
       float len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
       if (!(len > 0.0f) || !std::isfinite(len)) continue;
-      CamLight& cl = c.lights[c.lightCount++];
+      VertexConstants::CamLight& cl = c.lights[c.lightCount++];
       cl.l[0] = -d[0] / len;
       cl.l[1] = -d[1] / len;
       cl.l[2] = -d[2] / len;
@@ -111,6 +113,150 @@ void VertexStage::Compile(const State& s) {
     }
   }
 }
+
+void VertexArrays::Resize(std::size_t n) {
+  if (x.size() >= n) return;
+  for (auto* f : {&x, &y, &z, &w, &r, &g, &b, &a, &u, &v, &sx, &sy, &iw, &dz}) f->resize(n);
+  code.resize(n);
+  xi.resize(n);
+  yi.resize(n);
+}
+
+namespace {
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TARN_VERTEX_AVX2 1
+#define TARN_AVX2 __attribute__((target("avx2")))
+
+TARN_AVX2 inline __m256i Bit(__m256 mask, int value) {
+  return _mm256_and_si256(_mm256_castps_si256(mask), _mm256_set1_epi32(value));
+}
+TARN_AVX2 inline __m256 ByteOf(__m256 v) {
+  __m256 t = _mm256_max_ps(v, _mm256_setzero_ps());
+  return _mm256_mul_ps(_mm256_min_ps(t, _mm256_set1_ps(1.0f)), _mm256_set1_ps(255.0f));
+}
+TARN_AVX2 inline __m256 FiniteMask(__m256 v) {
+  return _mm256_cmp_ps(_mm256_mul_ps(v, _mm256_setzero_ps()), _mm256_setzero_ps(), _CMP_EQ_OQ);
+}
+// ((a m[k] + b m[4 + k]) + c m[8 + k]), in the scalar path's order.
+TARN_AVX2 inline __m256 Dot3(__m256 a, __m256 b, __m256 c, float ma, float mb, float mc) {
+  return _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(a, _mm256_set1_ps(ma)), _mm256_mul_ps(b, _mm256_set1_ps(mb))),
+                       _mm256_mul_ps(c, _mm256_set1_ps(mc)));
+}
+
+// The common case eight vertices at a time: colours from the material (no
+// vertex colour), so only the normal varies the lighting. The arithmetic is
+// the scalar path's, operation for operation.
+TARN_AVX2 void RunAvx2(const VertexConstants& c, const State& s, const ViewportMap& m, const Vertices& in,
+                       std::size_t end, VertexArrays& o) {
+  const float* mvp = c.mvp;
+  const __m256i lane = _mm256_mullo_epi32(_mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0),
+                                          _mm256_set1_epi32(static_cast<int>(in.stride / 4)));
+  const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f);
+  const __m256 guard = _mm256_set1_ps(8.0f);
+  const Material& mat = s.material;
+  const bool lit = s.lighting;
+  const bool normals = lit && in.normal >= 0 && c.lightCount > 0;
+  const __m256 baseR = _mm256_set1_ps(lit ? mat.emissive.r + mat.ambient.r * c.ambientSum.r : 1.0f);
+  const __m256 baseG = _mm256_set1_ps(lit ? mat.emissive.g + mat.ambient.g * c.ambientSum.g : 1.0f);
+  const __m256 baseB = _mm256_set1_ps(lit ? mat.emissive.b + mat.ambient.b * c.ambientSum.b : 1.0f);
+  const __m256 alpha = ByteOf(_mm256_set1_ps(lit ? mat.diffuse.a : 1.0f));
+  const float limit = 1.0e6f;
+  for (std::size_t i = 0; i + 8 <= end; i += 8) {
+    const auto* base = reinterpret_cast<const float*>(in.data + i * in.stride);
+    __m256 px = _mm256_i32gather_ps(base, lane, 4), py = _mm256_i32gather_ps(base + 1, lane, 4),
+           pz = _mm256_i32gather_ps(base + 2, lane, 4);
+    __m256 x = _mm256_add_ps(Dot3(px, py, pz, mvp[0], mvp[4], mvp[8]), _mm256_set1_ps(mvp[12]));
+    __m256 y = _mm256_add_ps(Dot3(px, py, pz, mvp[1], mvp[5], mvp[9]), _mm256_set1_ps(mvp[13]));
+    __m256 z = _mm256_add_ps(Dot3(px, py, pz, mvp[2], mvp[6], mvp[10]), _mm256_set1_ps(mvp[14]));
+    __m256 w = _mm256_add_ps(Dot3(px, py, pz, mvp[3], mvp[7], mvp[11]), _mm256_set1_ps(mvp[15]));
+    __m256 fin = _mm256_and_ps(_mm256_and_ps(FiniteMask(x), FiniteMask(y)), _mm256_and_ps(FiniteMask(z), FiniteMask(w)));
+    __m256i code = _mm256_or_si256(
+        _mm256_or_si256(_mm256_or_si256(Bit(_mm256_cmp_ps(z, zero, _CMP_LT_OQ), 1),
+                                        Bit(_mm256_cmp_ps(_mm256_sub_ps(w, z), zero, _CMP_LT_OQ), 2)),
+                        _mm256_or_si256(Bit(_mm256_cmp_ps(_mm256_add_ps(_mm256_mul_ps(guard, w), x), zero, _CMP_LT_OQ), 4),
+                                        Bit(_mm256_cmp_ps(_mm256_sub_ps(_mm256_mul_ps(guard, w), x), zero, _CMP_LT_OQ), 8))),
+        _mm256_or_si256(_mm256_or_si256(Bit(_mm256_cmp_ps(_mm256_add_ps(_mm256_mul_ps(guard, w), y), zero, _CMP_LT_OQ), 16),
+                                        Bit(_mm256_cmp_ps(_mm256_sub_ps(_mm256_mul_ps(guard, w), y), zero, _CMP_LT_OQ), 32)),
+                        _mm256_or_si256(Bit(_mm256_cmp_ps(w, zero, _CMP_NGT_UQ), 64),
+                                        _mm256_andnot_si256(_mm256_castps_si256(fin), _mm256_set1_epi32(128)))));
+    _mm256_storeu_ps(&o.x[i], x);
+    _mm256_storeu_ps(&o.y[i], y);
+    _mm256_storeu_ps(&o.z[i], z);
+    _mm256_storeu_ps(&o.w[i], w);
+    __m128i code16 = _mm_packus_epi32(_mm256_castsi256_si128(code), _mm256_extracti128_si256(code, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&o.code[i]), _mm_packus_epi16(code16, code16));
+
+    if (in.texCoord >= 0) {
+      const float* t = reinterpret_cast<const float*>(in.data + i * in.stride + static_cast<std::size_t>(in.texCoord));
+      __m256 u = _mm256_i32gather_ps(t, lane, 4), v = _mm256_i32gather_ps(t + 1, lane, 4);
+      _mm256_storeu_ps(&o.u[i], _mm256_and_ps(u, FiniteMask(u)));
+      _mm256_storeu_ps(&o.v[i], _mm256_and_ps(v, FiniteMask(v)));
+    } else {
+      _mm256_storeu_ps(&o.u[i], zero);
+      _mm256_storeu_ps(&o.v[i], zero);
+    }
+
+    __m256 r = baseR, g = baseG, b = baseB;
+    if (normals) {
+      const float* nb = reinterpret_cast<const float*>(in.data + i * in.stride + static_cast<std::size_t>(in.normal));
+      __m256 nx = _mm256_i32gather_ps(nb, lane, 4), ny = _mm256_i32gather_ps(nb + 1, lane, 4),
+             nz = _mm256_i32gather_ps(nb + 2, lane, 4);
+      const float* cof = c.cof;
+      const __m256 invDet = _mm256_set1_ps(c.invDet);
+      __m256 n0 = _mm256_mul_ps(Dot3(nx, ny, nz, cof[0], cof[3], cof[6]), invDet);
+      __m256 n1 = _mm256_mul_ps(Dot3(nx, ny, nz, cof[1], cof[4], cof[7]), invDet);
+      __m256 n2 = _mm256_mul_ps(Dot3(nx, ny, nz, cof[2], cof[5], cof[8]), invDet);
+      if (s.normalizeNormals) {
+        __m256 len = _mm256_sqrt_ps(
+            _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(n0, n0), _mm256_mul_ps(n1, n1)), _mm256_mul_ps(n2, n2)));
+        __m256 positive = _mm256_cmp_ps(len, zero, _CMP_GT_OQ);
+        n0 = _mm256_blendv_ps(n0, _mm256_div_ps(n0, len), positive);
+        n1 = _mm256_blendv_ps(n1, _mm256_div_ps(n1, len), positive);
+        n2 = _mm256_blendv_ps(n2, _mm256_div_ps(n2, len), positive);
+      }
+      for (int l = 0; l < c.lightCount; ++l) {
+        const VertexConstants::CamLight& L = c.lights[l];
+        __m256 dot = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(n0, _mm256_set1_ps(L.l[0])),
+                                                 _mm256_mul_ps(n1, _mm256_set1_ps(L.l[1]))),
+                                   _mm256_mul_ps(n2, _mm256_set1_ps(L.l[2])));
+        __m256 facing = _mm256_cmp_ps(dot, zero, _CMP_GT_OQ);
+        r = _mm256_blendv_ps(r, _mm256_add_ps(r, _mm256_mul_ps(_mm256_set1_ps(mat.diffuse.r * L.diffuse.r), dot)), facing);
+        g = _mm256_blendv_ps(g, _mm256_add_ps(g, _mm256_mul_ps(_mm256_set1_ps(mat.diffuse.g * L.diffuse.g), dot)), facing);
+        b = _mm256_blendv_ps(b, _mm256_add_ps(b, _mm256_mul_ps(_mm256_set1_ps(mat.diffuse.b * L.diffuse.b), dot)), facing);
+      }
+    }
+    _mm256_storeu_ps(&o.r[i], ByteOf(r));
+    _mm256_storeu_ps(&o.g[i], ByteOf(g));
+    _mm256_storeu_ps(&o.b[i], ByteOf(b));
+    _mm256_storeu_ps(&o.a[i], alpha);
+
+    // The projection of every lane; the triangle loop reads it only where
+    // the code is 0.
+    __m256 iw = _mm256_div_ps(one, w);
+    __m256 sx = _mm256_add_ps(_mm256_set1_ps(m.x), _mm256_mul_ps(_mm256_mul_ps(_mm256_add_ps(one, _mm256_mul_ps(x, iw)),
+                                                                               _mm256_set1_ps(m.width)),
+                                                                 _mm256_set1_ps(0.5f)));
+    __m256 sy = _mm256_add_ps(_mm256_set1_ps(m.y), _mm256_mul_ps(_mm256_mul_ps(_mm256_sub_ps(one, _mm256_mul_ps(y, iw)),
+                                                                               _mm256_set1_ps(m.height)),
+                                                                 _mm256_set1_ps(0.5f)));
+    sx = _mm256_min_ps(_mm256_max_ps(sx, _mm256_set1_ps(-limit)), _mm256_set1_ps(limit));
+    sy = _mm256_min_ps(_mm256_max_ps(sy, _mm256_set1_ps(-limit)), _mm256_set1_ps(limit));
+    __m256i xi = _mm256_cvtps_epi32(_mm256_mul_ps(sx, _mm256_set1_ps(16.0f)));
+    __m256i yi = _mm256_cvtps_epi32(_mm256_mul_ps(sy, _mm256_set1_ps(16.0f)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(&o.xi[i]), xi);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(&o.yi[i]), yi);
+    _mm256_storeu_ps(&o.sx[i], _mm256_div_ps(_mm256_cvtepi32_ps(xi), _mm256_set1_ps(16.0f)));
+    _mm256_storeu_ps(&o.sy[i], _mm256_div_ps(_mm256_cvtepi32_ps(yi), _mm256_set1_ps(16.0f)));
+    _mm256_storeu_ps(&o.iw[i], iw);
+    _mm256_storeu_ps(&o.dz[i], _mm256_add_ps(_mm256_set1_ps(m.minZ),
+                                             _mm256_mul_ps(_mm256_mul_ps(z, iw), _mm256_set1_ps(m.maxZ - m.minZ))));
+  }
+}
+#undef TARN_AVX2
+#endif
+
+}  // namespace
 
 void VertexStage::Run(const State& s, const ViewportMap& viewport, const Vertices& in, std::size_t count) {
   if (!haveCompiled_ || std::memcmp(world_, s.world, 64) != 0 || std::memcmp(view_, s.view, 64) != 0 ||
@@ -125,42 +271,61 @@ void VertexStage::Run(const State& s, const ViewportMap& viewport, const Vertice
     lighting_ = s.lighting;
     haveCompiled_ = true;
   }
-  const Compiled& c = compiled_;
-  const float* mvp = c.mvp;
-  if (out_.size() < count) out_.resize(count);
+  out_.Resize(count);
+  allOpaque_ = true;
+  std::size_t done = 0;
+#if defined(TARN_VERTEX_AVX2)
+  static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+  // Gathers address the vertices through 32-bit offsets from each group's first.
+  if (hasAvx2 && in.diffuse < 0 && in.stride % 4 == 0 && in.stride <= (1u << 24) && count >= 8) {
+    RunAvx2(compiled_, s, viewport, in, count, out_);
+    done = count - count % 8;
+    float alpha = Byte(s.lighting ? s.material.diffuse.a : 1.0f);
+    allOpaque_ = alpha >= 255.0f;
+  }
+#endif
+  Scalar(s, viewport, in, done, count);
+}
 
+void VertexStage::Scalar(const State& s, const ViewportMap& viewport, const Vertices& in, std::size_t begin,
+                         std::size_t end) {
+  const VertexConstants& c = compiled_;
+  const float* mvp = c.mvp;
+  VertexArrays& o = out_;
   const bool hasDiffuse = in.diffuse >= 0;
   auto source = [&](int which, const Colour& vertexDiffuse, const Colour& materialColour) {
     return (s.colorVertex && hasDiffuse && which == 1) ? vertexDiffuse : materialColour;
   };
-  bool allOpaque = true;
-  for (std::size_t i = 0; i < count; ++i) {
+  bool allOpaque = allOpaque_;
+  for (std::size_t i = begin; i < end; ++i) {
     const std::uint8_t* src = in.data + i * in.stride;
-    VertexOut& o = out_[i];
     float pos[3];
     std::memcpy(pos, src, sizeof pos);
-    ClipVertex& v = o.clip;
-    v.x = pos[0] * mvp[0] + pos[1] * mvp[4] + pos[2] * mvp[8] + mvp[12];
-    v.y = pos[0] * mvp[1] + pos[1] * mvp[5] + pos[2] * mvp[9] + mvp[13];
-    v.z = pos[0] * mvp[2] + pos[1] * mvp[6] + pos[2] * mvp[10] + mvp[14];
-    v.w = pos[0] * mvp[3] + pos[1] * mvp[7] + pos[2] * mvp[11] + mvp[15];
-    o.bad = !(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.w));
-    unsigned code = 0;
-    if (v.z < 0.0f) code |= 1u;
-    if (v.w - v.z < 0.0f) code |= 2u;
-    if (kGuardBand * v.w + v.x < 0.0f) code |= 4u;
-    if (kGuardBand * v.w - v.x < 0.0f) code |= 8u;
-    if (kGuardBand * v.w + v.y < 0.0f) code |= 16u;
-    if (kGuardBand * v.w - v.y < 0.0f) code |= 32u;
-    if (!(v.w > 0.0f)) code |= 64u;
-    o.code = code;
+    float x = pos[0] * mvp[0] + pos[1] * mvp[4] + pos[2] * mvp[8] + mvp[12];
+    float y = pos[0] * mvp[1] + pos[1] * mvp[5] + pos[2] * mvp[9] + mvp[13];
+    float z = pos[0] * mvp[2] + pos[1] * mvp[6] + pos[2] * mvp[10] + mvp[14];
+    float w = pos[0] * mvp[3] + pos[1] * mvp[7] + pos[2] * mvp[11] + mvp[15];
+    o.x[i] = x;
+    o.y[i] = y;
+    o.z[i] = z;
+    o.w[i] = w;
+    bool bad = !(std::isfinite(x) && std::isfinite(y) && std::isfinite(z) && std::isfinite(w));
+    unsigned code = bad ? VertexArrays::kNotFinite : 0u;
+    if (z < 0.0f) code |= 1u;
+    if (w - z < 0.0f) code |= 2u;
+    if (kGuardBand * w + x < 0.0f) code |= 4u;
+    if (kGuardBand * w - x < 0.0f) code |= 8u;
+    if (kGuardBand * w + y < 0.0f) code |= 16u;
+    if (kGuardBand * w - y < 0.0f) code |= 32u;
+    if (!(w > 0.0f)) code |= 64u;
+    o.code[i] = static_cast<std::uint8_t>(code);
     if (in.texCoord >= 0) {
       float uv[2];
       std::memcpy(uv, src + in.texCoord, sizeof uv);
-      v.u = std::isfinite(uv[0]) ? uv[0] : 0.0f;
-      v.v = std::isfinite(uv[1]) ? uv[1] : 0.0f;
+      o.u[i] = std::isfinite(uv[0]) ? uv[0] : 0.0f;
+      o.v[i] = std::isfinite(uv[1]) ? uv[1] : 0.0f;
     } else {
-      v.u = v.v = 0.0f;
+      o.u[i] = o.v[i] = 0.0f;
     }
 
     Colour vertexDiffuse{1, 1, 1, 1};
@@ -193,7 +358,7 @@ void VertexStage::Run(const State& s, const ViewportMap& viewport, const Vertice
           }
         }
         for (int l = 0; l < c.lightCount; ++l) {
-          const CamLight& L = c.lights[l];
+          const VertexConstants::CamLight& L = c.lights[l];
           float dot = n[0] * L.l[0] + n[1] * L.l[1] + n[2] * L.l[2];
           if (dot > 0.0f) {
             lit.r += md.r * L.diffuse.r * dot;
@@ -206,20 +371,20 @@ void VertexStage::Run(const State& s, const ViewportMap& viewport, const Vertice
     } else {
       lit = vertexDiffuse;
     }
-    v.r = Byte(lit.r);
-    v.g = Byte(lit.g);
-    v.b = Byte(lit.b);
-    v.a = Byte(lit.a);
-    allOpaque = allOpaque && v.a >= 255.0f;
+    o.r[i] = Byte(lit.r);
+    o.g[i] = Byte(lit.g);
+    o.b[i] = Byte(lit.b);
+    o.a[i] = Byte(lit.a);
+    allOpaque = allOpaque && o.a[i] >= 255.0f;
 
-    if (code == 0 && !o.bad) {
-      ProjectedPosition q = ProjectPosition(v.x, v.y, v.z, v.w, viewport);
-      o.xi = q.xi;
-      o.yi = q.yi;
-      o.sx = q.x;
-      o.sy = q.y;
-      o.iw = q.iw;
-      o.z = q.z;
+    if (code == 0) {
+      ProjectedPosition q = ProjectPosition(x, y, z, w, viewport);
+      o.xi[i] = q.xi;
+      o.yi[i] = q.yi;
+      o.sx[i] = q.x;
+      o.sy[i] = q.y;
+      o.iw[i] = q.iw;
+      o.dz[i] = q.z;
     }
   }
   allOpaque_ = allOpaque;

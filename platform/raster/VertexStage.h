@@ -28,40 +28,50 @@ struct ProjectedPosition {
 // low end).
 ProjectedPosition ProjectPosition(float x, float y, float z, float w, const ViewportMap& m);
 
-struct VertexOut {
-  ClipVertex clip;        // clip-space position, colour 0..255, texture coordinates
-  unsigned code;          // outside the planes: near, far, left, right, bottom, top, w <= 0
-  bool bad;               // a position that is not finite
-  std::int32_t xi, yi;    // the projection, valid when code is 0
-  float sx, sy, iw, z;
+// The vertex stage's results, one array per member (so that eight vertices
+// are written at once).
+struct VertexArrays {
+  std::vector<float> x, y, z, w, r, g, b, a, u, v;  // clip space, colour 0..255, texture coordinates
+  // Outside the planes: near, far, left, right, bottom, top, w <= 0; and
+  // kNotFinite for a position that is not finite.
+  std::vector<std::uint8_t> code;
+  // The projection, valid where code is 0.
+  std::vector<std::int32_t> xi, yi;
+  std::vector<float> sx, sy, iw, dz;
+  static constexpr std::uint8_t kNotFinite = 128;
+
+  ClipVertex Clip(std::size_t i) const { return ClipVertex{x[i], y[i], z[i], w[i], r[i], g[i], b[i], a[i], u[i], v[i]}; }
+  void Resize(std::size_t n);
+};
+
+// What the transforms and lights compile to.
+struct VertexConstants {
+  struct CamLight {
+    float l[3];  // toward the light, camera space
+    Colour diffuse;
+  };
+  float mvp[16];
+  float cof[9];  // normals: n x cof x invDet, the inverse transpose of world x view
+  float invDet;
+  CamLight lights[State::kLights];
+  int lightCount;
+  Colour ambientSum;
 };
 
 class VertexStage {
  public:
   void Run(const State& s, const ViewportMap& viewport, const Vertices& in, std::size_t count);
-  const VertexOut* Out() const { return out_.data(); }
+  const VertexArrays& Out() const { return out_; }
   // Every vertex's alpha is 255.
   bool AllOpaque() const { return allOpaque_; }
 
  private:
-  struct CamLight {
-    float l[3];
-    Colour diffuse;
-  };
-  // What the transforms and lights compile to.
-  struct Compiled {
-    float mvp[16];
-    float cof[9];
-    float invDet;
-    CamLight lights[State::kLights];
-    int lightCount;
-    Colour ambientSum;
-  };
   void Compile(const State& s);
+  void Scalar(const State& s, const ViewportMap& viewport, const Vertices& in, std::size_t begin, std::size_t end);
 
-  std::vector<VertexOut> out_;
+  VertexArrays out_;
   bool allOpaque_ = true;
-  Compiled compiled_{};
+  VertexConstants compiled_{};
   // The inputs of compiled_, to tell when it must be made again.
   bool haveCompiled_ = false;
   float world_[16], view_[16], projection_[16];
