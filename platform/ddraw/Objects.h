@@ -194,6 +194,9 @@ class Device final : public Counted<IDirect3DDevice7> {
   D3DMATERIAL7 material_{};
   std::map<DWORD, bool> lights_;  // created lights and whether they are on
   bool inScene_ = false;
+  // The settings as the rasterizer takes them, made again after a change.
+  raster::State settings_;
+  bool settingsChanged_ = true;
   raster::Rasterizer rasterizer_;
 };
 

@@ -75,6 +75,9 @@ struct Interp {
 // column `left` (the span's own left end), d their steps per pixel.
 using SpanFn = void (*)(const DrawContext& c, int y, int left, int x0, int x1, const Interp& p, const Interp& d);
 
+// AVX2 is present and not turned off for a test.
+bool UseAvx2();
+
 // Chooses the loop for a draw's fixed state.
 SpanFn PickSpan(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
                 bool dither, int depthBytes);

@@ -270,19 +270,20 @@ struct GroupMemory {
 #include "platform/raster/SpanAvx2.inl"
 #endif
 
+#endif  // __SSE2__
+
 bool simdLimitedToSse2 = false;
 
+}  // namespace
+
 bool UseAvx2() {
-#if defined(TARN_RASTER_AVX2)
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
   static const bool hasAvx2 = __builtin_cpu_supports("avx2");
   return hasAvx2 && !simdLimitedToSse2;
 #else
   return false;
 #endif
 }
-#endif  // __SSE2__
-
-}  // namespace
 
 SpanFn PickSpan(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
                 bool dither, int depthBytes) {
@@ -386,11 +387,5 @@ void FillTriangle(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
 }  // namespace tarn::raster::detail
 
 namespace tarn::raster {
-void LimitSimdToSse2(bool limit) {
-#if defined(__SSE2__)
-  detail::simdLimitedToSse2 = limit;
-#else
-  (void)limit;
-#endif
-}
+void LimitSimdToSse2(bool limit) { detail::simdLimitedToSse2 = limit; }
 }  // namespace tarn::raster

@@ -8,6 +8,8 @@
 #include <immintrin.h>
 #endif
 
+#include "platform/raster/RasterLocal.h"
+
 namespace tarn::raster {
 namespace {
 
@@ -275,9 +277,8 @@ void VertexStage::Run(const State& s, const ViewportMap& viewport, const Vertice
   allOpaque_ = true;
   std::size_t done = 0;
 #if defined(TARN_VERTEX_AVX2)
-  static const bool hasAvx2 = __builtin_cpu_supports("avx2");
   // Gathers address the vertices through 32-bit offsets from each group's first.
-  if (hasAvx2 && in.diffuse < 0 && in.stride % 4 == 0 && in.stride <= (1u << 24) && count >= 8) {
+  if (detail::UseAvx2() && in.diffuse < 0 && in.stride % 4 == 0 && in.stride <= (1u << 24) && count >= 8) {
     RunAvx2(compiled_, s, viewport, in, count, out_);
     done = count - count % 8;
     float alpha = Byte(s.lighting ? s.material.diffuse.a : 1.0f);
