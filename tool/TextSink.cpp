@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "formats/LineScan.h"
+
 namespace tarn::tool {
 namespace {
 
@@ -82,6 +84,60 @@ char* FormatFixed(char* out, float value, int decimals) {
     out += decimals;
   }
   return out;
+}
+
+void Fixed4Text::Set(float value) { length = static_cast<std::size_t>(FormatFixed(text, value, 4) - text); }
+
+namespace {
+
+// "-?(0|[1-9][0-9]{0,2})\.[0-9]{4}" ending at a blank or the end: the form
+// "%.4f" gives every float below 1000, and what "%f" reads of it whole.
+std::size_t CanonicalFixed4(const char* p, const char* end) {
+  const char* q = p;
+  if (q < end && *q == '-') ++q;
+  const char* digits = q;
+  while (q < end && *q >= '0' && *q <= '9') ++q;
+  std::size_t whole = static_cast<std::size_t>(q - digits);
+  if (whole == 0 || whole > 3 || (whole > 1 && *digits == '0')) return 0;
+  if (q >= end || *q != '.') return 0;
+  ++q;
+  for (int i = 0; i < 4; ++i, ++q)
+    if (q >= end || *q < '0' || *q > '9') return 0;
+  if (q < end && !formats::IsBlank(*q)) return 0;
+  return static_cast<std::size_t>(q - p);
+}
+
+}  // namespace
+
+void ScanIntAndFixed4(std::string_view text, int* value, Fixed4Text* fields, int count) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end && formats::IsBlank(*p)) ++p;
+  int number;
+  const char* q = p;
+  bool fast = formats::ScanInt(q, end, number) && q < end && formats::IsBlank(*q);
+  const char* tokens[4];
+  std::size_t lengths[4];
+  for (int k = 0; k < count && fast; ++k) {
+    while (q < end && formats::IsBlank(*q)) ++q;
+    lengths[k] = CanonicalFixed4(q, end);
+    tokens[k] = q;
+    fast = lengths[k] != 0;
+    q += lengths[k];
+  }
+  if (fast) {
+    *value = number;
+    for (int k = 0; k < count; ++k) {
+      std::memcpy(fields[k].text, tokens[k], lengths[k]);
+      fields[k].length = lengths[k];
+    }
+    return;
+  }
+  // Anything else goes through the scanner and the printer.
+  static const char* const kFormats[] = {"%d %f", "%d %f %f", "%d %f %f %f", "%d %f %f %f %f"};
+  float f[4] = {};
+  int stored = formats::ScanLine(text, kFormats[count - 1], value, &f[0], &f[1], &f[2], &f[3]);
+  for (int k = 0; k + 1 < stored; ++k) fields[k].Set(f[k]);
 }
 
 TextSink& TextSink::Put(std::string_view text) {
