@@ -57,13 +57,9 @@ bool LineReader::Next() {
   } else {
     length = take = have < kMaxLine ? have : kMaxLine;
   }
+  // The line is viewed in place: memory input lives as long as the reader,
+  // and a stream's block keeps it until the next call moves the block.
   const char* start = cur_;
-  if (!stream_) {
-    // Memory input stays valid for the reader's life: view it in place.
-  } else {
-    std::memcpy(copy_, start, length);
-    start = copy_;
-  }
   const char* nul = static_cast<const char*>(std::memchr(start, '\0', length));
   if (nul != nullptr) length = static_cast<std::size_t>(nul - start);
   line_ = std::string_view(start, length);

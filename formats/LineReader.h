@@ -43,6 +43,7 @@ class LineReader {
   // Reads lines until one has a word; false at the end of the input.
   bool NextKeywordLine();
 
+  // The current line and its words stay valid until the next Next().
   std::string_view Line() const { return line_; }
   // First and second word of the current line; empty when absent.
   std::string_view Keyword() const { return keyword_; }
@@ -65,14 +66,21 @@ class LineReader {
   bool eof_ = true;
   std::size_t consumed_ = 0;
   long lineNumber_ = 0;
-  char copy_[kLineBuffer];  // a line that straddles a block boundary
   std::string_view line_, keyword_, second_;
 };
 
 // C locale white space, as isspace() sees it in "C".
-constexpr bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// (A table: the readers ask this of every character they pass.)
+namespace detail {
+struct BlankTable {
+  bool blank[256] = {};
+  constexpr BlankTable() {
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) blank[c] = true;
+  }
+};
+inline constexpr BlankTable kBlanks{};
+}  // namespace detail
+constexpr bool IsBlank(char c) { return detail::kBlanks.blank[static_cast<unsigned char>(c)]; }
 
 // The n-th (0-based) word of a line, or an empty view.
 std::string_view WordAt(std::string_view line, int n);

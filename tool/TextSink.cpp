@@ -10,15 +10,38 @@ namespace {
 
 constexpr std::uint64_t kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
+// "00" to "99": two digits per division.
+struct DigitPairs {
+  char text[200] = {};
+  constexpr DigitPairs() {
+    for (int i = 0; i < 100; ++i) {
+      text[2 * i] = static_cast<char>('0' + i / 10);
+      text[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+  }
+};
+constexpr DigitPairs kPairs{};
+
+int DigitCount(std::uint64_t v) {
+  int n = 1;
+  for (std::uint64_t p = 10; n < 20 && v >= p; p *= 10) ++n;
+  return n;
+}
+
+// Writes v as exactly n digits (leading zeros where v has fewer).
+void PutDigits(char* out, std::uint64_t v, int n) {
+  while (n >= 2) {
+    std::memcpy(out + n - 2, kPairs.text + 2 * (v % 100), 2);
+    v /= 100;
+    n -= 2;
+  }
+  if (n == 1) out[0] = static_cast<char>('0' + v % 10);
+}
+
 char* PutUnsigned(char* out, std::uint64_t v) {
-  char digits[24];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  while (n > 0) *out++ = digits[--n];
-  return out;
+  int n = DigitCount(v);
+  PutDigits(out, v, n);
+  return out + n;
 }
 
 char* Fallback(char* out, float value, int decimals) {
@@ -77,10 +100,7 @@ char* FormatFixed(char* out, float value, int decimals) {
   out = PutUnsigned(out, intPart);
   if (decimals > 0) {
     *out++ = '.';
-    for (int d = decimals - 1; d >= 0; --d) {
-      out[d] = static_cast<char>('0' + fracPart % 10);
-      fracPart /= 10;
-    }
+    PutDigits(out, fracPart, decimals);
     out += decimals;
   }
   return out;
