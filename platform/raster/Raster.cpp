@@ -11,11 +11,9 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #if defined(__linux__)
 #include <sched.h>
 #endif
@@ -40,15 +38,6 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {  // b > 0
 }
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {  // b > 0
   return a >= 0 ? (a + b - 1) / b : -((-a) / b);
-}
-
-// Round to nearest (even on ties), as llrint in the default rounding mode.
-inline std::int64_t RoundToInt64(double v) {
-#if defined(__SSE2__)
-  return _mm_cvtsd_si64(_mm_set_sd(v));
-#else
-  return std::llrint(v);
-#endif
 }
 
 bool IsPow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
@@ -93,16 +82,6 @@ inline void PlaneDistances(const ClipVertex& v, float* d) {
   d[3] = kGuardBand * v.w - v.x;      // right
   d[4] = kGuardBand * v.w + v.y;      // bottom
   d[5] = kGuardBand * v.w - v.y;      // top
-}
-
-inline unsigned OutCode(const ClipVertex& v) {
-  float d[6];
-  PlaneDistances(v, d);
-  unsigned code = 0;
-  for (int i = 0; i < 6; ++i)
-    if (d[i] < 0.0f) code |= 1u << i;
-  if (!(v.w > 0.0f)) code |= 1u << 6;
-  return code;
 }
 
 inline ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t) {
@@ -367,7 +346,12 @@ struct Batch {
 class Workers {
  public:
   explicit Workers(int count) {
-    for (int i = 0; i < count; ++i) threads_.emplace_back([this] { Loop(); });
+    // A thread the system refuses leaves fewer workers; the caller's thread
+    // fills whatever they do not.
+    try {
+      for (int i = 0; i < count; ++i) threads_.emplace_back([this] { Loop(); });
+    } catch (const std::system_error&) {
+    }
   }
   ~Workers() {
     {
@@ -536,6 +520,8 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
   std::size_t count = primitive == Primitive::TriangleList ? in.count - in.count % 3 : in.count - in.count % 2;
   if (count == 0) return;
   ++draws_;
+  // A batch's tile grid is its target's: another size starts a new batch.
+  if (!filling_.Empty() && (filling_.width != t.width || filling_.height != t.height)) Flush();
 
   DrawContext c;
   // Scissor: the viewport inside the target.
