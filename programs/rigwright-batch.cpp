@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/hosts/console/ConsoleHost.h"
-#include "platform/win32/AnsiFile.h"
-#include "platform/win32/Cp949.h"
+#include "platform/files/AnsiFile.h"
+#include "platform/codepage/Cp949.h"
 #include "platform/win32/Host.h"
 #include "tool/CharacterConverter.h"
 #include "tool/MeshConverter.h"
@@ -39,7 +39,7 @@ constexpr long long kProgressThreshold = 50LL << 20;
 
 hosts::ConsoleHost host("rigwright-batch");
 
-std::string System(const char* utf8) { return win32::Utf8ToCp949(utf8); }
+std::string System(const char* utf8) { return codepage::Utf8ToCp949(utf8); }
 
 std::string BareName(const std::string& path) {
   std::size_t slash = path.find_last_of("/\\");
@@ -55,8 +55,8 @@ std::string Absolute(const std::string& path) {
 
 tool::ProgressHook ProgressFor(const std::string& input) {
   long long size = 0;
-  if (!isatty(2) || win32::AnsiFileSize(input.c_str(), &size) != 0 || size <= kProgressThreshold) return {};
-  std::string name = win32::Cp949ToUtf8(BareName(input));
+  if (!isatty(2) || files::AnsiFileSize(input.c_str(), &size) != 0 || size <= kProgressThreshold) return {};
+  std::string name = codepage::Cp949ToUtf8(BareName(input));
   return [name, size](std::size_t done) {
     host.ShowProgress(name, static_cast<int>(100.0 * static_cast<double>(done) / size));
   };

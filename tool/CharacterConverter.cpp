@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "formats/LineScan.h"
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 #include "tool/BoneTable.h"
 #include "tool/ToolMessages.h"
 
@@ -121,7 +121,7 @@ int CharacterConverter::RunConversion(const char* outputName, int kind) {
     ShowNoAseFile(owner_);
     return 0;
   }
-  if (SameExistingFile(outputName_, inputPath_)) {
+  if (files::SameExistingFile(outputName_, inputPath_)) {
     ShowOutputIsInput(owner_, outputName_);
     return 0;
   }
@@ -129,9 +129,9 @@ int CharacterConverter::RunConversion(const char* outputName, int kind) {
     ShowCannotOpen(owner_, outputName_, output_.Error());
     return 0;
   }
-  input_ = win32::AnsiFopen(inputPath_.c_str(), "rt");
+  input_ = files::AnsiFopen(inputPath_.c_str(), "rt");
   if (input_ == nullptr) {
-    std::string reason = LastErrorText();
+    std::string reason = files::LastErrorText();
     output_.Abandon();
     ShowCannotOpen(owner_, inputName_, reason);
     return 0;
@@ -155,7 +155,7 @@ int CharacterConverter::RunConversion(const char* outputName, int kind) {
 
 bool CharacterConverter::Finish() {
   if (std::ferror(input_)) {
-    std::string reason = LastErrorText();
+    std::string reason = files::LastErrorText();
     output_.Abandon();
     ShowCannotOpen(owner_, inputName_, reason);
     return false;
@@ -177,7 +177,7 @@ int CharacterConverter::WriteMotionData() {
     written = out.Flush();
   }
   if (!written) {
-    std::string reason = LastErrorText();
+    std::string reason = files::LastErrorText();
     output_.Abandon();
     ShowCannotWrite(owner_, outputName_, reason);
     return 1;
@@ -198,7 +198,7 @@ int CharacterConverter::WritePhysiqueData() {
     written = out.Flush();
   }
   if (!written) {
-    std::string reason = LastErrorText();
+    std::string reason = files::LastErrorText();
     output_.Abandon();
     ShowCannotWrite(owner_, outputName_, reason);
     return 0;
@@ -218,7 +218,7 @@ int CharacterConverter::WriteCharacterMesh() {
 
 bool WriteCharacterFile(const std::string& fileName, const std::string& ase, const std::string& physique,
                         const std::string& motion, const std::string& bitmap, std::string* reason) {
-  OutputFile file;
+  files::OutputFile file;
   if (!file.Open(fileName)) {
     if (reason) *reason = file.Error();
     return false;
@@ -230,7 +230,7 @@ bool WriteCharacterFile(const std::string& fileName, const std::string& ase, con
     written = out.Flush();
   }
   if (!written) {
-    if (reason) *reason = LastErrorText();
+    if (reason) *reason = files::LastErrorText();
     return false;
   }
   if (!file.Commit()) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/LineReader.h"
-#include "platform/win32/Cp949.h"
+#include "platform/codepage/Cp949.h"
 #include "tests/tool/ToolTestSupport.h"
 #include "tool/CharacterConverter.h"
 

@@ -1,5 +1,5 @@
 // ANSI file names over a UTF-8, case-sensitive file system.
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 
 #include <dirent.h>
 #include <strings.h>
@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/win32/Cp949.h"
+#include "platform/codepage/Cp949.h"
 
-namespace tarn::win32 {
+namespace tarn::files {
 namespace {
 
 bool Exists(const std::string& path) {
@@ -44,7 +44,7 @@ std::string StripTextMode(const char* mode) {
 }  // namespace
 
 std::string AnsiToHostPath(const char* name) {
-  std::string path = Cp949ToUtf8(name != nullptr ? name : "");
+  std::string path = codepage::Cp949ToUtf8(name != nullptr ? name : "");
   for (char& c : path)
     if (c == '\\') c = '/';
   return path;
@@ -102,14 +102,14 @@ int AnsiFileSize(const char* name, long long* size) {
   return 0;
 }
 
-}  // namespace tarn::win32
+}  // namespace tarn::files
 
 int _chdir(const char* dir) {
   if (dir == nullptr) {
     errno = EINVAL;
     return -1;
   }
-  return ::chdir(tarn::win32::ResolveAnsiPath(dir).c_str());
+  return ::chdir(tarn::files::ResolveAnsiPath(dir).c_str());
 }
 
 char* _getcwd(char* buffer, int size) {
@@ -119,7 +119,7 @@ char* _getcwd(char* buffer, int size) {
   }
   char host[4096];
   if (::getcwd(host, sizeof host) == nullptr) return nullptr;
-  std::string ansi = tarn::win32::Utf8ToCp949(host);
+  std::string ansi = tarn::codepage::Utf8ToCp949(host);
   if (ansi.size() + 1 > static_cast<std::size_t>(size)) {
     errno = ERANGE;
     return nullptr;
