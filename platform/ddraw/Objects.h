@@ -11,11 +11,14 @@
 #include "platform/ddraw/DDrawControl.h"
 #include "platform/raster/Raster.h"
 
-
 namespace tarn::ddraw {
 
 // Layer state shared by the objects.
-HRESULT Injected(const char* method);  // 0, or the failure to return
+// 0, or the failure a test injected for this call. Without a watching test
+// it is one test of a flag.
+extern bool callsWatched;
+HRESULT CountCall(const char* method);
+inline HRESULT Injected(const char* method) { return callsWatched ? CountCall(method) : S_OK; }
 void CountObject(int delta);
 class Surface;
 void SetPrimary(Surface* primary);  // the primary registers itself; null when it goes
