@@ -8,8 +8,7 @@
 
 #include <windows.h>
 
-#include "engine/scene/Vector3.h"
-#include "engine/world/Image.h"
+#include "engine/picture/Image.h"
 
 class Engine;
 class InputDevices;
@@ -27,9 +26,17 @@ extern const char* CentreMark;
 extern std::int32_t StatusLock;
 extern float MouseTurnScale;
 extern std::int32_t PreviousMouseX;
-// Where the camera stood when the Engine was deleted, for a host that
-// reports the end of a run (the camera goes with the Engine).
-extern Vector3 FinalCameraPosition;
+
+// The control amounts of a frame's input.
+namespace control {
+inline constexpr float kStep = 0.1f;               // forward, back and sideways, per frame
+inline constexpr float kRiseStep = 1.0f;           // Up, per frame
+inline constexpr float kBoost = 3.5f;              // added to every step while the right button is held
+inline constexpr float kFieldOfView = 0.7853982f;  // 45 degrees
+inline constexpr float kZoomFieldOfView = 0.1308997f;  // 7.5 degrees, while Left Shift is held
+inline constexpr float kTurnScale = 0.6f;          // degrees of yaw per mouse count
+inline constexpr float kZoomTurnScale = 0.016666668f;  // 1/60: the zoomed view turns 36 times slower
+}  // namespace control
 
 // Glyphs and texts as the system holds them: code page 949 bytes.
 namespace glyph {

@@ -4,34 +4,14 @@
 #include "engine/world/FastFields.h"
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 
 #include "formats/LineScan.h"
 #include "formats/ModelFileFormat.h"
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 
 namespace fmt = tarn::formats;
 namespace model = tarn::formats::model;
-
-void AppendTarnLogError(const char* text) {
-  std::FILE* f = tarn::win32::AnsiFopen("Tarn.log", "a+t");
-  if (f == nullptr) return;
-  std::fprintf(f, "Error: %s\n", text);
-  std::fclose(f);
-}
-
-void LoadLog::Error(const char* format, ...) const {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  if (write != nullptr)
-    write(context, text);
-  else
-    AppendTarnLogError(text);
-}
 
 void FaceNormal(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c, float& nx, float& ny, float& nz) {
   const float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
@@ -198,7 +178,7 @@ std::size_t MeshObject::MemoryBytes() const {
 }
 
 int MeshObject::LoadModelFile(const char* name, const LoadLog& log, bool* opened) {
-  std::FILE* f = tarn::win32::AnsiFopen(name, "rt");
+  std::FILE* f = tarn::files::AnsiFopen(name, "rt");
   if (opened != nullptr) *opened = f != nullptr;
   if (f == nullptr) {
     log.Error("%s: cannot open the model file", name);

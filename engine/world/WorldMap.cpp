@@ -8,7 +8,7 @@
 
 #include "formats/LineReader.h"
 #include "formats/LineScan.h"
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 
 namespace fmt = tarn::formats;
 
@@ -39,7 +39,7 @@ class FolderVisit {
 };
 
 std::FILE* OpenText(const char* path, const char* what, const LoadLog& log) {
-  std::FILE* f = tarn::win32::AnsiFopen(path, "rt");
+  std::FILE* f = tarn::files::AnsiFopen(path, "rt");
   if (f == nullptr) log.Error("%s: cannot open the %s", path, what);
   return f;
 }
@@ -56,7 +56,7 @@ void MakeTexture(const char* listName, long line, int index, const char* name, R
   Image picture;
   if (picture.LoadPicture(name) == 0 || picture.pixels.empty()) {
     // An ending the loader does not read (jpg) is not an error of the file.
-    if (tarn::win32::AnsiFileSize(name, nullptr) != 0)
+    if (tarn::files::AnsiFileSize(name, nullptr) != 0)
       services.log.Error("%s line %ld: cannot open the picture %s", listName, line, name);
     else if (picture.pixels.empty())
       services.log.Error("%s line %ld: the picture %s could not be read", listName, line, name);
@@ -280,39 +280,4 @@ int LoadWorldMap(const char* path, SceneNode* root, RenderSwitches* switches, co
 LoadedWorld& ProcessWorld() {
   static LoadedWorld world;
   return world;
-}
-
-void PrintWorldStats(std::FILE* out, const SceneNode* root, const RenderSwitches* switches,
-                     int (*surfaceSize)(void* context, IDirectDrawSurface7* texture, int* width, int* height),
-                     void* context) {
-  int i = 0;
-  for (const SceneNode* child = root != nullptr ? root->firstChild.get() : nullptr; child != nullptr;
-       child = child->nextSibling.get(), ++i) {
-    const DrawRecord empty;
-    const DrawRecord& r = child->drawRecord != nullptr ? *child->drawRecord : empty;
-    std::fprintf(out, "object %d kind %d vertices %d material %d ref %.4f %.4f %.4f\n", i, r.kind, r.vertexCount,
-                 r.materialIndex, static_cast<double>(r.referencePoint.x), static_cast<double>(r.referencePoint.y),
-                 static_cast<double>(r.referencePoint.z));
-  }
-  const int count = switches != nullptr ? switches->textureCount : 0;
-  std::fprintf(out, "textures %d\n", count);
-  for (int t = 0; t < count; ++t) {
-    IDirectDrawSurface7* texture = switches->textures[t];
-    int w = 0, h = 0;
-    bool known = false;
-    if (texture != nullptr && surfaceSize != nullptr) {
-      known = surfaceSize(context, texture, &w, &h) == 1;
-    } else if (texture != nullptr) {
-      DDSURFACEDESC2 desc{};
-      desc.dwSize = sizeof desc;
-      if (texture->GetSurfaceDesc(&desc) == DD_OK) {
-        w = static_cast<int>(desc.dwWidth), h = static_cast<int>(desc.dwHeight);
-        known = true;
-      }
-    }
-    if (known)
-      std::fprintf(out, "texture %d %dx%d\n", t, w, h);
-    else
-      std::fprintf(out, "texture %d none\n", t);
-  }
 }
