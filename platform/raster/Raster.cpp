@@ -145,7 +145,7 @@ void ReduceUv(ClipVertex* v, int n) {
 
 // The set-up of one triangle; false when it covers no pixel centre's row or
 // column inside the scissor, is degenerate, or is culled.
-bool SetUpTriangle(const DrawContext* ctx, SpanFn span, ScreenVertex v0, ScreenVertex v1, ScreenVertex v2,
+bool SetUpTriangle(const DrawContext* ctx, SpanFn span, FillFn fill, ScreenVertex v0, ScreenVertex v1, ScreenVertex v2,
                    Cull cull, bool gouraud, Counters& counters, TriangleSetup& t) {
   std::int64_t area = (v1.xi - v0.xi) * (v2.yi - v0.yi) - (v2.xi - v0.xi) * (v1.yi - v0.yi);
   if (area == 0) return false;
@@ -172,6 +172,7 @@ bool SetUpTriangle(const DrawContext* ctx, SpanFn span, ScreenVertex v0, ScreenV
   if (t.yStart > t.yEnd || t.xMin > t.xMax) return false;
   t.context = ctx;
   t.span = span;
+  t.fill = fill;
 
   // Interpolant gradients from the snapped positions.
   float x10 = v1.x - v0.x, y10 = v1.y - v0.y, x20 = v2.x - v0.x, y20 = v2.y - v0.y;
@@ -580,6 +581,7 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
   c.srcBlend = s.srcBlend;
   c.destBlend = s.destBlend;
   c.srcAlphaBlend = s.srcBlend == Blend::SrcAlpha && s.destBlend == Blend::InvSrcAlpha;
+  c.dither = s.dither;
   c.colour = reinterpret_cast<std::uint8_t*>(t.colour);
   c.colourPitch = t.colourPitch;
   c.depth = static_cast<std::uint8_t*>(t.depth);
@@ -617,6 +619,7 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
     c.alphaFunc = s.alphaFunc;
     c.alphaRef = s.alphaRef;
     SpanFn span = PickSpan(c, textured, s.bilinear, fog, blendChunk, alphaTest, s.dither, depthBytes);
+    FillFn fill = PickFill(c, textured, s.bilinear, fog, blendChunk, alphaTest, depthBytes);
 
     if (primitive == Primitive::LineList) {
       for (std::size_t i = 0; i < n; i += 2) {
@@ -681,7 +684,7 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
           sv[k].y = out.sy[j];
           sv[k].p = Interp{iw, u * iw, vv * iw, out.dz[j], out.r[j], out.g[j], out.b[j], out.a[j]};
         }
-        if (SetUpTriangle(&c, span, sv[0], sv[1], sv[2], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
+        if (SetUpTriangle(&c, span, fill, sv[0], sv[1], sv[2], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
         continue;
       }
       poly[0] = out.Clip(i);
@@ -696,7 +699,7 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
       if (!finite) continue;  // clipping overflowed on absurd coordinates
       for (int k = 0; k < m; ++k) sv[k] = Project(poly[k], viewport);
       for (int k = 1; k + 1 < m; ++k)
-        if (SetUpTriangle(&c, span, sv[0], sv[k], sv[k + 1], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
+        if (SetUpTriangle(&c, span, fill, sv[0], sv[k], sv[k + 1], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
     }
   }
 }

@@ -57,6 +57,7 @@ struct DrawContext {
   int alphaRef = 0;
   Blend srcBlend = Blend::SrcAlpha, destBlend = Blend::InvSrcAlpha;
   bool srcAlphaBlend = true;  // SRCALPHA / INVSRCALPHA
+  bool dither = false;
   // target
   std::uint8_t* colour = nullptr;
   int colourPitch = 0;
@@ -78,9 +79,21 @@ using SpanFn = void (*)(const DrawContext& c, int y, int left, int x0, int x1, c
 // AVX2 is present and not turned off for a test.
 bool UseAvx2();
 
-// Chooses the loop for a draw's fixed state.
+// The general loop for a draw's fixed state, one template instance per
+// combination (lines, and triangles whose state has no SIMD loop).
 SpanFn PickSpan(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
                 bool dither, int depthBytes);
+
+struct TriangleSetup;
+// Fills the part of a triangle that lies in columns cx0..cx1 and rows
+// cy0..cy1 (a tile, or the whole scissor).
+using FillFn = void (*)(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1);
+
+// The triangle filler for a draw's fixed state: the engine's state has SIMD
+// loops that walk the rows themselves; any other state goes row by row
+// through the triangle's span loop.
+FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
+                int depthBytes);
 
 // One edge a->b in 1/16 pixel: E(px, py) = (py - ya) dx - (px - xa) dy + bias
 // is >= 0 inside. Screen positions are pinned to +-1e6 pixels, so 32 bits
@@ -94,14 +107,98 @@ struct Edge {
 struct TriangleSetup {
   const DrawContext* context;
   SpanFn span;
+  FillFn fill;
   Edge edges[3];
   float x0, y0;  // first vertex, snapped
   Interp p0, ddx, ddy;
   int yStart, yEnd, xMin, xMax;  // inclusive, inside the scissor
 };
 
-// Fills the part of the triangle that lies in columns cx0..cx1 and rows
-// cy0..cy1 (a tile, or the whole scissor).
-void FillTriangle(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1);
+inline void FillTriangle(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) { t.fill(t, cx0, cy0, cx1, cy1); }
+
+// The rows of a triangle inside rows cy0..cy1, from the first to the last:
+// each row's span (left end inside the scissor) stepped with integers, so
+// every row's bounds are exact whichever row the walk began at.
+class RowWalker {
+ public:
+  RowWalker(const TriangleSetup& t, int cy0, int cy1) : t_(t) {
+    first_ = t.yStart > cy0 ? t.yStart : cy0;
+    last_ = t.yEnd < cy1 ? t.yEnd : cy1;
+    for (int i = 0; i < 3 && first_ <= last_; ++i) {
+      const Edge& e = t.edges[i];
+      Walk& w = walks_[i];
+      // E(x) = cc - 16 dy x on row y.
+      std::int64_t cc = (std::int64_t{first_} * kSubPixel - e.ya) * e.dx + std::int64_t{e.xa} * e.dy + e.bias;
+      std::int64_t step = std::int64_t{kSubPixel} * e.dx;
+      if (e.dy == 0) {
+        w.kind = kRowTest;
+        w.q = cc;
+        w.sq = step;
+        continue;
+      }
+      // Right bound floor(cc / 16dy) for dy > 0; left bound
+      // ceil(-cc / -16dy) = -floor(cc / -16dy) for dy < 0.
+      w.kind = e.dy > 0 ? kRight : kLeft;
+      w.b = std::int64_t{kSubPixel} * (e.dy > 0 ? std::int64_t{e.dy} : -std::int64_t{e.dy});
+      w.q = FloorDiv(cc, w.b);
+      w.r = cc - w.q * w.b;
+      w.sq = FloorDiv(step, w.b);
+      w.sr = step - w.sq * w.b;
+    }
+  }
+  int First() const { return first_; }
+  int Last() const { return last_; }
+  // Row y's span: `left` its left end, x0..x1 its columns inside cx0..cx1,
+  // p the interpolants at `left`. False when the row has no such column.
+  // Rows are asked for in order, each once.
+  bool Row(int y, int cx0, int cx1, int& left, int& x0, int& x1, Interp& p) {
+    std::int64_t lo = t_.context->scissorX0, hi = t_.context->scissorX1;
+    for (Walk& w : walks_) {
+      if (w.kind == kRowTest) {
+        if (w.q < 0) hi = lo - 1;
+        w.q += w.sq;
+        continue;
+      }
+      if (w.kind == kRight) {
+        if (w.q < hi) hi = w.q;
+      } else if (-w.q > lo) {
+        lo = -w.q;
+      }
+      w.q += w.sq;
+      w.r += w.sr;
+      if (w.r >= w.b) {
+        w.r -= w.b;
+        ++w.q;
+      }
+    }
+    if (lo > hi) return false;
+    x0 = static_cast<int>(lo > cx0 ? lo : cx0);
+    x1 = static_cast<int>(hi < cx1 ? hi : cx1);
+    if (x0 > x1) return false;
+    left = static_cast<int>(lo);
+    float ox = static_cast<float>(lo) - t_.x0, oy = static_cast<float>(y) - t_.y0;
+    const Interp& a = t_.p0;
+    const Interp& dx = t_.ddx;
+    const Interp& dy = t_.ddy;
+    p = Interp{a.iw + ox * dx.iw + oy * dy.iw, a.uw + ox * dx.uw + oy * dy.uw, a.vw + ox * dx.vw + oy * dy.vw,
+               a.z + ox * dx.z + oy * dy.z,    a.r + ox * dx.r + oy * dy.r,    a.g + ox * dx.g + oy * dy.g,
+               a.b + ox * dx.b + oy * dy.b,    a.a + ox * dx.a + oy * dy.a};
+    return true;
+  }
+
+ private:
+  enum Kind { kRowTest, kRight, kLeft };
+  struct Walk {
+    Kind kind = kRowTest;
+    std::int64_t q = 0, r = 0, b = 1, sq = 0, sr = 0;  // kRowTest: q is E at column 0, sq its step
+  };
+  static std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {  // b > 0
+    std::int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+  }
+  const TriangleSetup& t_;
+  int first_, last_;
+  Walk walks_[3];
+};
 
 }  // namespace tarn::raster::detail

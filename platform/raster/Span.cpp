@@ -285,103 +285,39 @@ bool UseAvx2() {
 #endif
 }
 
-SpanFn PickSpan(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
+SpanFn PickSpan(const DrawContext&, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
                 bool dither, int depthBytes) {
+  return PickGeneral(textured, bilinear, fog, blend, alphaTest, dither, depthBytes);
+}
+
+namespace {
+void FillGeneral(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
+  RowWalker rows(t, cy0, cy1);
+  int left, x0, x1;
+  Interp p;
+  for (int y = rows.First(); y <= rows.Last(); ++y)
+    if (rows.Row(y, cx0, cx1, left, x0, x1, p)) t.span(*t.context, y, left, x0, x1, p, t.ddx);
+}
+}  // namespace
+
+FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
+                int depthBytes) {
 #if defined(__SSE2__)
-  // The engine's state has a SIMD loop of its own.
+  // The engine's state has SIMD loops of its own.
   bool simd = textured && bilinear && c.texPow2 && c.colourOp == TextureOp::Modulate &&
               c.alphaOp == TextureOp::Modulate && depthBytes == 2 && c.zFunc == Compare::LessEqual && c.zWrite &&
               (!alphaTest || (c.alphaFunc == Compare::GreaterEqual && c.alphaRef > 0)) &&
               (!blend || c.srcAlphaBlend);
   if (simd) {
 #if defined(TARN_RASTER_AVX2)
-    if (UseAvx2()) return avx2::Pick(fog, blend, alphaTest, dither);
+    if (UseAvx2()) return avx2::Pick(fog, blend, alphaTest, c.dither);
 #endif
-    return sse2::Pick(fog, blend, alphaTest, dither);
+    return sse2::Pick(fog, blend, alphaTest, c.dither);
   }
+#else
+  (void)c, (void)textured, (void)bilinear, (void)fog, (void)blend, (void)alphaTest, (void)depthBytes;
 #endif
-  return PickGeneral(textured, bilinear, fog, blend, alphaTest, dither, depthBytes);
-}
-
-namespace {
-
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {  // b > 0
-  std::int64_t q = a / b;
-  return (a % b != 0 && a < 0) ? q - 1 : q;
-}
-
-// An edge's bound on the columns of each row, stepped row by row with
-// integers: floor(E0 / b) for the first row, then quotient and remainder
-// move by the row's step, so every row's bound is exact.
-struct EdgeWalk {
-  enum Kind { kRowTest, kRight, kLeft } kind;
-  std::int64_t cc, step;  // kRowTest: E at column 0, and its change per row
-  std::int64_t q, r, b, sq, sr;
-};
-
-}  // namespace
-
-void FillTriangle(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
-  const DrawContext& c = *t.context;
-  const int yStart = std::max(t.yStart, cy0), yEnd = std::min(t.yEnd, cy1);
-  if (yStart > yEnd) return;
-  EdgeWalk walks[3];
-  for (int i = 0; i < 3; ++i) {
-    const Edge& e = t.edges[i];
-    EdgeWalk& w = walks[i];
-    // E(x) = cc - 16 dy x on row y.
-    std::int64_t cc = (std::int64_t{yStart} * kSubPixel - e.ya) * e.dx + std::int64_t{e.xa} * e.dy + e.bias;
-    std::int64_t step = std::int64_t{kSubPixel} * e.dx;
-    if (e.dy == 0) {
-      w.kind = EdgeWalk::kRowTest;
-      w.cc = cc;
-      w.step = step;
-      continue;
-    }
-    // Right bound floor(cc / 16dy) for dy > 0; left bound
-    // ceil(-cc / -16dy) = -floor(cc / -16dy) for dy < 0.
-    w.kind = e.dy > 0 ? EdgeWalk::kRight : EdgeWalk::kLeft;
-    w.b = std::int64_t{kSubPixel} * (e.dy > 0 ? e.dy : -std::int64_t{e.dy});
-    w.q = FloorDiv(cc, w.b);
-    w.r = cc - w.q * w.b;
-    w.sq = FloorDiv(step, w.b);
-    w.sr = step - w.sq * w.b;
-  }
-  const Interp& a = t.p0;
-  for (int y = yStart; y <= yEnd; ++y) {
-    std::int64_t lo = c.scissorX0, hi = c.scissorX1;
-    for (EdgeWalk& w : walks) {
-      switch (w.kind) {
-        case EdgeWalk::kRowTest:
-          if (w.cc < 0) hi = lo - 1;
-          w.cc += w.step;
-          break;
-        case EdgeWalk::kRight:
-          hi = std::min(hi, w.q);
-          break;
-        case EdgeWalk::kLeft:
-          lo = std::max(lo, -w.q);
-          break;
-      }
-      if (w.kind != EdgeWalk::kRowTest) {
-        w.q += w.sq;
-        w.r += w.sr;
-        if (w.r >= w.b) {
-          w.r -= w.b;
-          ++w.q;
-        }
-      }
-    }
-    if (lo > hi) continue;
-    int x0 = static_cast<int>(std::max<std::int64_t>(lo, cx0)), x1 = static_cast<int>(std::min<std::int64_t>(hi, cx1));
-    if (x0 > x1) continue;
-    float ox = static_cast<float>(lo) - t.x0, oy = static_cast<float>(y) - t.y0;
-    Interp p{a.iw + ox * t.ddx.iw + oy * t.ddy.iw, a.uw + ox * t.ddx.uw + oy * t.ddy.uw,
-             a.vw + ox * t.ddx.vw + oy * t.ddy.vw, a.z + ox * t.ddx.z + oy * t.ddy.z,
-             a.r + ox * t.ddx.r + oy * t.ddy.r,    a.g + ox * t.ddx.g + oy * t.ddy.g,
-             a.b + ox * t.ddx.b + oy * t.ddy.b,    a.a + ox * t.ddx.a + oy * t.ddy.a};
-    t.span(c, y, static_cast<int>(lo), x0, x1, p, t.ddx);
-  }
+  return &FillGeneral;
 }
 
 }  // namespace tarn::raster::detail
