@@ -188,13 +188,18 @@ class RowWalker {
 
  private:
   enum Kind { kRowTest, kRight, kLeft };
-  struct Walk {
-    Kind kind = kRowTest;
-    std::int64_t q = 0, r = 0, b = 1, sq = 0, sr = 0;  // kRowTest: q is E at column 0, sq its step
+  struct Walk {  // set by the constructor for every edge of a triangle that has rows here
+    Kind kind;
+    std::int64_t q, r, b, sq, sr;  // kRowTest: q is E at column 0, sq its step
   };
-  static std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {  // b > 0
-    std::int64_t q = a / b;
-    return (a % b != 0 && a < 0) ? q - 1 : q;
+  // floor(a / b) for b > 0 through a double estimate, made exact against
+  // the integers (a 64-bit division costs several times more). Both stay
+  // far inside 2^53 (screen positions are pinned to +-1e6 pixels).
+  static std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    auto q = static_cast<std::int64_t>(static_cast<double>(a) / static_cast<double>(b));  // toward zero
+    while (q * b > a) --q;
+    while ((q + 1) * b <= a) ++q;
+    return q;
   }
   const TriangleSetup& t_;
   int first_, last_;

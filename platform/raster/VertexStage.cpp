@@ -146,6 +146,30 @@ TARN_AVX2 inline __m256 Dot3(__m256 a, __m256 b, __m256 c, float ma, float mb, f
                        _mm256_mul_ps(c, _mm256_set1_ps(mc)));
 }
 
+// Eight vertices of eight floats each -> each member's eight values.
+TARN_AVX2 inline void Transpose8(const float* v, __m256& m0, __m256& m1, __m256& m2, __m256& m3, __m256& m4,
+                                 __m256& m5, __m256& m6, __m256& m7) {
+  __m256 r0 = _mm256_loadu_ps(v), r1 = _mm256_loadu_ps(v + 8), r2 = _mm256_loadu_ps(v + 16),
+         r3 = _mm256_loadu_ps(v + 24), r4 = _mm256_loadu_ps(v + 32), r5 = _mm256_loadu_ps(v + 40),
+         r6 = _mm256_loadu_ps(v + 48), r7 = _mm256_loadu_ps(v + 56);
+  __m256 t0 = _mm256_unpacklo_ps(r0, r1), t1 = _mm256_unpackhi_ps(r0, r1);
+  __m256 t2 = _mm256_unpacklo_ps(r2, r3), t3 = _mm256_unpackhi_ps(r2, r3);
+  __m256 t4 = _mm256_unpacklo_ps(r4, r5), t5 = _mm256_unpackhi_ps(r4, r5);
+  __m256 t6 = _mm256_unpacklo_ps(r6, r7), t7 = _mm256_unpackhi_ps(r6, r7);
+  __m256 u0 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0)), u1 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));
+  __m256 u2 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0)), u3 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2));
+  __m256 u4 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(1, 0, 1, 0)), u5 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(3, 2, 3, 2));
+  __m256 u6 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(1, 0, 1, 0)), u7 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(3, 2, 3, 2));
+  m0 = _mm256_permute2f128_ps(u0, u4, 0x20);
+  m1 = _mm256_permute2f128_ps(u1, u5, 0x20);
+  m2 = _mm256_permute2f128_ps(u2, u6, 0x20);
+  m3 = _mm256_permute2f128_ps(u3, u7, 0x20);
+  m4 = _mm256_permute2f128_ps(u0, u4, 0x31);
+  m5 = _mm256_permute2f128_ps(u1, u5, 0x31);
+  m6 = _mm256_permute2f128_ps(u2, u6, 0x31);
+  m7 = _mm256_permute2f128_ps(u3, u7, 0x31);
+}
+
 // The common case eight vertices at a time: colours from the material (no
 // vertex colour), so only the normal varies the lighting. The arithmetic is
 // the scalar path's, operation for operation.
@@ -164,10 +188,31 @@ TARN_AVX2 void RunAvx2(const VertexConstants& c, const State& s, const ViewportM
   const __m256 baseB = _mm256_set1_ps(lit ? mat.emissive.b + mat.ambient.b * c.ambientSum.b : 1.0f);
   const __m256 alpha = ByteOf(_mm256_set1_ps(lit ? mat.diffuse.a : 1.0f));
   const float limit = 1.0e6f;
+  // The engine's vertex (position, normal, texture coordinates: 32 bytes)
+  // is read eight at a time and transposed; other layouts are gathered.
+  const bool packed = in.stride == 32 && in.normal == 12 && in.texCoord == 24;
   for (std::size_t i = 0; i + 8 <= end; i += 8) {
     const auto* base = reinterpret_cast<const float*>(in.data + i * in.stride);
-    __m256 px = _mm256_i32gather_ps(base, lane, 4), py = _mm256_i32gather_ps(base + 1, lane, 4),
-           pz = _mm256_i32gather_ps(base + 2, lane, 4);
+    __m256 px, py, pz, nx, ny, nz, tu, tv;
+    if (packed) {
+      Transpose8(base, px, py, pz, nx, ny, nz, tu, tv);
+    } else {
+      px = _mm256_i32gather_ps(base, lane, 4);
+      py = _mm256_i32gather_ps(base + 1, lane, 4);
+      pz = _mm256_i32gather_ps(base + 2, lane, 4);
+      nx = ny = nz = tu = tv = zero;
+      if (normals) {
+        const float* nb = base + in.normal / 4;
+        nx = _mm256_i32gather_ps(nb, lane, 4);
+        ny = _mm256_i32gather_ps(nb + 1, lane, 4);
+        nz = _mm256_i32gather_ps(nb + 2, lane, 4);
+      }
+      if (in.texCoord >= 0) {
+        const float* tb = base + in.texCoord / 4;
+        tu = _mm256_i32gather_ps(tb, lane, 4);
+        tv = _mm256_i32gather_ps(tb + 1, lane, 4);
+      }
+    }
     __m256 x = _mm256_add_ps(Dot3(px, py, pz, mvp[0], mvp[4], mvp[8]), _mm256_set1_ps(mvp[12]));
     __m256 y = _mm256_add_ps(Dot3(px, py, pz, mvp[1], mvp[5], mvp[9]), _mm256_set1_ps(mvp[13]));
     __m256 z = _mm256_add_ps(Dot3(px, py, pz, mvp[2], mvp[6], mvp[10]), _mm256_set1_ps(mvp[14]));
@@ -189,21 +234,11 @@ TARN_AVX2 void RunAvx2(const VertexConstants& c, const State& s, const ViewportM
     __m128i code16 = _mm_packus_epi32(_mm256_castsi256_si128(code), _mm256_extracti128_si256(code, 1));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(&o.code[i]), _mm_packus_epi16(code16, code16));
 
-    if (in.texCoord >= 0) {
-      const float* t = reinterpret_cast<const float*>(in.data + i * in.stride + static_cast<std::size_t>(in.texCoord));
-      __m256 u = _mm256_i32gather_ps(t, lane, 4), v = _mm256_i32gather_ps(t + 1, lane, 4);
-      _mm256_storeu_ps(&o.u[i], _mm256_and_ps(u, FiniteMask(u)));
-      _mm256_storeu_ps(&o.v[i], _mm256_and_ps(v, FiniteMask(v)));
-    } else {
-      _mm256_storeu_ps(&o.u[i], zero);
-      _mm256_storeu_ps(&o.v[i], zero);
-    }
+    _mm256_storeu_ps(&o.u[i], _mm256_and_ps(tu, FiniteMask(tu)));
+    _mm256_storeu_ps(&o.v[i], _mm256_and_ps(tv, FiniteMask(tv)));
 
     __m256 r = baseR, g = baseG, b = baseB;
     if (normals) {
-      const float* nb = reinterpret_cast<const float*>(in.data + i * in.stride + static_cast<std::size_t>(in.normal));
-      __m256 nx = _mm256_i32gather_ps(nb, lane, 4), ny = _mm256_i32gather_ps(nb + 1, lane, 4),
-             nz = _mm256_i32gather_ps(nb + 2, lane, 4);
       const float* cof = c.cof;
       const __m256 invDet = _mm256_set1_ps(c.invDet);
       __m256 n0 = _mm256_mul_ps(Dot3(nx, ny, nz, cof[0], cof[3], cof[6]), invDet);
@@ -278,7 +313,8 @@ void VertexStage::Run(const State& s, const ViewportMap& viewport, const Vertice
   std::size_t done = 0;
 #if defined(TARN_VERTEX_AVX2)
   // Gathers address the vertices through 32-bit offsets from each group's first.
-  if (detail::UseAvx2() && in.diffuse < 0 && in.stride % 4 == 0 && in.stride <= (1u << 24) && count >= 8) {
+  if (detail::UseAvx2() && in.diffuse < 0 && in.stride % 4 == 0 && in.stride <= (1u << 24) && count >= 8 &&
+      (in.normal < 0 || in.normal % 4 == 0) && (in.texCoord < 0 || in.texCoord % 4 == 0)) {
     RunAvx2(compiled_, s, viewport, in, count, out_);
     done = count - count % 8;
     float alpha = Byte(s.lighting ? s.material.diffuse.a : 1.0f);
