@@ -33,6 +33,7 @@ bool LineReader::Fill() {
 
 bool LineReader::Next() {
   keyword_ = second_ = line_ = {};
+  secondFound_ = true;
   if (!Fill()) return false;
   std::size_t have = static_cast<std::size_t>(end_ - cur_);
   // A newline within the first 256 bytes (255 characters, or 254 and a CR)
@@ -84,11 +85,18 @@ void LineReader::SplitWords() {
   while (p < e && !IsBlank(*p)) ++p;
   std::size_t n = static_cast<std::size_t>(p - w);
   keyword_ = std::string_view(w, n < kKeywordBuffer - 1 ? n : kKeywordBuffer - 1);
-  if (n == 0) return;
+  keywordEnd_ = p;
+  secondFound_ = n == 0;  // no first word, no second
+}
+
+void LineReader::FindSecondWord() const {
+  const char* p = keywordEnd_;
+  const char* e = line_.data() + line_.size();
   while (p < e && IsBlank(*p)) ++p;
-  w = p;
+  const char* w = p;
   while (p < e && !IsBlank(*p)) ++p;
   second_ = std::string_view(w, static_cast<std::size_t>(p - w));
+  secondFound_ = true;
 }
 
 std::string_view WordAt(std::string_view line, int n) {

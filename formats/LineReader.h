@@ -47,7 +47,10 @@ class LineReader {
   std::string_view Line() const { return line_; }
   // First and second word of the current line; empty when absent.
   std::string_view Keyword() const { return keyword_; }
-  std::string_view SecondWord() const { return second_; }
+  std::string_view SecondWord() const {
+    if (!secondFound_) FindSecondWord();
+    return second_;
+  }
   bool Is(std::string_view keyword) const { return keyword_ == keyword; }
   bool HasWord() const { return !keyword_.empty(); }
   // 1 for the first line delivered; pieces of a long line count as lines.
@@ -58,6 +61,7 @@ class LineReader {
  private:
   bool Fill();  // stream mode: make at least kMaxLine + 2 bytes visible if the input has them
   void SplitWords();
+  void FindSecondWord() const;  // on demand: most readers never ask
 
   std::FILE* stream_ = nullptr;
   std::vector<char> block_;
@@ -66,7 +70,10 @@ class LineReader {
   bool eof_ = true;
   std::size_t consumed_ = 0;
   long lineNumber_ = 0;
-  std::string_view line_, keyword_, second_;
+  std::string_view line_, keyword_;
+  const char* keywordEnd_ = nullptr;
+  mutable std::string_view second_;
+  mutable bool secondFound_ = true;
 };
 
 // C locale white space, as isspace() sees it in "C".

@@ -148,7 +148,7 @@ void ScanIntAndFixed4(std::string_view text, int* value, Fixed4Text* fields, int
   if (fast) {
     *value = number;
     for (int k = 0; k < count; ++k) {
-      std::memcpy(fields[k].text, tokens[k], lengths[k]);
+      CopySmall(fields[k].text, tokens[k], lengths[k]);
       fields[k].length = lengths[k];
     }
     return;
@@ -160,7 +160,7 @@ void ScanIntAndFixed4(std::string_view text, int* value, Fixed4Text* fields, int
   for (int k = 0; k + 1 < stored; ++k) fields[k].Set(f[k]);
 }
 
-TextSink& TextSink::Put(std::string_view text) {
+TextSink& TextSink::PutLong(std::string_view text) {
   while (!text.empty()) {
     std::size_t room = static_cast<std::size_t>(buffer_ + kSize - pos_);
     if (room == 0) {

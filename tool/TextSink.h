@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,20 @@ using formats::AfterKeyword;
 char* FormatFixed(char* out, float value, int decimals);
 // Appends the text of printf("%d", value) at out; room for 12 bytes.
 char* FormatInt(char* out, int value);
+
+// Copies n <= 16 bytes with a few fixed-size moves (no call, no byte loop)
+// and reads nothing outside the source.
+inline void CopySmall(char* out, const char* in, std::size_t n) {
+  if (n >= 8) {
+    std::memcpy(out, in, 8);
+    std::memcpy(out + n - 8, in + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(out, in, 4);
+    std::memcpy(out + n - 4, in + n - 4, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) out[i] = in[i];
+  }
+}
 
 // A number as "%.4f" prints it, kept as text: the converters copy numbers
 // that an export already wrote in that form, which gives the same text as
@@ -52,7 +67,14 @@ class TextSink {
   TextSink(const TextSink&) = delete;
   TextSink& operator=(const TextSink&) = delete;
 
-  TextSink& Put(std::string_view text);
+  TextSink& Put(std::string_view text) {
+    if (text.size() <= 16 && static_cast<std::size_t>(buffer_ + kSize - pos_) >= 16) {
+      CopySmall(pos_, text.data(), text.size());
+      pos_ += text.size();
+      return *this;
+    }
+    return PutLong(text);
+  }
   TextSink& Put(char c) {
     Reserve(1);
     *pos_++ = c;
@@ -83,6 +105,7 @@ class TextSink {
     if (static_cast<std::size_t>(buffer_ + kSize - pos_) < n) Drain();
   }
   void Drain();
+  TextSink& PutLong(std::string_view text);
 
   std::FILE* stream_ = nullptr;
   std::string* text_ = nullptr;
