@@ -9,10 +9,17 @@ constexpr std::size_t kBlock = 64 * 1024;
 }
 
 LineReader::LineReader(const char* data, std::size_t size)
-    : cur_(data), end_(data + size), eof_(true) {}
+    : cur_(data), end_(data + size), eof_(true) {
+  FindNul();
+}
 
 LineReader::LineReader(std::FILE* stream) : stream_(stream), block_(kBlock), eof_(stream == nullptr) {
-  cur_ = end_ = block_.data();
+  cur_ = end_ = nul_ = block_.data();
+}
+
+void LineReader::FindNul() {
+  const void* n = cur_ < end_ ? std::memchr(cur_, '\0', static_cast<std::size_t>(end_ - cur_)) : nullptr;
+  nul_ = n != nullptr ? static_cast<const char*>(n) : end_;
 }
 
 bool LineReader::Fill() {
@@ -28,6 +35,7 @@ bool LineReader::Fill() {
     end_ += got;
     if (got == 0) eof_ = true;
   }
+  FindNul();
   return cur_ < end_;
 }
 
@@ -61,10 +69,10 @@ bool LineReader::Next() {
   // The line is viewed in place: memory input lives as long as the reader,
   // and a stream's block keeps it until the next call moves the block.
   const char* start = cur_;
-  const char* nul = static_cast<const char*>(std::memchr(start, '\0', length));
-  if (nul != nullptr) length = static_cast<std::size_t>(nul - start);
+  if (nul_ < start + length) length = static_cast<std::size_t>(nul_ - start);  // nul_ >= start
   line_ = std::string_view(start, length);
   cur_ += take;
+  if (nul_ < cur_) FindNul();  // each byte is searched once between two fills
   consumed_ += take;
   ++lineNumber_;
   SplitWords();

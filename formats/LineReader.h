@@ -61,12 +61,14 @@ class LineReader {
  private:
   bool Fill();  // stream mode: make at least kMaxLine + 2 bytes visible if the input has them
   void SplitWords();
+  void FindNul();  // nul_: the first NUL byte at or after cur_, or end_
   void FindSecondWord() const;  // on demand: most readers never ask
 
   std::FILE* stream_ = nullptr;
   std::vector<char> block_;
   const char* cur_ = nullptr;
   const char* end_ = nullptr;
+  const char* nul_ = nullptr;
   bool eof_ = true;
   std::size_t consumed_ = 0;
   long lineNumber_ = 0;

@@ -182,6 +182,27 @@ bool ScanFloat(const char*& p, const char* end, float& value) {
   return true;
 }
 
+int ScanNumbers(std::string_view line, int* ints, int intCount, float* floats, int floatCount) {
+  const char* p = line.data();
+  const char* end = p + line.size();
+  int stored = 0;
+  for (int i = 0; i < intCount + floatCount; ++i) {
+    while (p < end && IsBlank(*p)) ++p;
+    if (p >= end) return stored == 0 ? -1 : stored;
+    if (i < intCount) {
+      int v;
+      if (!ScanInt(p, end, v)) return stored;
+      ints[i] = v;
+    } else {
+      float v;
+      if (!ScanFloat(p, end, v)) return stored;
+      floats[i - intCount] = v;
+    }
+    ++stored;
+  }
+  return stored;
+}
+
 int ScanCore(std::string_view line, const char* format, const ScanTarget* targets, std::size_t count) {
   const char* p = line.data();
   const char* end = p + line.size();
