@@ -1,7 +1,6 @@
 // Parsing the replay input script.
 #include "platform/hosts/headless/ReplayScript.h"
 
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <strings.h>
@@ -81,10 +80,7 @@ bool ReplayScript::ParseLine(std::string_view line, long number, std::string& er
       entry.input.keys.set(static_cast<std::size_t>(value));
     } else if (StartsWith(item, "dx=") || StartsWith(item, "dy=")) {
       if (!WordAsInt(item.substr(3), value)) return fail("bad mouse motion \"" + std::string(item) + "\"");
-      int& motion = item[1] == 'x' ? entry.input.dx : entry.input.dy;
-      // Several items on one line add up; the sum saturates instead of overflowing.
-      const long long sum = static_cast<long long>(motion) + value;
-      motion = static_cast<int>(sum > INT_MAX ? INT_MAX : sum < INT_MIN ? INT_MIN : sum);
+      (item[1] == 'x' ? entry.input.dx : entry.input.dy) += value;
     } else {
       return fail("unknown item \"" + std::string(item) + "\"");
     }
