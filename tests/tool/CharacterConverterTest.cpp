@@ -186,7 +186,7 @@ TEST_F(RunConversionTest, MissingInputLeavesTheOldOutputAndNamesTheFile) {
   EXPECT_EQ(ReadAll("good.mpd"), "a good file");
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "gone.ase 파일을 열 수 없습니다: No such file or directory");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
 TEST_F(RunConversionTest, UnwritableOutputIsReported) {
