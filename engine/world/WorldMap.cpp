@@ -112,9 +112,9 @@ void MakeTexture(const char* listName, long line, int index, const char* folder,
     }
     services.createTexture(services.context, picture, &slot);
     const std::size_t bytes = SurfaceBytes(slot);
-    if (switches->textureBytes + bytes > kTextureBudget) {
-      services.log.Error("%s line %ld: %s%s: the textures already hold %zu MB of %zu; this one is not made", listName,
-                         line, folder, name, switches->textureBytes >> 20, kTextureBudget >> 20);
+    if (switches->textureBytes + bytes > services.textureBudget) {
+      services.log.Error("%s line %ld: %s%s: the textures already hold %zu KB of %zu; this one is not made", listName,
+                         line, folder, name, switches->textureBytes >> 10, services.textureBudget >> 10);
       slot->Release();
       slot = nullptr;
       return;
@@ -370,6 +370,8 @@ int LoadWorldMap(const char* path, SceneNode* root, RenderSwitches* switches, co
   CheckHouseMaterials(switches, services, world);
   return 1;
 }
+
+WorldServices::WorldServices() : textureBudget(kTextureBudget) {}
 
 LoadedWorld& ProcessWorld() {
   static LoadedWorld world;

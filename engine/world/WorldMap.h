@@ -39,7 +39,8 @@
 //     object may take only what is left of the budget (a single model file
 //     of a billion faces is logged and left empty);
 //   - the textures of a table may hold kTextureBudget bytes of surface
-//     memory; a texture beyond it is not made, with a log line;
+//     memory (WorldServices::textureBudget); a texture beyond it is not
+//     made, with a log line;
 //   - an object whose memory cannot be had (std::bad_alloc) is logged and
 //     left empty; the program goes on;
 //   - without a texture maker (no device) no texture is made: entries stay
@@ -67,6 +68,8 @@ struct WorldServices {
   // Makes a texture from the picture into *texture; 1 on success.
   int (*createTexture)(void* context, Image& picture, IDirectDrawSurface7** texture) = nullptr;
   LoadLog log;
+  std::size_t textureBudget;  // bytes of texture surfaces a table may hold
+  WorldServices();
 };
 
 // Everything a loaded world owns; it must outlive the scene tree that
