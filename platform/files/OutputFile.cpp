@@ -53,6 +53,25 @@ void InstallHandlers() {
   });
 }
 
+// Holds SIGINT, SIGTERM and SIGHUP back while a temporary file and its
+// clean-up entry are made or undone together, so that a signal never finds
+// one without the other.
+class HoldSignals {
+ public:
+  HoldSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~HoldSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  HoldSignals(const HoldSignals&) = delete;
+  HoldSignals& operator=(const HoldSignals&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
 int ClaimSlot(int folder, const std::string& name) {
   std::lock_guard<std::mutex> lock(slotsLock);
   for (int i = 0; i < kSlots; ++i) {
@@ -178,6 +197,7 @@ bool OutputFile::Open(const std::string& destination) {
     return false;
   }
   int fd = -1;
+  HoldSignals hold;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temporary_ = final_ + ".part-" + RandomTag();
     if (temporary_.size() > NAME_MAX) temporary_ = ".part-" + RandomTag();
@@ -232,6 +252,7 @@ bool OutputFile::Commit() {
   }
   stream_ = nullptr;
   if (folder_ < 0) return ok;  // written directly
+  HoldSignals hold;
   if (ok && ::renameat(folder_, temporary_.c_str(), folder_, final_.c_str()) != 0) {
     ok = false;
     error_ = LastErrorText();
@@ -248,6 +269,7 @@ void OutputFile::Abandon() {
   if (stream_ != nullptr) std::fclose(stream_);
   stream_ = nullptr;
   if (folder_ >= 0) {
+    HoldSignals hold;
     if (!temporary_.empty()) ::unlinkat(folder_, temporary_.c_str(), 0);
     ReleaseSlot(slot_);
     ::close(folder_);

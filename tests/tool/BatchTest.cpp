@@ -151,7 +151,7 @@ TEST(Batch, TerminatedDuringALargeConversionLeavesTheOldOutputAndNoTemporary) {
   kill(child, SIGTERM);
   int status = 0;
   waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
   EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
   EXPECT_FALSE(temporary());
   EXPECT_EQ(ReadAll("big.mca"), "old");
