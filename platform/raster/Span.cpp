@@ -1,7 +1,7 @@
-// The span loops: a general one with every state that is fixed for a draw
-// as a template argument, and the engine's own state in SIMD (eight pixels
-// a time with AVX2, four with SSE2, chosen at run time), plus the walk over a
-// triangle's rows that feeds them.
+// The pixel loops: a general span loop with every state that is fixed for a
+// draw as a template argument (lines, and triangles of any state), and the
+// engine's own state in SIMD triangle fills (eight pixels a time with AVX2,
+// four with SSE2, chosen at run time).
 #include <algorithm>
 #include <cmath>
 #include <cstring>

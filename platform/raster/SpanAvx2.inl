@@ -1,8 +1,8 @@
-// The engine's span, eight pixels a time with AVX2 (included by Span.cpp
-// inside its namespace; chosen at run time). The state and the arithmetic
+// The engine's triangles filled eight pixels a time with AVX2 (included by
+// Span.cpp inside its namespace; chosen at run time). The state and the arithmetic
 // are the four-pixel loop's, lane for lane, so both draw the same pixels.
 // Every function here carries the target attribute itself (no lambdas: they
-// would not inherit it).
+// would not inherit it); the row walk it calls is plain code, inlined.
 namespace avx2 {
 
 #define TARN_AVX2 __attribute__((target("avx2")))

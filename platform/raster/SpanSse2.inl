@@ -1,11 +1,13 @@
-// The engine's span, four pixels a time in SSE2 (included by Span.cpp inside
-// its namespace; the fallback where AVX2 is missing). The state: a wrapped
+// The engine's triangles filled four pixels a time in SSE2 (included by
+// Span.cpp inside its namespace; the fallback where AVX2 is missing). The
+// rows are walked here, so that what is fixed for the draw is set up once
+// per triangle rather than once per row. The state: a wrapped
 // power-of-two texture, bilinear, modulated by the diffuse colour in colour
 // and alpha, 16-bit depth tested LESSEQUAL and written, and the template's
 // fog, blending (SRCALPHA / INVSRCALPHA), alpha test (GREATEREQUAL) and
 // dither. Groups start at multiples of four and mask the pixels outside the
-// span, so a pixel's arithmetic is the same wherever the span was cut; it
-// is also the same, lane for lane, as the eight-pixel loop's.
+// row's span, so a pixel's arithmetic is the same wherever a tile cut the
+// span; it is also the same, lane for lane, as the eight-pixel loop's.
 namespace sse2 {
 
 // 4 x 32 -> each pixel's value in its four 16-bit lanes (pixels 0, 1 | 2, 3).

@@ -176,9 +176,9 @@ TEST(Raster, AFanOfTrianglesCoversEachPixelExactlyOnce) {
   EXPECT_GT(b.covered(), 1000);
 }
 
-TEST(Raster, TheEnginesFourPixelSpanCoversEachPixelOnceAndStaysInItsSpan) {
+TEST(Raster, TheEnginesSimdFillCoversEachPixelOnceAndStaysInItsSpan) {
   // The engine's state (texture, bilinear, blending, alpha test, w-buffer)
-  // takes the four-pixel loop; a translucent texel shows a second coverage,
+  // takes the SIMD fill; a translucent texel shows a second coverage,
   // and a write outside the span shows in the guard columns.
   const int w = 61, h = 37;
   Buffers b(w, h);
