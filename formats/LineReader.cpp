@@ -2,11 +2,43 @@
 #include "formats/LineReader.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tarn::formats {
 namespace {
 constexpr std::size_t kBlock = 64 * 1024;
+
+#if defined(__SSE2__)
+// Bit i set where p[i] is a blank: ' ' or '\t'..'\r'.
+inline unsigned BlankMask(const char* p) {
+  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  __m128i space = _mm_cmpeq_epi8(v, _mm_set1_epi8(' '));
+  __m128i control = _mm_cmpeq_epi8(_mm_subs_epu8(_mm_sub_epi8(v, _mm_set1_epi8('\t')), _mm_set1_epi8(4)),
+                                   _mm_setzero_si128());
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(space, control)));
 }
+#endif
+
+// The first character at or after p (before e) that is (kBlank true) or is
+// not (false) a blank; e when there is none. Sixteen at a time while
+// sixteen remain, so nothing past e is read.
+template <bool kBlank>
+const char* Find(const char* p, const char* e) {
+#if defined(__SSE2__)
+  while (e - p >= 16) {
+    unsigned m = BlankMask(p);
+    if (!kBlank) m = ~m & 0xFFFFu;
+    if (m != 0) return p + __builtin_ctz(m);
+    p += 16;
+  }
+#endif
+  while (p < e && IsBlank(*p) != kBlank) ++p;
+  return p;
+}
+
+}  // namespace
 
 LineReader::LineReader(const char* data, std::size_t size)
     : cur_(data), end_(data + size), eof_(true) {
@@ -86,11 +118,9 @@ bool LineReader::NextKeywordLine() {
 }
 
 void LineReader::SplitWords() {
-  const char* p = line_.data();
-  const char* e = p + line_.size();
-  while (p < e && IsBlank(*p)) ++p;
-  const char* w = p;
-  while (p < e && !IsBlank(*p)) ++p;
+  const char* e = line_.data() + line_.size();
+  const char* w = Find<false>(line_.data(), e);
+  const char* p = Find<true>(w, e);
   std::size_t n = static_cast<std::size_t>(p - w);
   keyword_ = std::string_view(w, n < kKeywordBuffer - 1 ? n : kKeywordBuffer - 1);
   keywordEnd_ = p;

@@ -51,6 +51,11 @@ class LineReader {
     if (!secondFound_) FindSecondWord();
     return second_;
   }
+  // What follows the first word (all of it, however long the word): what
+  // AfterKeyword(Line()) gives, without scanning the word again.
+  std::string_view AfterKeyword() const {
+    return std::string_view(keywordEnd_, static_cast<std::size_t>(line_.data() + line_.size() - keywordEnd_));
+  }
   bool Is(std::string_view keyword) const { return keyword_ == keyword; }
   bool HasWord() const { return !keyword_.empty(); }
   // 1 for the first line delivered; pieces of a long line count as lines.

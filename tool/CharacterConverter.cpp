@@ -47,7 +47,7 @@ void StreamPhysiqueData(formats::LineReader& in, TextSink& out, const ProgressHo
     if (k.starts_with("*TM_ROW") && k.size() == 8 && k[7] >= '0' && k[7] <= '3') {
       int row = k[7] - '0';
       if (row == 0) out.Put("NODE_PR").SpInt(bone).SpInt(parent != 0 ? parent : bone).Put('\n');
-      ScanLine(AfterKeyword(in.Line()), "%f %f %f", &rows[row][0], &rows[row][1], &rows[row][2]);
+      ScanLine(in.AfterKeyword(), "%f %f %f", &rows[row][0], &rows[row][1], &rows[row][2]);
       out.Put(kRowNames[row]).SpInt(bone).SpFixed(rows[row][0], 4).SpFixed(rows[row][1], 4)
           .SpFixed(rows[row][2], 4).Put('\n');
       if (row == 0) parent = 0;
@@ -86,10 +86,10 @@ void StreamMotionData(formats::LineReader& in, TextSink& out, const ProgressHook
         clock.Tick();
         std::string_view s = in.Keyword();
         if (s == "*CONTROL_POS_SAMPLE") {
-          ScanIntAndFixed4(AfterKeyword(in.Line()), &posTick, pos, 3);
+          ScanIntAndFixed4(in.AfterKeyword(), &posTick, pos, 3);
           out.Put('P').SpInt(bone).SpInt(key(posTick)).SpFixed4(pos[0]).SpFixed4(pos[1]).SpFixed4(pos[2]).Put('\n');
         } else if (s == "*CONTROL_ROT_SAMPLE") {
-          ScanIntAndFixed4(AfterKeyword(in.Line()), &rotTick, rot, 4);
+          ScanIntAndFixed4(in.AfterKeyword(), &rotTick, rot, 4);
           out.Put('R').SpInt(bone).SpInt(key(rotTick)).SpFixed4(rot[0]).SpFixed4(rot[1]).SpFixed4(rot[2])
               .SpFixed4(rot[3]).Put('\n');
         } else if (s == "*GEOMOBJECT") {
