@@ -326,8 +326,8 @@ struct Batch {
     if (w == width && h == height) return;
     width = w;
     height = h;
-    tilesX = (w + kTileSize - 1) >> kTileShift;
-    tilesY = (h + kTileSize - 1) >> kTileShift;
+    tilesX = (w + kTileWidth - 1) >> kTileShiftX;
+    tilesY = (h + kTileHeight - 1) >> kTileShiftY;
     bins.assign(static_cast<std::size_t>(tilesX) * static_cast<std::size_t>(tilesY), {});
   }
   bool Empty() const { return setups.empty(); }
@@ -335,8 +335,8 @@ struct Batch {
     const auto& bin = bins[static_cast<std::size_t>(tile)];
     if (bin.empty()) return;
     int tx = tile % tilesX, ty = tile / tilesX;
-    int x0 = tx << kTileShift, y0 = ty << kTileShift;
-    int x1 = std::min(x0 + kTileSize, width) - 1, y1 = std::min(y0 + kTileSize, height) - 1;
+    int x0 = tx << kTileShiftX, y0 = ty << kTileShiftY;
+    int x1 = std::min(x0 + kTileWidth, width) - 1, y1 = std::min(y0 + kTileHeight, height) - 1;
     for (std::uint32_t i : bin) FillTriangle(setups[i], x0, y0, x1, y1);
   }
 };
@@ -503,8 +503,8 @@ void Rasterizer::Impl::Submit(const DrawContext& context, const TriangleSetup& s
   auto index = static_cast<std::uint32_t>(b.setups.size());
   b.setups.push_back(setup);
   b.setups.back().context = ctx;
-  int tx0 = setup.xMin >> kTileShift, tx1 = setup.xMax >> kTileShift;
-  int ty0 = setup.yStart >> kTileShift, ty1 = setup.yEnd >> kTileShift;
+  int tx0 = setup.xMin >> kTileShiftX, tx1 = setup.xMax >> kTileShiftX;
+  int ty0 = setup.yStart >> kTileShiftY, ty1 = setup.yEnd >> kTileShiftY;
   for (int ty = ty0; ty <= ty1; ++ty)
     for (int tx = tx0; tx <= tx1; ++tx) b.bins[static_cast<std::size_t>(ty * b.tilesX + tx)].push_back(index);
   if (b.setups.size() >= kBatchTriangles) {

@@ -16,10 +16,14 @@ namespace tarn::raster::detail {
 
 constexpr int kSubPixel = 16;  // 1/16 pixel snap
 constexpr int kFogTable = 1024;
-// Tiles are a whole number of SIMD groups wide, so no group of pixels ever
-// straddles two tiles (a group writes back the pixels it masks).
-constexpr int kTileShift = 6;
-constexpr int kTileSize = 1 << kTileShift;
+// Screen tiles: wide, so that a row's span in a tile is long enough to pay
+// for the row's set-up, and low, so that there are enough of them to share
+// among the threads. A whole number of SIMD groups wide, so that no group of
+// pixels ever straddles two tiles (a group writes back the pixels it masks).
+constexpr int kTileShiftX = 8;
+constexpr int kTileShiftY = 4;
+constexpr int kTileWidth = 1 << kTileShiftX;
+constexpr int kTileHeight = 1 << kTileShiftY;
 
 // Bayer 4x4 thresholds 0..15.
 inline constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
