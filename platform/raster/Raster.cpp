@@ -29,7 +29,7 @@ using namespace detail;
 constexpr float kGuardBand = 8.0f;  // clip-space |x|, |y| <= 8 w before scissoring
 // Triangles queued before the workers get them: enough to keep them busy
 // while the calling thread sets up the next batch.
-constexpr std::size_t kBatchTriangles = 4096;
+constexpr std::size_t kBatchTriangles = 8192;
 
 bool Finite(float v) { return std::isfinite(v); }
 
