@@ -489,9 +489,10 @@ TEST(Raster, GarbageVerticesAndMatricesNeverWriteOutsideTheTarget) {
 TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
   // The engine's state (lit, textured, fogged, translucent, dithered,
   // w-buffered) and a plain one, thousands of triangles (several batches
-  // for the workers, some through the near plane) on a target whose width
-  // is no multiple of a tile or a SIMD group.
-  const int w = 203, h = 157;
+  // for the workers, some through the near plane) on a target wider than a
+  // tile (so that tiles cut spans) whose width is no multiple of a tile or a
+  // SIMD group.
+  const int w = 531, h = 157;
   struct EngineVertex {
     float x, y, z, nx, ny, nz, u, v;
   };
@@ -499,14 +500,14 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
   auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
   std::vector<EngineVertex> lit;
   for (int i = 0; i < 40000; ++i) {  // about half are culled: several batches remain
-    float cx = uniform(-12, 12), cy = uniform(-9, 9), cz = uniform(-2, 30);
+    float cx = uniform(-30, 30), cy = uniform(-9, 9), cz = uniform(-2, 30);
     for (int k = 0; k < 3; ++k)
       lit.push_back({cx + uniform(-3, 3), cy + uniform(-3, 3), cz + uniform(-3, 3), uniform(-1, 1), uniform(-1, 1),
                      uniform(-1, 1), uniform(-4, 4), uniform(-4, 4)});
   }
   std::vector<ColourVertex> plain;
   for (int i = 0; i < 300; ++i)
-    plain.push_back(At(uniform(-20, 220), uniform(-20, 170), w, h, static_cast<std::uint32_t>(random()), uniform(0, 1)));
+    plain.push_back(At(uniform(-20, 550), uniform(-20, 170), w, h, static_cast<std::uint32_t>(random()), uniform(0, 1)));
   std::vector<std::uint32_t> texels(17 * 16);
   for (int y = 0; y < 16; ++y) {
     for (int x = 0; x < 16; ++x) texels[static_cast<std::size_t>(y * 17 + x)] = static_cast<std::uint32_t>(random()) | 0x40000000u;
