@@ -72,7 +72,11 @@ bool LineReader::Fill() {
 }
 
 bool LineReader::Next() {
-  keyword_ = second_ = line_ = {};
+  // Each cleared on its own: a chained assignment reads back what it just
+  // stored, which stalls on every line.
+  line_ = {};
+  keyword_ = {};
+  second_ = {};
   secondFound_ = true;
   if (!Fill()) return false;
   std::size_t have = static_cast<std::size_t>(end_ - cur_);
@@ -128,11 +132,9 @@ void LineReader::SplitWords() {
 }
 
 void LineReader::FindSecondWord() const {
-  const char* p = keywordEnd_;
   const char* e = line_.data() + line_.size();
-  while (p < e && IsBlank(*p)) ++p;
-  const char* w = p;
-  while (p < e && !IsBlank(*p)) ++p;
+  const char* w = Find<false>(keywordEnd_, e);
+  const char* p = Find<true>(w, e);
   second_ = std::string_view(w, static_cast<std::size_t>(p - w));
   secondFound_ = true;
 }
