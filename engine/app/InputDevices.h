@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+// The interfaces of DirectInput 7, which the engine was written for.
+#define DIRECTINPUT_VERSION 0x0700
 #include <dinput.h>
 #include <windows.h>
 

@@ -24,7 +24,7 @@ int WriteLog(std::int32_t code, const char* format, ...) {
   return code == 0 ? 1 : 0;
 }
 
-HRESULT ZBufferFormatCallback(DDPIXELFORMAT* format, void* context) {
+HRESULT CALLBACK ZBufferFormatCallback(DDPIXELFORMAT* format, void* context) {
   if (!format || !context) return D3DENUMRET_OK;
   if (format->dwFlags == DDPF_ZBUFFER) {
     std::memcpy(context, format, sizeof(DDPIXELFORMAT));
@@ -33,7 +33,7 @@ HRESULT ZBufferFormatCallback(DDPIXELFORMAT* format, void* context) {
   return D3DENUMRET_OK;
 }
 
-HRESULT TextureFormatCallback(DDPIXELFORMAT* format, void* context) {
+HRESULT CALLBACK TextureFormatCallback(DDPIXELFORMAT* format, void* context) {
   auto* search = static_cast<TextureFormatSearch*>(context);
   if (!format || !search) return D3DENUMRET_OK;
   if (format->dwFlags & (DDPF_LUMINANCE | DDPF_BUMPLUMINANCE | DDPF_BUMPDUDV)) return D3DENUMRET_OK;
