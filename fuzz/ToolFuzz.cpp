@@ -11,14 +11,14 @@
 #include <string>
 
 #include "formats/LineReader.h"
+#include "fuzz/FuzzFolder.h"
 #include "tool/CharacterConverter.h"
 #include "tool/MeshConverter.h"
 #include "tool/TextSink.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
 #if defined(TARN_FUZZ_MESH_CONVERTER)
-  char dir[] = "/tmp/tarn_fuzz_meshXXXXXX";
-  if (mkdtemp(dir) == nullptr || chdir(dir) != 0) std::abort();
+  EnterFuzzFolder("tarn_fuzz_mesh");
 #endif
   return 0;
 }

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "engine/scene/SceneNode.h"
-#include "engine/world/Image.h"
+#include "engine/picture/Image.h"
 #include "engine/world/MeshObject.h"
 #include "formats/LineReader.h"
 

@@ -16,6 +16,7 @@
 #include "engine/scene/RenderSwitches.h"
 #include "engine/scene/SceneNode.h"
 #include "engine/world/WorldMap.h"
+#include "fuzz/FuzzFolder.h"
 
 namespace {
 
@@ -34,8 +35,7 @@ void Write(const char* name, std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char dir[] = "/tmp/tarn_fuzz_worldXXXXXX";
-  if (mkdtemp(dir) == nullptr || chdir(dir) != 0) std::abort();
+  EnterFuzzFolder("tarn_fuzz_world");
   mkdir("Model", 0700);
   mkdir("floor", 0700);
   mkdir("texture", 0700);

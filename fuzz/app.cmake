@@ -1,4 +1,2 @@
 # "tarn.cfg": the scan of the configuration text.
-if(TARGET tarn_render)
-  tarn_fuzz(fuzz_tarn_cfg SOURCES ${CMAKE_CURRENT_LIST_DIR}/TarnCfgFuzz.cpp DEPENDS tarn_app_controls tarn_render)
-endif()
+tarn_fuzz(fuzz_tarn_cfg SOURCES ${CMAKE_CURRENT_LIST_DIR}/TarnCfgFuzz.cpp DEPENDS tarn_app_controls)

@@ -41,11 +41,16 @@ for t in "${targets[@]}"; do
   [ -f fuzz/dict/$t.dict ] && dict=(-dict="$(pwd)/fuzz/dict/$t.dict")
   before=$(ls $dir/artifacts | grep -c "^$t-" || true)
   log=$dir/logs/$t.log
+  # The targets' working folders go to a scratch folder of the build, emptied
+  # after each run, whatever way the run ended.
+  scratch=$dir/tmp
+  rm -rf "$scratch" && mkdir -p "$scratch"
   set +e
-  $dir/fuzz/$t -max_total_time="$seconds" -rss_limit_mb=512 -timeout=2 -print_final_stats=1 \
+  TMPDIR=$scratch $dir/fuzz/$t -max_total_time="$seconds" -rss_limit_mb=512 -timeout=2 -print_final_stats=1 \
     -artifact_prefix=$dir/artifacts/$t- "${dict[@]}" "$corpus" >"$log" 2>&1
   status=$?
   set -e
+  rm -rf "$scratch"
   after=$(ls $dir/artifacts | grep -c "^$t-" || true)
   found=$((after - before))
   [ $status -ne 0 ] && [ $found -eq 0 ] && found=1

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/world/Image.h"
+#include "engine/picture/Image.h"
 #include "engine/world/MeshObject.h"
 #include "engine/world/WorldMap.h"
 

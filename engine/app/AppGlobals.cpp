@@ -2,17 +2,18 @@
 // AppInput, OverlayPicture) are defined beside StartUp, which fills them.
 #include "engine/app/AppGlobals.h"
 
-HINSTANCE AppInstance = nullptr;
-HWND MainWindow = nullptr;
-std::int32_t AppActive = 0;
-std::int32_t QuitRequested = 0;
-const char* StatusText = glyph::kFogOff;
-const char* CentreMark = glyph::kCircledDot;
-std::int32_t StatusLock = 0;
-float MouseTurnScale = 0.6f;
-std::int32_t PreviousMouseX = 0;
-Vector3 FinalCameraPosition{0.0f, 0.0f, 0.0f};
+HINSTANCE AppInstance;
+HWND MainWindow;
+std::int32_t AppActive;
+std::int32_t QuitRequested;
+const char* StatusText;
+const char* CentreMark;
+std::int32_t StatusLock;
+float MouseTurnScale;
+std::int32_t PreviousMouseX;
 
+// The one place that states the values at process start: the definitions
+// above take them from here before main runs.
 void ResetControlGlobals() {
   AppInstance = nullptr;
   MainWindow = nullptr;
@@ -23,5 +24,8 @@ void ResetControlGlobals() {
   StatusLock = 0;
   MouseTurnScale = 0.6f;
   PreviousMouseX = 0;
-  FinalCameraPosition = Vector3{0.0f, 0.0f, 0.0f};
 }
+
+namespace {
+const bool kControlGlobalsSet = (ResetControlGlobals(), true);
+}  // namespace

@@ -8,8 +8,7 @@
 
 #include <windows.h>
 
-#include "engine/scene/Vector3.h"
-#include "engine/world/Image.h"
+#include "engine/picture/Image.h"
 
 class Engine;
 class InputDevices;
@@ -27,9 +26,6 @@ extern const char* CentreMark;
 extern std::int32_t StatusLock;
 extern float MouseTurnScale;
 extern std::int32_t PreviousMouseX;
-// Where the camera stood when the Engine was deleted, for a host that
-// reports the end of a run (the camera goes with the Engine).
-extern Vector3 FinalCameraPosition;
 
 // Glyphs and texts as the system holds them: code page 949 bytes.
 namespace glyph {

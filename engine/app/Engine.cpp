@@ -22,9 +22,7 @@ constexpr const char kHelpWireframe[] =                         // "Q 와이어 
 }  // namespace
 
 Engine::Engine() = default;
-Engine::~Engine() {
-  if (camera) FinalCameraPosition = camera->position;
-}
+Engine::~Engine() = default;
 
 void Engine::Initialise(const char* path, HWND owner) {
   window = owner;

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/render/EngineDevice.h"
+#include "engine/log/TarnLog.h"
 #include "formats/LineScan.h"
 #include "platform/win32/AnsiFile.h"
 

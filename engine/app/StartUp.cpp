@@ -9,6 +9,21 @@ std::unique_ptr<Engine> AppEngine;
 std::unique_ptr<InputDevices> AppInput;
 std::unique_ptr<Image> OverlayPicture;
 
+namespace {
+
+// The world's textures come from the engine's device; its meshes live as
+// long as the process.
+int LoadWorldMap(const char* path, SceneNode* root, RenderSwitches* switches, EngineDevice* device) {
+  WorldServices services;
+  services.context = device;
+  services.createTexture = [](void* context, Image& picture, IDirectDrawSurface7** texture) {
+    return static_cast<int>(static_cast<EngineDevice*>(context)->CreateTexture(picture, texture));
+  };
+  return LoadWorldMap(path, root, switches, services, ProcessWorld());
+}
+
+}  // namespace
+
 void StartUp(HWND window) {
   AppEngine = std::make_unique<Engine>();
   AppInput = std::make_unique<InputDevices>();

@@ -2,27 +2,11 @@
 // operations, release and texture making.
 #include "engine/render/EngineDevice.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
 
-#include "engine/world/ColourBytes.h"
-#include "platform/win32/AnsiFile.h"
-
-int WriteLog(std::int32_t code, const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format ? format : "", args);
-  va_end(args);
-  // A log that cannot be opened loses the line; the result still mirrors the code.
-  if (std::FILE* log = tarn::win32::AnsiFopen("Tarn.log", "a+t")) {
-    std::fprintf(log, code != 0 ? "Error: %s\n" : "Succed: %s\n", text);
-    std::fclose(log);
-  }
-  return code == 0 ? 1 : 0;
-}
+#include "engine/picture/ColourBytes.h"
 
 HRESULT CALLBACK ZBufferFormatCallback(DDPIXELFORMAT* format, void* context) {
   if (!format || !context) return D3DENUMRET_OK;

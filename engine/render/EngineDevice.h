@@ -28,7 +28,8 @@
 #include <d3d.h>
 #include <windows.h>
 
-#include "engine/world/Image.h"
+#include "engine/log/TarnLog.h"
+#include "engine/picture/Image.h"
 
 // The context of the texture-format enumeration.
 struct TextureFormatSearch {
@@ -86,9 +87,3 @@ class EngineDevice {
  private:
   bool ready_ = false;
 };
-
-// Appends "Succed: <text>\n" (code 0) or "Error: <text>\n" (any other code)
-// to "Tarn.log" in the working directory, opening and closing it for every
-// line. The text is formatted printf-style into 256 bytes (cut to fit).
-// Returns 1 for code 0, else 0.
-int WriteLog(std::int32_t code, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/world/Image.h"
+#include "engine/picture/Image.h"
 #include "platform/win32/AnsiFile.h"
 
 const char kHeightFieldDebugFile[] = "\xC7\xCF\xC0\xCC\xC6\xAE\xC7\xCA\xB5\xE5.txt";

@@ -4,7 +4,6 @@
 #include "engine/world/FastFields.h"
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 
 #include "formats/LineScan.h"
@@ -13,25 +12,6 @@
 
 namespace fmt = tarn::formats;
 namespace model = tarn::formats::model;
-
-void AppendTarnLogError(const char* text) {
-  std::FILE* f = tarn::win32::AnsiFopen("Tarn.log", "a+t");
-  if (f == nullptr) return;
-  std::fprintf(f, "Error: %s\n", text);
-  std::fclose(f);
-}
-
-void LoadLog::Error(const char* format, ...) const {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  if (write != nullptr)
-    write(context, text);
-  else
-    AppendTarnLogError(text);
-}
 
 void FaceNormal(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c, float& nx, float& ny, float& nz) {
   const float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;

@@ -32,23 +32,11 @@
 #include <vector>
 
 #include "engine/scene/DrawRecord.h"
+#include "engine/log/TarnLog.h"
 #include "engine/scene/MeshVertex.h"
 #include "formats/LineReader.h"
 
 class SceneNode;
-
-// Where the loaders send their "Error: " lines (the text without the
-// prefix). Null sends them to "Tarn.log" in the working directory.
-struct LoadLog {
-  void* context = nullptr;
-  void (*write)(void* context, const char* text) = nullptr;
-
-  void Error(const char* format, ...) const __attribute__((format(printf, 2, 3)));
-};
-
-// Appends "Error: <text>\n" to "Tarn.log" in the working directory,
-// opening and closing it for the line.
-void AppendTarnLogError(const char* text);
 
 struct AseMaterial {
   std::string bitmap;  // the material's bitmap file name, quotes removed

@@ -281,38 +281,3 @@ LoadedWorld& ProcessWorld() {
   static LoadedWorld world;
   return world;
 }
-
-void PrintWorldStats(std::FILE* out, const SceneNode* root, const RenderSwitches* switches,
-                     int (*surfaceSize)(void* context, IDirectDrawSurface7* texture, int* width, int* height),
-                     void* context) {
-  int i = 0;
-  for (const SceneNode* child = root != nullptr ? root->firstChild.get() : nullptr; child != nullptr;
-       child = child->nextSibling.get(), ++i) {
-    const DrawRecord empty;
-    const DrawRecord& r = child->drawRecord != nullptr ? *child->drawRecord : empty;
-    std::fprintf(out, "object %d kind %d vertices %d material %d ref %.4f %.4f %.4f\n", i, r.kind, r.vertexCount,
-                 r.materialIndex, static_cast<double>(r.referencePoint.x), static_cast<double>(r.referencePoint.y),
-                 static_cast<double>(r.referencePoint.z));
-  }
-  const int count = switches != nullptr ? switches->textureCount : 0;
-  std::fprintf(out, "textures %d\n", count);
-  for (int t = 0; t < count; ++t) {
-    IDirectDrawSurface7* texture = switches->textures[t];
-    int w = 0, h = 0;
-    bool known = false;
-    if (texture != nullptr && surfaceSize != nullptr) {
-      known = surfaceSize(context, texture, &w, &h) == 1;
-    } else if (texture != nullptr) {
-      DDSURFACEDESC2 desc{};
-      desc.dwSize = sizeof desc;
-      if (texture->GetSurfaceDesc(&desc) == DD_OK) {
-        w = static_cast<int>(desc.dwWidth), h = static_cast<int>(desc.dwHeight);
-        known = true;
-      }
-    }
-    if (known)
-      std::fprintf(out, "texture %d %dx%d\n", t, w, h);
-    else
-      std::fprintf(out, "texture %d none\n", t);
-  }
-}

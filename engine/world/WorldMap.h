@@ -41,11 +41,10 @@
 
 #include <d3d.h>
 
-#include "engine/render/EngineDevice.h"
+#include "engine/picture/Image.h"
 #include "engine/scene/RenderSwitches.h"
 #include "engine/scene/SceneNode.h"
 #include "engine/world/HeightField.h"
-#include "engine/world/Image.h"
 #include "engine/world/MeshObject.h"
 
 // What the loaders need from the rest of the engine: the texture maker and
@@ -84,25 +83,3 @@ int LoadTextureList(const char* path, RenderSwitches* switches, const WorldServi
 
 // The world of the running program: lives until the process ends.
 LoadedWorld& ProcessWorld();
-
-// The engine's entry: textures from `device` (none when it is null), the
-// log into "Tarn.log", the meshes kept in ProcessWorld().
-inline int LoadWorldMap(const char* path, SceneNode* root, RenderSwitches* switches, EngineDevice* device) {
-  WorldServices services;
-  if (device != nullptr) {
-    services.context = device;
-    services.createTexture = [](void* context, Image& picture, IDirectDrawSurface7** texture) {
-      return static_cast<int>(static_cast<EngineDevice*>(context)->CreateTexture(picture, texture));
-    };
-  }
-  return LoadWorldMap(path, root, switches, services, ProcessWorld());
-}
-
-// The stats of `tarnview-replay --stats`: one line per child of `root` in
-// drawing order, "object I kind K vertices N material M ref X Y Z", then
-// "textures N" and "texture I WxH" or "texture I none" per table entry.
-// `surfaceSize` gives a texture's size (1 on success); null asks the surface
-// (GetSurfaceDesc). A null entry, or a size that cannot be had, is "none".
-void PrintWorldStats(std::FILE* out, const SceneNode* root, const RenderSwitches* switches,
-                     int (*surfaceSize)(void* context, IDirectDrawSurface7* texture, int* width, int* height),
-                     void* context);

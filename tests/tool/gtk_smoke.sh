@@ -19,7 +19,7 @@ for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
 export DISPLAY=":$(cat "$work/display")"
 
-TARN_SCREENSHOT="$work/shot.png" TARN_SCREENSHOT_DELAY=500 "$program" &
+"$program" --screenshot "$work/shot.png" --screenshot-delay 500 &
 app=$!
 for _ in $(seq 50); do [ -s "$work/shot.png" ] && break; sleep 0.1; done
 [ -s "$work/shot.png" ] || { echo "no screenshot"; exit 1; }

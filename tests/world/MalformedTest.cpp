@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/scene/SceneNode.h"
-#include "engine/world/Image.h"
+#include "engine/picture/Image.h"
 #include "engine/world/MeshObject.h"
 #include "engine/world/WorldMap.h"
 #include "formats/LineReader.h"

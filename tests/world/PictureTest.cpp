@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/world/ColourBytes.h"
-#include "engine/world/Image.h"
+#include "engine/picture/ColourBytes.h"
+#include "engine/picture/Image.h"
 #include "tests/world/WorldTestKit.h"
 
 namespace {

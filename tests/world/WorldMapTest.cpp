@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/world/WorldMap.h"
+#include "programs/WorldReport.h"
 #include "tests/world/WorldTestKit.h"
 
 namespace {
@@ -210,7 +211,7 @@ TEST(WorldMap, StatsLines) {
   char* text = nullptr;
   std::size_t size = 0;
   std::FILE* out = open_memstream(&text, &size);
-  PrintWorldStats(out, &l.root, &l.switches, nullptr, nullptr);
+  PrintWorldStats(out, &l.root, &l.switches);
   std::fclose(out);
   EXPECT_EQ(std::string(text, size),
             "object 0 kind 2 vertices 6 material 0 ref 0.0000 0.0000 0.0000\n"

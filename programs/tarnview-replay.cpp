@@ -8,21 +8,18 @@
 
 #include "engine/app/AppGlobals.h"
 #include "engine/app/Engine.h"
-#include "engine/world/WorldMap.h"
 #include "platform/ddraw/DDrawControl.h"
 #include "platform/hosts/headless/HeadlessHost.h"
+#include "programs/WorldReport.h"
 
 namespace {
 
-// A texture's size for the stats lines; 0 when the surface will not say.
-int SurfaceSize(void*, IDirectDrawSurface7* texture, int* width, int* height) {
-  if (texture == nullptr) return 0;
-  DDSURFACEDESC2 desc{};
-  desc.dwSize = sizeof desc;
-  if (texture->GetSurfaceDesc(&desc) != DD_OK) return 0;
-  *width = static_cast<int>(desc.dwWidth);
-  *height = static_cast<int>(desc.dwHeight);
-  return 1;
+// Where the engine's camera stood when its last frame was shown (or when the
+// loop first ran, for a run that shows none).
+Vector3 lastCamera{0.0f, 0.0f, 0.0f};
+
+void NoteCamera() {
+  if (AppEngine && AppEngine->camera) lastCamera = AppEngine->camera->position;
 }
 
 class ReplaySink : public tarn::ddraw::DisplaySink {
@@ -30,6 +27,7 @@ class ReplaySink : public tarn::ddraw::DisplaySink {
   explicit ReplaySink(tarn::hosts::HeadlessHost& host) : host_(host) {}
   void Present(const std::uint16_t* pixels, int pitchBytes, int width, int height) override {
     host_.FramePresented(pixels, pitchBytes, width, height);
+    NoteCamera();
   }
 
  private:
@@ -61,11 +59,10 @@ int main(int argc, char** argv) {
   ReplaySink sink(host);
   // The world has loaded when the frame loop first looks at its queue: the
   // stats come then, before the first frame (with --frames 0 the run ends there).
-  if (options.stats)
-    host.SetLoopStartHook([] {
-      if (AppEngine)
-        PrintWorldStats(stdout, AppEngine->sceneRoot.get(), AppEngine->switches.get(), SurfaceSize, nullptr);
-    });
+  host.SetLoopStartHook([stats = options.stats] {
+    NoteCamera();
+    if (stats && AppEngine) PrintWorldStats(stdout, AppEngine->sceneRoot.get(), AppEngine->switches.get());
+  });
   tarn::win32::SetHost(&host);
   tarn::ddraw::SetDisplaySink(&sink);
   host.BeginRun();
@@ -83,7 +80,7 @@ int main(int argc, char** argv) {
   std::printf("frames %lld\n", static_cast<long long>(host.FramesPresented()));
   std::printf("seconds %.3f\n", seconds);
   std::printf("fps %.2f\n", seconds > 0.0 ? static_cast<double>(host.FramesPresented()) / seconds : 0.0);
-  std::printf("camera %.4f %.4f %.4f\n", static_cast<double>(FinalCameraPosition.x),
-              static_cast<double>(FinalCameraPosition.y), static_cast<double>(FinalCameraPosition.z));
+  std::printf("camera %.4f %.4f %.4f\n", static_cast<double>(lastCamera.x), static_cast<double>(lastCamera.y),
+              static_cast<double>(lastCamera.z));
   return 0;
 }

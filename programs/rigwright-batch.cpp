@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/hosts/console/ConsoleHost.h"
 #include "platform/win32/AnsiFile.h"
 #include "platform/win32/Cp949.h"
 #include "platform/win32/Host.h"
@@ -36,23 +37,7 @@ constexpr char kUsage[] =
 
 constexpr long long kProgressThreshold = 50LL << 20;
 
-class BatchHost : public win32::Host {
- public:
-  int MessageBox(HWND, const std::string& text, const std::string& caption, UINT type) override {
-    EndProgressLine();
-    std::fprintf(stderr, "rigwright-batch: %s: %s\n", caption.c_str(), text.c_str());
-    if (type & MB_ICONERROR) failed = true;
-    return IDOK;
-  }
-  void EndProgressLine() {
-    if (progressShown) std::fputc('\n', stderr);
-    progressShown = false;
-  }
-  bool failed = false;
-  bool progressShown = false;
-};
-
-BatchHost host;
+hosts::ConsoleHost host("rigwright-batch");
 
 std::string System(const char* utf8) { return win32::Utf8ToCp949(utf8); }
 
@@ -73,8 +58,7 @@ tool::ProgressHook ProgressFor(const std::string& input) {
   if (!isatty(2) || win32::AnsiFileSize(input.c_str(), &size) != 0 || size <= kProgressThreshold) return {};
   std::string name = win32::Cp949ToUtf8(BareName(input));
   return [name, size](std::size_t done) {
-    std::fprintf(stderr, "\r%s: %3d%%", name.c_str(), static_cast<int>(100.0 * static_cast<double>(done) / size));
-    host.progressShown = true;
+    host.ShowProgress(name, static_cast<int>(100.0 * static_cast<double>(done) / size));
   };
 }
 
@@ -95,7 +79,7 @@ int Mesh(const std::vector<std::string>& args) {
   converter.SetProgress(ProgressFor(input));
   tool::MeshRun run = converter.Run(input.c_str());
   host.EndProgressLine();
-  return run.ok && !host.failed ? 0 : 1;
+  return run.ok && !host.Failed() ? 0 : 1;
 }
 
 int Character(const std::vector<std::string>& args, int kind) {
@@ -106,7 +90,7 @@ int Character(const std::vector<std::string>& args, int kind) {
   converter.SetProgress(ProgressFor(input));
   converter.RunConversion(System(args[1].c_str()).c_str(), kind);
   host.EndProgressLine();
-  return converter.LastSucceeded() && !host.failed ? 0 : 1;
+  return converter.LastSucceeded() && !host.Failed() ? 0 : 1;
 }
 
 int Chr(const std::vector<std::string>& args) {

@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/world/ByteCursor.h"
-#include "engine/world/ColourBytes.h"
-#include "engine/world/Image.h"
+#include "engine/picture/ByteCursor.h"
+#include "engine/picture/ColourBytes.h"
+#include "engine/picture/Image.h"
 #include "platform/win32/AnsiFile.h"
 
 namespace {
