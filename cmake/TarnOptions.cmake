@@ -33,3 +33,10 @@ function(tarn_library name)
     target_link_libraries(${name} PUBLIC tarn_options ${ARG_DEPENDS})
   endif()
 endfunction()
+
+# mingw-w64 reads format(printf) as the Microsoft runtime's printf, but its
+# C++ programs print through mingw's own C99 printf (%zu, %lld as on Linux).
+# The Linux build checks the same format strings against that printf.
+if(WIN32)
+  target_compile_options(tarn_options INTERFACE -Wno-format)
+endif()
