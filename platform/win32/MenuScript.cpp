@@ -29,9 +29,11 @@ class Tokens {
   Token Take() {
     Token t = Peek();
     peeked_ = false;
+    lastLine = t.line;
     return t;
   }
   bool bad = false;
+  int lastLine = 1;  // of the token taken last
 
  private:
   Token Read() {
@@ -210,7 +212,7 @@ class MenuParser {
 
   bool Fail(std::string why) {
     error = std::move(why);
-    line = tokens_.Peek().line;
+    line = tokens_.lastLine;
     return false;
   }
 

@@ -37,7 +37,7 @@ TEST(MenuScript, ReadsMenusAndSkipsEverythingElse) {
        "PEG:0:A|C:16:x|S:0:|PE:0:B|E:2:y"},
       // Quotes, tabs and Korean bytes (code page 949) in texts.
       {"7 MENU\nBEGIN\n MENUITEM \"a \"\"b\"\"\\tF1\", 3\n MENUITEM \"\xC6\xC4\xC0\xCF\", 4\nEND\n",
-       "3:a \"b\"\tF1|E:4:\xC6\xC4\xC0\xCF"},
+       ":3:a \"b\"\tF1|E:4:\xC6\xC4\xC0\xCF"},
       // Comments, preprocessor lines, other resources and other menus skipped.
       {"#include <windows.h>\n/* 7 MENU\n */ LANGUAGE 0x12, 0x01\n1 ICON \"a.ico\" // 7 MENU\n"
        "2 TOOLBAR 16, 15\nBEGIN\n BUTTON 5\nEND\n8 MENU\nBEGIN\n MENUITEM \"no\", 9\nEND\n"
@@ -45,11 +45,11 @@ TEST(MenuScript, ReadsMenusAndSkipsEverythingElse) {
        "E:1:yes"},
       {"8 MENU\nBEGIN\n MENUITEM \"x\", 1\nEND\n", "!line 5: no menu 7"},
       {"7 MENU\nBEGIN\n MENUITEM \"x\" 1\nEND\n", "!line 3: a comma"},
-      {"7 MENU\nBEGIN\n MENUITEM \"x\", IDM_X\nEND\n", "!line 4: a numeric id"},
-      {"7 MENU\nBEGIN\n MENUITEM \"x\", 70000\nEND\n", "!line 4: a numeric id"},
-      {"7 MENU\nBEGIN\n MENUITEM \"x\", 1, BOLD\nEND\n", "!line 4: unknown option"},
-      {"7 MENU\nBEGIN\n MENUITEM \"x, 1\nEND\n", "!line 4: a quoted text"},
-      {"7 MENU\nBEGIN\n POPUP \"A\"\n BEGIN\n END\nEND\n", "!line 6: a pop-up without items"},
+      {"7 MENU\nBEGIN\n MENUITEM \"x\", IDM_X\nEND\n", "!line 3: a numeric id"},
+      {"7 MENU\nBEGIN\n MENUITEM \"x\", 70000\nEND\n", "!line 3: a numeric id"},
+      {"7 MENU\nBEGIN\n MENUITEM \"x\", 1, BOLD\nEND\n", "!line 3: unknown option"},
+      {"7 MENU\nBEGIN\n MENUITEM \"x, 1\nEND\n", "!line 3: a quoted text"},
+      {"7 MENU\nBEGIN\n POPUP \"A\"\n BEGIN\n END\nEND\n", "!line 5: a pop-up without items"},
       {"7 MENU\nBEGIN\n MENUITEM \"x\", 1\n", "!line 4: END expected"},
       {"7 MENU\nBEGIN\n ITEM \"x\", 1\nEND\n", "!line 3: unknown word ITEM"},
       {"7 MENU\nMENUITEM \"x\", 1\n", "!line 2: BEGIN expected"},

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# wine.tarnview STATE_DIR WIN32_DIR TARNVIEW_REPLAY SAMPLE_DIR FRAME_COMPARE
+# tarnview.exe in the sample world under Wine: the set-up lines of Tarn.log
+# are the Linux build's, the terrain's debug file appears with its Korean
+# name, the screen shows the Linux frame of the same scene (mean difference
+# under 24 per channel outside the HUD's texts), and Escape ends the
+# program with status 0.
+set -u
+. "$(dirname "$0")/wine_common.sh" "$1"
+win32=$2 replay=$3 sample=$4 compare=$5
+need_wine
+need_program "$win32" tarnview.exe
+
+work=$state/tarnview
+rm -rf "$work"
+mkdir -p "$work/linux" "$work/windows"
+# The world's own files: not the build's, not what an earlier run wrote.
+for dir in linux windows; do
+  (cd "$sample" && find . -mindepth 1 -maxdepth 1 ! -name CMakeFiles ! -name Makefile ! -name cmake_install.cmake \
+    ! -name Tarn.log ! -name '하이트필드.txt' ! -name '*.part*' -exec cp -r {} "$work/$dir/" \;)
+done
+(cd "$work/linux" && "$replay" --frames 1 --shot ../linux.png >/dev/null) || { echo "tarnview-replay failed"; exit 1; }
+
+cd "$work/windows"
+wine "$win32/bin/tarnview.exe" >"$work/wine.log" 2>&1 &
+pid=$!
+fail() {
+  echo "FAILED: $*"
+  kill $pid 2>/dev/null
+  exit 1
+}
+wait_for 60 xdotool search --name '^Doze1$' || fail "no window Doze1 within 60 s"
+window=$(xdotool search --name '^Doze1$' | head -1)
+# The set-up is written before the first frame; give the loader time.
+log_ready() { [ -f Tarn.log ] && [ "$(wc -l <Tarn.log)" -ge 14 ]; }
+wait_for 60 log_ready || fail "Tarn.log has fewer than 14 lines"
+sleep 5
+xwd -root -silent >"$work/screen.xwd" || fail "xwd could not read the screen"
+press_escape "$window"
+wait_exit 30 $pid
+status=$?
+
+bad=0
+if ! cmp -s Tarn.log "$work/linux/Tarn.log"; then
+  echo "Tarn.log differs from the Linux build's:"
+  diff "$work/linux/Tarn.log" Tarn.log
+  bad=1
+fi
+echo "Tarn.log: $(wc -l <Tarn.log) lines"
+[ -f '하이트필드.txt' ] || { echo "하이트필드.txt was not written under its Korean name:"; ls; bad=1; }
+"$compare" --png "$work/screen.xwd" "$work/screen.png"
+# Outside the HUD: its text lines (top left, with the frame rate and the
+# camera position), the status glyph and the centre mark.
+"$compare" "$work/screen.xwd" "$work/linux.png" 24 0 0 480 120 384 284 32 32 || bad=1
+[ $status -eq 0 ] || { echo "exit status $status after Escape (want 0)"; bad=1; }
+echo "screen: $work/screen.png, Linux frame: $work/linux.png"
+exit $bad
