@@ -1,28 +1,29 @@
 #!/usr/bin/env bash
-# wine.tarnview STATE_DIR WIN32_DIR TARNVIEW_REPLAY SAMPLE_DIR FRAME_COMPARE
-# tarnview.exe in the sample world under Wine: the set-up lines of Tarn.log
+# wine.tarnview STATE_DIR WIN32_DIR TARNVIEW_REPLAY FRAME_COMPARE
+# tarnview.exe in the sample world of tarn-win32.zip, unpacked as a Windows
+# user would, under Wine: the set-up lines of Tarn.log
 # are the Linux build's, the terrain's debug file appears with its Korean
 # name, the screen shows the Linux frame of the same scene (mean difference
 # under 24 per channel outside the HUD's texts), and Escape ends the
 # program with status 0.
 set -u
 . "$(dirname "$0")/wine_common.sh" "$1"
-win32=$2 replay=$3 sample=$4 compare=$5
+win32=$2 replay=$3 compare=$4
 need_wine
-need_program "$win32" tarnview.exe
+[ -f "$win32/tarn-win32.zip" ] || skip "$win32/tarn-win32.zip is missing (scripts/build.sh win32 makes it)"
 
 work=$state/tarnview
 rm -rf "$work"
-mkdir -p "$work/linux" "$work/windows"
-# The world's own files: not the build's, not what an earlier run wrote.
-for dir in linux windows; do
-  (cd "$sample" && find . -mindepth 1 -maxdepth 1 ! -name CMakeFiles ! -name Makefile ! -name cmake_install.cmake \
-    ! -name Tarn.log ! -name '하이트필드.txt' ! -name '*.part*' -exec cp -r {} "$work/$dir/" \;)
-done
+mkdir -p "$work"
+(cd "$work" && cmake -E tar xf "$win32/tarn-win32.zip") || { echo "FAILED: cannot unpack tarn-win32.zip"; exit 1; }
+mv "$work/tarn-win32/world" "$work/windows"
+[ -f "$work/windows/tarnview.exe" ] || { echo "FAILED: the zip has no world/tarnview.exe"; exit 1; }
+cp -r "$work/windows" "$work/linux"
+rm "$work/linux/tarnview.exe"
 (cd "$work/linux" && "$replay" --frames 1 --shot ../linux.png >/dev/null) || { echo "tarnview-replay failed"; exit 1; }
 
 cd "$work/windows"
-wine "$win32/bin/tarnview.exe" >"$work/wine.log" 2>&1 &
+wine tarnview.exe >"$work/wine.log" 2>&1 &
 pid=$!
 fail() {
   echo "FAILED: $*"
