@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/hosts/console/ConsoleHost.h"
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 #include "tool/CharacterConverter.h"
 #include "tool/MeshConverter.h"
 #include "tool/ToolMessages.h"
@@ -57,7 +57,7 @@ std::string Absolute(const std::string& path) {
 
 tool::ProgressHook ProgressFor(const std::string& input) {
   long long size = 0;
-  if (!hosts::ConsoleHost::ErrorIsTerminal() || win32::AnsiFileSize(input.c_str(), &size) != 0 ||
+  if (!hosts::ConsoleHost::ErrorIsTerminal() || files::AnsiFileSize(input.c_str(), &size) != 0 ||
       size <= kProgressThreshold)
     return {};
   std::string name = BareName(input);

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "formats/LineScan.h"
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 #include "tool/BoneTable.h"
 #include "tool/ToolMessages.h"
 
@@ -121,7 +121,7 @@ int CharacterConverter::RunConversion(const char* outputName, int kind) {
     ShowNoAseFile(owner_);
     return 0;
   }
-  if (SameExistingFile(outputName_, inputPath_)) {
+  if (files::SameExistingFile(outputName_, inputPath_)) {
     ShowOutputIsInput(owner_, outputName_);
     return 0;
   }
@@ -129,9 +129,9 @@ int CharacterConverter::RunConversion(const char* outputName, int kind) {
     ShowCannotOpen(owner_, outputName_, output_.Error());
     return 0;
   }
-  input_ = win32::AnsiFopen(inputPath_.c_str(), "rt");
+  input_ = files::AnsiFopen(inputPath_.c_str(), "rt");
   if (input_ == nullptr) {
-    std::string reason = LastErrorText();
+    std::string reason = files::LastErrorText();
     output_.Abandon();
     ShowCannotOpen(owner_, inputName_, reason);
     return 0;
@@ -155,7 +155,7 @@ int CharacterConverter::RunConversion(const char* outputName, int kind) {
 
 bool CharacterConverter::Finish() {
   if (std::ferror(input_)) {
-    std::string reason = LastErrorText();
+    std::string reason = files::LastErrorText();
     output_.Abandon();
     ShowCannotOpen(owner_, inputName_, reason);
     return false;
@@ -168,42 +168,32 @@ bool CharacterConverter::Finish() {
   return true;
 }
 
-int CharacterConverter::WriteMotionData() {
+// The motion and physique writers differ only in what they stream; the input
+// stays open for RunConversion to close.
+void CharacterConverter::WriteStreamed(void (*stream)(formats::LineReader&, TextSink&, const ProgressHook&)) {
   bool written;
   {
     TextSink out(output_.Stream());
     formats::LineReader reader(input_);
-    StreamMotionData(reader, out, progress_);
+    stream(reader, out, progress_);
     written = out.Flush();
   }
   if (!written) {
-    std::string reason = LastErrorText();
+    std::string reason = files::LastErrorText();
     output_.Abandon();
     ShowCannotWrite(owner_, outputName_, reason);
-    return 1;
+    return;
   }
-  bool ok = Finish();
-  std::fclose(input_);
-  input_ = nullptr;
-  if (ok) ShowConverted(owner_, inputName_, outputName_);
+  if (Finish()) ShowConverted(owner_, inputName_, outputName_);
+}
+
+int CharacterConverter::WriteMotionData() {
+  WriteStreamed(StreamMotionData);
   return 1;
 }
 
 int CharacterConverter::WritePhysiqueData() {
-  bool written;
-  {
-    TextSink out(output_.Stream());
-    formats::LineReader reader(input_);
-    StreamPhysiqueData(reader, out, progress_);
-    written = out.Flush();
-  }
-  if (!written) {
-    std::string reason = LastErrorText();
-    output_.Abandon();
-    ShowCannotWrite(owner_, outputName_, reason);
-    return 0;
-  }
-  if (Finish()) ShowConverted(owner_, inputName_, outputName_);
+  WriteStreamed(StreamPhysiqueData);
   return 0;
 }
 
@@ -218,7 +208,7 @@ int CharacterConverter::WriteCharacterMesh() {
 
 bool WriteCharacterFile(const std::string& fileName, const std::string& ase, const std::string& physique,
                         const std::string& motion, const std::string& bitmap, std::string* reason) {
-  OutputFile file;
+  files::OutputFile file;
   if (!file.Open(fileName)) {
     if (reason) *reason = file.Error();
     return false;
@@ -230,7 +220,7 @@ bool WriteCharacterFile(const std::string& fileName, const std::string& ase, con
     written = out.Flush();
   }
   if (!written) {
-    if (reason) *reason = LastErrorText();
+    if (reason) *reason = files::LastErrorText();
     return false;
   }
   if (!file.Commit()) {

@@ -28,7 +28,7 @@
 #include <windows.h>
 
 #include "formats/LineReader.h"
-#include "tool/OutputFile.h"
+#include "platform/files/OutputFile.h"
 #include "tool/Progress.h"
 #include "tool/TextSink.h"
 
@@ -66,8 +66,9 @@ class CharacterConverter {
 
  private:
   bool Finish();  // flushes and renames the output; reports a failure
+  void WriteStreamed(void (*stream)(formats::LineReader&, TextSink&, const ProgressHook&));
 
-  OutputFile output_;
+  files::OutputFile output_;
   std::FILE* input_ = nullptr;
   std::string inputName_, inputPath_, outputName_;
   HWND owner_ = nullptr;

@@ -6,8 +6,8 @@
 #include "formats/AseFace.h"
 #include "formats/LineScan.h"
 #include "formats/ModelFileFormat.h"
-#include "platform/win32/AnsiFile.h"
-#include "tool/OutputFile.h"
+#include "platform/files/AnsiFile.h"
+#include "platform/files/OutputFile.h"
 #include "tool/TextSink.h"
 #include "tool/ToolMessages.h"
 
@@ -89,7 +89,7 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress)
     if (!in.Is("*GEOMOBJECT")) continue;
     char name[32];
     std::snprintf(name, sizeof name, model::kFileName, objectNumber++);
-    OutputFile file;
+    files::OutputFile file;
     if (!file.Open(name)) {
       run.ok = false;
       run.failedFile = name;
@@ -107,13 +107,13 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress)
         if (in.Is("*GEOMOBJECT")) break;
         WriteObjectLine(in, values, out);
       }
-      out.Put(model::kWriteEnd);
+      out.Put(model::kEndLine);
       written = out.Flush();
     }
     if (!written) {
       run.ok = false;
       run.failedFile = name;
-      run.reason = LastErrorText();
+      run.reason = files::LastErrorText();
       return run;
     }
     if (!file.Commit()) {
@@ -134,11 +134,11 @@ MeshRun MeshConverter::Run(const char* aseName) {
     ShowNoAseFile(owner_);
     return run;
   }
-  std::FILE* input = win32::AnsiFopen(aseName, "rt");
+  std::FILE* input = files::AnsiFopen(aseName, "rt");
   if (input == nullptr) {
     run.ok = false;
     run.failedFile = aseName_.empty() ? aseName : aseName_;
-    run.reason = LastErrorText();
+    run.reason = files::LastErrorText();
     ShowCannotOpen(owner_, run.failedFile, run.reason);
     return run;
   }
@@ -147,7 +147,7 @@ MeshRun MeshConverter::Run(const char* aseName) {
     run = ConvertMeshStream(reader, progress_);
   }
   if (run.ok && std::ferror(input)) {  // a read error ends the input early: say so
-    std::string reason = LastErrorText();
+    std::string reason = files::LastErrorText();
     std::fclose(input);
     run.ok = false;
     ShowCannotOpen(owner_, aseName_.empty() ? aseName : aseName_, reason);

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 #include "tool/ToolMessages.h"
 #include "tool/ToolTexts.h"
 
@@ -99,9 +99,9 @@ int LoadFile(ToolDocument* d, const char* title, const char* extension, int kind
   DialogBuffers b;
   PrepareCommandDialog(b, d->ownerWindow, title, extension, false);
   if (GetOpenFileNameA(&b.dialog) == 0) return 0;
-  std::FILE* file = win32::AnsiFopen(b.fileTitle, "rt");
+  std::FILE* file = files::AnsiFopen(b.fileTitle, "rt");
   if (file == nullptr) {
-    ShowCannotOpen(d->ownerWindow, b.fileTitle, LastErrorText());
+    ShowCannotOpen(d->ownerWindow, b.fileTitle, files::LastErrorText());
     return 0;
   }
   if (kind == 1) {

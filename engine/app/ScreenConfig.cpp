@@ -7,7 +7,7 @@
 
 #include "engine/log/TarnLog.h"
 #include "formats/LineScan.h"
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ ConfigStatus ReadScreenConfig(const char* path, RECT& screen) {
   screen.top = 0;
   ConfigStatus status = ConfigStatus::kMissing;
   LONG width = kFallbackWidth, height = kFallbackHeight;
-  std::unique_ptr<std::FILE, FileCloser> file(tarn::win32::AnsiFopen(path, "rt"));
+  std::unique_ptr<std::FILE, FileCloser> file(tarn::files::AnsiFopen(path, "rt"));
   if (file) {
     std::vector<char> text(kMostRead);
     const std::size_t got = std::fread(text.data(), 1, text.size(), file.get());

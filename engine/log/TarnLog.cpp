@@ -3,10 +3,10 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 
 void AppendTarnLog(const char* prefix, const char* text) {
-  std::FILE* log = tarn::win32::AnsiFopen("Tarn.log", "a+t");
+  std::FILE* log = tarn::files::AnsiFopen("Tarn.log", "a+t");
   if (log == nullptr) return;
   std::fprintf(log, "%s%s\n", prefix, text);
   std::fclose(log);

@@ -5,7 +5,7 @@
 #include "engine/picture/ByteCursor.h"
 #include "engine/picture/ColourBytes.h"
 #include "engine/picture/Image.h"
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ void Image::Clear() {
 
 bool ReadWholeFile(const char* name, std::vector<std::uint8_t>& out, std::size_t limit) {
   out.clear();
-  std::FILE* f = tarn::win32::AnsiFopen(name, "rb");
+  std::FILE* f = tarn::files::AnsiFopen(name, "rb");
   if (f == nullptr) return false;
   bool ok = std::fseek(f, 0, SEEK_END) == 0;
   long size = ok ? std::ftell(f) : -1;
@@ -176,7 +176,7 @@ int Image::ReadTga(const char* name) {
 }
 
 int Image::LoadPicture(const char* name) {
-  if (name == nullptr || tarn::win32::AnsiFileSize(name, nullptr) != 0) return 0;
+  if (name == nullptr || tarn::files::AnsiFileSize(name, nullptr) != 0) return 0;
   std::size_t n = std::strlen(name);
   if (n < 3) return 1;
   const char* end = name + n - 3;

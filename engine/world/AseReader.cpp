@@ -31,7 +31,7 @@
 #include "formats/AseDepth.h"
 #include "formats/AseFace.h"
 #include "formats/LineScan.h"
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 
 namespace fmt = tarn::formats;
 
@@ -207,7 +207,7 @@ void MeshObject::ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, c
 }
 
 int MeshObject::LoadAseHouse(const char* name, SceneNode* parent, const LoadLog& log) {
-  std::FILE* f = tarn::win32::AnsiFopen(name, "rt");
+  std::FILE* f = tarn::files::AnsiFopen(name, "rt");
   if (f == nullptr) {
     log.Error("%s: cannot open the house file", name);
     return 1;

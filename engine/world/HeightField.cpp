@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "engine/picture/Image.h"
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 
 const char kHeightFieldDebugFile[] = "\xC7\xCF\xC0\xCC\xC6\xAE\xC7\xCA\xB5\xE5.txt";
 
@@ -15,7 +15,7 @@ int HeightField::BuildHeightField(const LoadLog& log) {
   if (columns < 0) columns = 0;
   if (rows < 0) rows = 0;
   const std::int64_t points = (static_cast<std::int64_t>(columns) + 1) * (static_cast<std::int64_t>(rows) + 1);
-  if (std::FILE* debug = tarn::win32::AnsiFopen(kHeightFieldDebugFile, "wt")) std::fclose(debug);
+  if (std::FILE* debug = tarn::files::AnsiFopen(kHeightFieldDebugFile, "wt")) std::fclose(debug);
   if (points > MeshObject::kMaxIndexed) {
     log.Error("%s: a terrain of %d x %d cells is more than 16-bit indices can draw", pictureName.c_str(), columns, rows);
     gridPointCount = triangleCount = 0;

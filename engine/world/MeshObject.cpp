@@ -8,7 +8,7 @@
 
 #include "formats/LineScan.h"
 #include "formats/ModelFileFormat.h"
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 
 namespace fmt = tarn::formats;
 namespace model = tarn::formats::model;
@@ -178,7 +178,7 @@ std::size_t MeshObject::MemoryBytes() const {
 }
 
 int MeshObject::LoadModelFile(const char* name, const LoadLog& log, bool* opened) {
-  std::FILE* f = tarn::win32::AnsiFopen(name, "rt");
+  std::FILE* f = tarn::files::AnsiFopen(name, "rt");
   if (opened != nullptr) *opened = f != nullptr;
   if (f == nullptr) {
     log.Error("%s: cannot open the model file", name);

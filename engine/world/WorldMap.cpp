@@ -8,7 +8,7 @@
 
 #include "formats/LineReader.h"
 #include "formats/LineScan.h"
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 
 namespace fmt = tarn::formats;
 
@@ -39,7 +39,7 @@ class FolderVisit {
 };
 
 std::FILE* OpenText(const char* path, const char* what, const LoadLog& log) {
-  std::FILE* f = tarn::win32::AnsiFopen(path, "rt");
+  std::FILE* f = tarn::files::AnsiFopen(path, "rt");
   if (f == nullptr) log.Error("%s: cannot open the %s", path, what);
   return f;
 }
@@ -56,7 +56,7 @@ void MakeTexture(const char* listName, long line, int index, const char* name, R
   Image picture;
   if (picture.LoadPicture(name) == 0 || picture.pixels.empty()) {
     // An ending the loader does not read (jpg) is not an error of the file.
-    if (tarn::win32::AnsiFileSize(name, nullptr) != 0)
+    if (tarn::files::AnsiFileSize(name, nullptr) != 0)
       services.log.Error("%s line %ld: cannot open the picture %s", listName, line, name);
     else if (picture.pixels.empty())
       services.log.Error("%s line %ld: the picture %s could not be read", listName, line, name);

@@ -6,8 +6,8 @@
 
 #include <windows.h>
 
-#include "platform/win32/AnsiFile.h"
-#include "platform/win32/Cp949.h"
+#include "platform/files/AnsiFile.h"
+#include "platform/codepage/Cp949.h"
 #include "platform/win32/Host.h"
 
 namespace {
@@ -17,7 +17,7 @@ DWORD lastError = 0;
 bool IsPattern(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
 
 BOOL RunFileDialog(LPOPENFILENAMEA d, bool save) {
-  using tarn::win32::Cp949ToUtf8;
+  using tarn::codepage::Cp949ToUtf8;
   lastError = 0;
   if (d == nullptr || (d->lStructSize != OPENFILENAME_SIZE_VERSION_400A && d->lStructSize != sizeof(OPENFILENAMEA))) {
     lastError = CDERR_STRUCTSIZE;
@@ -55,7 +55,7 @@ BOOL RunFileDialog(LPOPENFILENAMEA d, bool save) {
   std::string chosenUtf8;
   if (!tarn::win32::CurrentHost().FileDialog(d->hwndOwner, request, &chosenUtf8) || chosenUtf8.empty()) return FALSE;
 
-  std::string path = tarn::win32::Utf8ToCp949(chosenUtf8);
+  std::string path = tarn::codepage::Utf8ToCp949(chosenUtf8);
   if (path[0] != '/') {
     char cwd[4096];
     if (_getcwd(cwd, sizeof cwd) == nullptr) {
@@ -71,13 +71,13 @@ BOOL RunFileDialog(LPOPENFILENAMEA d, bool save) {
     return FALSE;
   }
   if (title.find('.') == std::string::npos && !request.defaultExtension.empty()) {
-    std::string ext = "." + tarn::win32::Utf8ToCp949(request.defaultExtension);
+    std::string ext = "." + tarn::codepage::Utf8ToCp949(request.defaultExtension);
     path += ext;
     title += ext;
   }
   if (request.fileMustExist) {
     struct stat st;
-    if (stat(tarn::win32::ResolveAnsiPath(path.c_str()).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return FALSE;
+    if (stat(tarn::files::ResolveAnsiPath(path.c_str()).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return FALSE;
   }
   if (path.size() + 1 > d->nMaxFile || (d->lpstrFileTitle != nullptr && title.size() + 1 > d->nMaxFileTitle)) {
     lastError = FNERR_BUFFERTOOSMALL;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "Cp949.h"
-#include "UnifontGlyphs.h"
+#include "platform/codepage/Cp949.h"
+#include "platform/win32/UnifontGlyphs.h"
 
 namespace tarn::win32 {
 namespace {
@@ -96,7 +96,7 @@ void Fill(BufferDc& d, const Clip& clip, int x0, int y0, int x1, int y1, std::ui
 }
 
 bool DrawString(BufferDc& d, int x, int y, const char* text, std::size_t length, const Clip& clip) {
-  std::u32string points = Cp949ToCodePoints(std::string_view(text, length));
+  std::u32string points = codepage::Cp949ToCodePoints(std::string_view(text, length));
   std::uint16_t ink = To565(d.text), paper = To565(d.background);
   long long pen = x;
   for (char32_t cp : points) {
@@ -236,7 +236,7 @@ BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR te
 
 BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, SIZE* size) {
   if (!tarn::win32::Find(dc) || !size || length < 0 || (length > 0 && !text)) return FALSE;
-  std::u32string points = tarn::win32::Cp949ToCodePoints(std::string_view(text, static_cast<std::size_t>(length)));
+  std::u32string points = tarn::codepage::Cp949ToCodePoints(std::string_view(text, static_cast<std::size_t>(length)));
   LONG w = 0;
   for (char32_t cp : points) {
     std::uint16_t rows[16];

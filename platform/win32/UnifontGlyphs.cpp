@@ -1,5 +1,5 @@
 // Loading GNU Unifont's .hex glyphs.
-#include "UnifontGlyphs.h"
+#include "platform/win32/UnifontGlyphs.h"
 
 #include <cstdio>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/Cp949.h"
+#include "platform/codepage/Cp949.h"
 #include "platform/win32/Host.h"
 #include "platform/win32/WindowTable.h"
 
@@ -101,6 +101,7 @@ void ResetUser() {
 }  // namespace tarn::win32
 
 using namespace tarn::win32;
+using tarn::codepage::Cp949ToUtf8;
 
 ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
   if (wc == nullptr || wc->lpszClassName == nullptr || wc->lpfnWndProc == nullptr) return 0;

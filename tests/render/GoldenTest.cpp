@@ -17,7 +17,7 @@
 #include "tests/common/TempDir.h"
 #include "engine/render/EngineDevice.h"
 #include "platform/ddraw/DDrawControl.h"
-#include "platform/win32/Cp949.h"
+#include "platform/codepage/Cp949.h"
 #include "tests/render/Png.h"
 
 namespace {
@@ -257,9 +257,9 @@ TEST_F(GoldenTest, HudText) {
   Text(3, 83, "-12.50");
   Text(60, 83, "3.00");
   Text(110, 83, "7.25");
-  Text(3, 23, tarn::win32::Utf8ToCp949("마우스 오른쪽 버튼 가속"));
-  Text(3, 43, tarn::win32::Utf8ToCp949("W,A,S,D 이동"));
-  Text(3, 63, tarn::win32::Utf8ToCp949("Q 와이어 프레임으로 보기"));
+  Text(3, 23, tarn::codepage::Utf8ToCp949("마우스 오른쪽 버튼 가속"));
+  Text(3, 43, tarn::codepage::Utf8ToCp949("W,A,S,D 이동"));
+  Text(3, 63, tarn::codepage::Utf8ToCp949("Q 와이어 프레임으로 보기"));
   Text(3, 20, "Frame :");
   Text(55, 20, "59.06");
   Check("hud_text");

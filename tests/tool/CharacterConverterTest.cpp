@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/LineReader.h"
-#include "platform/win32/Cp949.h"
+#include "platform/codepage/Cp949.h"
 #include "tests/tool/ToolTestSupport.h"
 #include "tool/CharacterConverter.h"
 
@@ -186,7 +186,7 @@ TEST_F(RunConversionTest, MissingInputLeavesTheOldOutputAndNamesTheFile) {
   EXPECT_EQ(ReadAll("good.mpd"), "a good file");
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "gone.ase 파일을 열 수 없습니다: No such file or directory");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
 TEST_F(RunConversionTest, UnwritableOutputIsReported) {

@@ -77,7 +77,7 @@ TEST(MeshConverter, MakesNoFileWithoutGeometryAndSkipsOtherObjects) {
   ScratchFolder folder;
   EXPECT_EQ(Convert("*3DSMAX_ASCIIEXPORT 200\n*SCENE {\n}\n").filesWritten, 0);
   EXPECT_EQ(Convert("").filesWritten, 0);
-  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+  EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
   // A helper and a camera between two meshes neither make files nor take numbers.
   std::string ase = "*HELPEROBJECT {\n\t*NODE_NAME \"Dummy\"\n\t*TM_ROW3 1 2 3\n}\n"
                     "*GEOMOBJECT {\n\t*NODE_NAME \"A\"\n\t*MATERIAL_REF 1\n}\n"
@@ -99,7 +99,7 @@ TEST(MeshConverter, EveryRunRestartsAtZeroAndLeavesSurplusFiles) {
   EXPECT_EQ(ReadAll("1.t3m"), "1.t3m\nMatID 2\nEnd\n");
   // No temporary file is left beside the outputs.
   int files = 0;
-  for (auto& entry : std::filesystem::directory_iterator(folder.Path())) files += entry.is_regular_file();
+  for (auto& entry : std::filesystem::directory_iterator(folder.path())) files += entry.is_regular_file();
   EXPECT_EQ(files, 2);
 }
 

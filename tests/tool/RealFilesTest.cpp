@@ -120,6 +120,7 @@ TEST(RealFiles, MotionCaptureBipedKeepsEverySample) {
   std::string path = testing::SharedData(std::filesystem::current_path(), "ase/MotionCaptureROM.ase");
   if (!std::filesystem::exists(path)) GTEST_SKIP() << "no shared test data";
   std::string ase = ReadAll(path);
+  ScratchFolder folder;
   Conversion c = ConvertAll(ase);
   auto in = KeywordCounts(ase);
   auto motion = KeywordCounts(c.motion);

@@ -62,7 +62,7 @@ TEST_F(ToolShellTest, LoadDialogSettings) {
   EXPECT_TRUE(d.fileMustExist);
   EXPECT_EQ(document.meshConverter.AseName(), "hero.ase");
   EXPECT_EQ(document.converter.InputName(), "hero.ase");
-  EXPECT_EQ(std::filesystem::current_path(), folder.Path() / "assets");  // moved to the chosen folder
+  EXPECT_EQ(std::filesystem::current_path(), folder.path() / "assets");  // moved to the chosen folder
   EXPECT_TRUE(host.boxes.empty());
 }
 

@@ -19,6 +19,7 @@
 
 #include "platform/win32/Host.h"
 #include "platform/win32/WindowTable.h"
+#include "tests/common/TempDir.h"
 
 namespace tarn::tool::testing {
 
@@ -63,30 +64,7 @@ class ToolTestHost : public win32::Host {
   }
 };
 
-// A fresh folder under the system's temporary folder, made the working
-// directory for the test and removed afterwards.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    char pattern[] = "/tmp/rigwright-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    EXPECT_NE(made, nullptr);
-    path_ = made != nullptr ? made : "/tmp";
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(path_);
-  }
-  ~ScratchFolder() {
-    std::filesystem::current_path(previous_);
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& Previous() const { return previous_; }
-
- private:
-  std::filesystem::path path_, previous_;
-};
+using ScratchFolder = tarn::test::TempWorkDir;
 
 inline std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

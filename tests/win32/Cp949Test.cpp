@@ -1,8 +1,8 @@
-#include "platform/win32/Cp949.h"
+#include "platform/codepage/Cp949.h"
 
 #include <gtest/gtest.h>
 
-using namespace tarn::win32;
+using namespace tarn::codepage;
 
 // "하이트필드.txt" as the system holds it, in code page 949.
 static const char kHeightFieldCp949[] = "\xC7\xCF\xC0\xCC\xC6\xAE\xC7\xCA\xB5\xE5.txt";
@@ -35,7 +35,9 @@ TEST(Cp949, CodePointsOfHangulAndAscii) {
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
+
+using namespace tarn::files;
 
 TEST(AnsiFile, KoreanNamesBackslashesAndCaseReachTheDisk) {
   namespace fs = std::filesystem;

@@ -11,29 +11,9 @@
 #include <vector>
 
 #include "engine/world/MeshObject.h"
+#include "tests/common/TempDir.h"
 
-// Makes a fresh folder under the system's temporary folder current, and
-// goes back (and removes it) at the end of the test.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    home_ = std::filesystem::current_path();
-    char name[] = "/tmp/tarn-world-XXXXXX";
-    path_ = mkdtemp(name);
-    std::filesystem::current_path(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::current_path(home_, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-  // An absolute path for a name relative to the repository root.
-  std::string FromRoot(const std::string& name) const { return (home_ / name).string(); }
-
- private:
-  std::filesystem::path home_, path_;
-};
+using ScratchFolder = tarn::test::TempWorkDir;
 
 // A file of the shared test data: ../shared/testdata/<name> from the
 // repository root (one folder further up from a worktree under wt/).

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "platform/win32/Cp949.h"
+#include "platform/codepage/Cp949.h"
 #include "platform/win32/Host.h"
 
 namespace tarn::hosts {
@@ -33,7 +33,7 @@ void ConsoleHost::Report(const std::string& text, const std::string& caption, bo
 }
 
 void ConsoleHost::ShowProgress(const std::string& name, int percent) {
-  std::fprintf(stderr, "\r%s: %3d%%", win32::Cp949ToUtf8(name).c_str(), percent);
+  std::fprintf(stderr, "\r%s: %3d%%", codepage::Cp949ToUtf8(name).c_str(), percent);
   progressShown_ = true;
 }
 
@@ -44,6 +44,6 @@ void ConsoleHost::EndProgressLine() {
 
 bool ConsoleHost::ErrorIsTerminal() { return isatty(2) != 0; }
 
-std::string ConsoleHost::SystemText(const char* argument) { return win32::Utf8ToCp949(argument); }
+std::string ConsoleHost::SystemText(const char* argument) { return codepage::Utf8ToCp949(argument); }
 
 }  // namespace tarn::hosts

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/Cp949.h"
+#include "platform/codepage/Cp949.h"
 #include "platform/win32/MenuTable.h"
 #include "platform/win32/PaintHooks.h"
 #include "platform/win32/WindowTable.h"
@@ -40,7 +40,7 @@ HWND HandleOf(gpointer widget) { return static_cast<HWND>(g_object_get_data(G_OB
 
 // '&' marks the mnemonic in USER, '_' in GTK; "&&" is a plain '&'.
 std::string MnemonicLabel(const std::string& cp949) {
-  std::string text = win32::Cp949ToUtf8(cp949), label;
+  std::string text = codepage::Cp949ToUtf8(cp949), label;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (c == '_') {

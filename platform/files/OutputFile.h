@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-namespace tarn::tool {
+namespace tarn::files {
 
 class OutputFile {
  public:
@@ -42,4 +42,4 @@ bool SameExistingFile(const std::string& a, const std::string& b);
 // The strerror text of errno, for reports.
 std::string LastErrorText();
 
-}  // namespace tarn::tool
+}  // namespace tarn::files

@@ -5,13 +5,14 @@
 // Linux: the system's files are then byte for byte the same on both
 // platforms (LF line ends written, a CR before an LF dropped by the line
 // reader, no end of file at a stray Ctrl-Z).
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
+#include "platform/files/OutputFile.h"
 
 #include <windows.h>
 
 #include <cerrno>
 
-namespace tarn::win32 {
+namespace tarn::files {
 namespace {
 
 std::string BinaryMode(const char* mode) {
@@ -90,4 +91,21 @@ int AnsiFileSize(const char* name, long long* size) {
   return 0;
 }
 
-}  // namespace tarn::win32
+// The volume and the file index name a file on Windows (what device and
+// inode are on Linux); st_ino of the C runtime is always 0 there.
+bool SameExistingFile(const std::string& a, const std::string& b) {
+  auto identify = [](const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE file = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool ok = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    return ok;
+  };
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  if (!identify(a, ia) || !identify(b, ib)) return false;
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+         ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+}  // namespace tarn::files

@@ -1,12 +1,12 @@
 // Code page 949 conversion over iconv, with invalid bytes passed through.
-#include "Cp949.h"
+#include "platform/codepage/Cp949.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 #include <cstring>
 
-namespace tarn::win32 {
+namespace tarn::codepage {
 namespace {
 
 // One iconv descriptor per direction and thread; the system is single
@@ -81,4 +81,4 @@ std::u32string Cp949ToCodePoints(std::string_view text) {
   return points;
 }
 
-}  // namespace tarn::win32
+}  // namespace tarn::codepage

@@ -20,7 +20,7 @@
 #include <cstdio>
 #include <string>
 
-namespace tarn::win32 {
+namespace tarn::files {
 
 // The Linux path for a system file name, exact: converted, separators mapped.
 std::string AnsiToHostPath(const char* name);
@@ -35,7 +35,7 @@ int AnsiRemove(const char* name);
 // 0 and the size in bytes when the name is an existing regular file.
 int AnsiFileSize(const char* name, long long* size);
 
-}  // namespace tarn::win32
+}  // namespace tarn::files
 
 // The C runtime's working-directory calls, on system names. Windows has
 // them in its C runtime; elsewhere they are ours.

@@ -1,5 +1,6 @@
 // ANSI file names over a UTF-8, case-sensitive file system.
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
+#include "platform/files/OutputFile.h"
 
 #include <dirent.h>
 #include <strings.h>
@@ -9,9 +10,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/win32/Cp949.h"
+#include "platform/codepage/Cp949.h"
 
-namespace tarn::win32 {
+namespace tarn::files {
 namespace {
 
 bool Exists(const std::string& path) {
@@ -44,7 +45,7 @@ std::string StripTextMode(const char* mode) {
 }  // namespace
 
 std::string AnsiToHostPath(const char* name) {
-  std::string path = Cp949ToUtf8(name != nullptr ? name : "");
+  std::string path = codepage::Cp949ToUtf8(name != nullptr ? name : "");
   for (char& c : path)
     if (c == '\\') c = '/';
   return path;
@@ -102,14 +103,21 @@ int AnsiFileSize(const char* name, long long* size) {
   return 0;
 }
 
-}  // namespace tarn::win32
+bool SameExistingFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (stat(files::ResolveAnsiPath(a.c_str()).c_str(), &sa) != 0) return false;
+  if (stat(files::ResolveAnsiPath(b.c_str()).c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace tarn::files
 
 int _chdir(const char* dir) {
   if (dir == nullptr) {
     errno = EINVAL;
     return -1;
   }
-  return ::chdir(tarn::win32::ResolveAnsiPath(dir).c_str());
+  return ::chdir(tarn::files::ResolveAnsiPath(dir).c_str());
 }
 
 char* _getcwd(char* buffer, int size) {
@@ -119,7 +127,7 @@ char* _getcwd(char* buffer, int size) {
   }
   char host[4096];
   if (::getcwd(host, sizeof host) == nullptr) return nullptr;
-  std::string ansi = tarn::win32::Utf8ToCp949(host);
+  std::string ansi = tarn::codepage::Utf8ToCp949(host);
   if (ansi.size() + 1 > static_cast<std::size_t>(size)) {
     errno = ERANGE;
     return nullptr;

@@ -1,14 +1,13 @@
-#include "tool/OutputFile.h"
+#include "platform/files/OutputFile.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "platform/win32/AnsiFile.h"
+#include "platform/files/AnsiFile.h"
 
-namespace tarn::tool {
+namespace tarn::files {
 
 std::string LastErrorText() { return std::strerror(errno); }
 
@@ -16,9 +15,10 @@ bool OutputFile::Open(const std::string& destination) {
   Abandon();
   destination_ = destination;
   // Beside the destination, so that the rename stays on one file system; the
-  // process id keeps two tools writing the same name apart.
+  // process id keeps two tools writing the same name apart (getpid: POSIX, and
+  // mingw-w64's runtime on Windows).
   temporary_ = destination + ".part" + std::to_string(static_cast<long>(getpid()));
-  stream_ = win32::AnsiFopen(temporary_.c_str(), "wt");
+  stream_ = files::AnsiFopen(temporary_.c_str(), "wt");
   if (stream_ == nullptr) {
     error_ = LastErrorText();
     temporary_.clear();
@@ -32,11 +32,11 @@ bool OutputFile::Commit() {
   bool ok = std::fclose(stream_) == 0;
   stream_ = nullptr;
   if (!ok) error_ = LastErrorText();
-  if (ok && win32::AnsiRename(temporary_.c_str(), destination_.c_str()) != 0) {
+  if (ok && files::AnsiRename(temporary_.c_str(), destination_.c_str()) != 0) {
     error_ = LastErrorText();
     ok = false;
   }
-  if (!ok) win32::AnsiRemove(temporary_.c_str());
+  if (!ok) files::AnsiRemove(temporary_.c_str());
   temporary_.clear();
   return ok;
 }
@@ -44,15 +44,8 @@ bool OutputFile::Commit() {
 void OutputFile::Abandon() {
   if (stream_ != nullptr) std::fclose(stream_);
   stream_ = nullptr;
-  if (!temporary_.empty()) win32::AnsiRemove(temporary_.c_str());
+  if (!temporary_.empty()) files::AnsiRemove(temporary_.c_str());
   temporary_.clear();
 }
 
-bool SameExistingFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  if (stat(win32::ResolveAnsiPath(a.c_str()).c_str(), &sa) != 0) return false;
-  if (stat(win32::ResolveAnsiPath(b.c_str()).c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-}  // namespace tarn::tool
+}  // namespace tarn::files

@@ -15,10 +15,10 @@
 #include <string>
 #include <string_view>
 
-namespace tarn::win32 {
+namespace tarn::codepage {
 
 std::string Cp949ToUtf8(std::string_view text);
 std::string Utf8ToCp949(std::string_view text);
 std::u32string Cp949ToCodePoints(std::string_view text);
 
-}  // namespace tarn::win32
+}  // namespace tarn::codepage
