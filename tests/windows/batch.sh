@@ -2,7 +2,9 @@
 # wine.rigwright_batch STATE_DIR WIN32_DIR RIGWRIGHT_BATCH ASE_DIR
 # rigwright-batch.exe under Wine writes the same bytes as the Linux
 # rigwright-batch for the mesh, physique and motion conversions of every
-# shared ASE export, and ends with the same exit status.
+# shared ASE export, and ends with the same exit status. For the first
+# export also: an output that already exists is replaced, and the export
+# itself is refused as an output (and left as it was).
 set -u
 . "$(dirname "$0")/wine_common.sh" "$1"
 win32=$2 batch=$3 exports=$4
@@ -14,22 +16,29 @@ work=$state/batch
 rm -rf "$work"
 bad=0
 count=0
+first=yes
 for ase in "$exports"/*.[aA][sS][eE]; do
   name=$(basename "$ase")
-  for command in mesh physique motion; do
+  commands="mesh physique motion"
+  [ $first = yes ] && commands="$commands replace refuse"
+  first=no
+  for command in $commands; do
     case $command in
-      mesh) args=("$name") ;;
-      physique) args=("$name" out.mpd) ;;
-      motion) args=("$name" out.mca) ;;
+      mesh) args=(mesh "$name") ;;
+      physique) args=(physique "$name" out.mpd) ;;
+      motion) args=(motion "$name" out.mca) ;;
+      replace) args=(physique "$name" old.mpd) ;;
+      refuse) args=(motion "$name" "$name") ;;
     esac
     for side in linux windows; do
       dir=$work/$side/$name-$command
       mkdir -p "$dir"
       cp "$ase" "$dir/"
+      [ $command = replace ] && echo "an older file" >"$dir/old.mpd"
       if [ $side = linux ]; then
-        (cd "$dir" && "$batch" $command "${args[@]}" >/dev/null 2>&1; echo $? >../$name-$command.status)
+        (cd "$dir" && "$batch" "${args[@]}" >/dev/null 2>&1; echo $? >../$name-$command.status)
       else
-        (cd "$dir" && wine "$win32/bin/rigwright-batch.exe" $command "${args[@]}" >/dev/null 2>&1; echo $? >../$name-$command.status)
+        (cd "$dir" && wine "$win32/bin/rigwright-batch.exe" "${args[@]}" >/dev/null 2>&1; echo $? >../$name-$command.status)
       fi
     done
     count=$((count + 1))
