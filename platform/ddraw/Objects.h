@@ -93,7 +93,12 @@ class Surface final : public Counted<IDirectDrawSurface7> {
   int width_, height_, pitch_, bytesPerPixel_;
   DDPIXELFORMAT format_;
   DDSCAPS2 caps_;
-  std::vector<std::uint64_t> memory_;  // 8-byte aligned rows
+  // Memory on cache-line boundaries, so that the device's threads, each
+  // filling its own screen tiles, never share a line at a tile's edge.
+  struct alignas(64) Line {
+    std::uint8_t bytes[64];
+  };
+  std::vector<Line> memory_;
   Surface* attachedZ_ = nullptr;       // counted reference
   Clipper* clipper_ = nullptr;         // counted reference
   bool locked_ = false;

@@ -39,7 +39,7 @@ Surface::Surface(int width, int height, const DDPIXELFORMAT& format, const DDSCA
   int padding = (pitchPadding + bytesPerPixel_ - 1) / bytesPerPixel_ * bytesPerPixel_;
   pitch_ = (width * bytesPerPixel_ + 3) / 4 * 4 + padding;
   std::size_t bytes = static_cast<std::size_t>(pitch_) * static_cast<std::size_t>(height);
-  memory_.assign((bytes + 7) / 8, 0);
+  memory_.assign((bytes + 63) / 64, Line{});
 }
 
 Surface::~Surface() {

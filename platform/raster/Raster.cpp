@@ -331,10 +331,13 @@ struct Batch {
     bins.assign(static_cast<std::size_t>(tilesX) * static_cast<std::size_t>(tilesY), {});
   }
   bool Empty() const { return setups.empty(); }
-  void FillTile(int tile) const {
-    const auto& bin = bins[static_cast<std::size_t>(tile)];
+  // Tiles are handed out down the columns: threads that start at the same
+  // time work on tiles one above the other, whose rows share no cache line,
+  // rather than side by side.
+  void FillTile(int claim) const {
+    int tx = claim / tilesY, ty = claim % tilesY;
+    const auto& bin = bins[static_cast<std::size_t>(ty * tilesX + tx)];
     if (bin.empty()) return;
-    int tx = tile % tilesX, ty = tile / tilesX;
     int x0 = tx << kTileShiftX, y0 = ty << kTileShiftY;
     int x1 = std::min(x0 + kTileWidth, width) - 1, y1 = std::min(y0 + kTileHeight, height) - 1;
     for (std::uint32_t i : bin) FillTriangle(setups[i], x0, y0, x1, y1);
