@@ -25,7 +25,7 @@ inline unsigned BlankMask(const char* p) {
 // not (false) a blank; e when there is none. Sixteen at a time while
 // sixteen remain, so nothing past e is read.
 template <bool kBlank>
-const char* Find(const char* p, const char* e) {
+inline __attribute__((always_inline)) const char* Find(const char* p, const char* e) {
 #if defined(__SSE2__)
   while (e - p >= 16) {
     unsigned m = BlankMask(p);
@@ -137,6 +137,15 @@ void LineReader::FindSecondWord() const {
   const char* p = Find<true>(w, e);
   second_ = std::string_view(w, static_cast<std::size_t>(p - w));
   secondFound_ = true;
+}
+
+bool LineReader::SecondWordIs(std::string_view word) const {
+  if (secondFound_) return second_ == word;
+  const char* e = line_.data() + line_.size();
+  const char* w = Find<false>(keywordEnd_, e);
+  std::size_t n = word.size();
+  return static_cast<std::size_t>(e - w) >= n && std::memcmp(w, word.data(), n) == 0 &&
+         (static_cast<std::size_t>(e - w) == n || IsBlank(w[n])) && (n > 0 || w == e);
 }
 
 std::string_view WordAt(std::string_view line, int n) {

@@ -57,6 +57,8 @@ class LineReader {
     return std::string_view(keywordEnd_, static_cast<std::size_t>(line_.data() + line_.size() - keywordEnd_));
   }
   bool Is(std::string_view keyword) const { return keyword_ == keyword; }
+  // SecondWord() == word, without finding where the second word ends.
+  bool SecondWordIs(std::string_view word) const;
   bool HasWord() const { return !keyword_.empty(); }
   // 1 for the first line delivered; pieces of a long line count as lines.
   long LineNumber() const { return lineNumber_; }

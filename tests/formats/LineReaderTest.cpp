@@ -152,6 +152,9 @@ TEST(LineReader, WordsAndTheRestMatchAPlainScanInStreamAndMemory) {
     while (reader->Next()) {
       std::string_view line = reader->Line();
       std::string_view first = tarn::formats::WordAt(line, 0);
+      // Asked before SecondWord(), so that the shortcut is what answers.
+      ASSERT_EQ(reader->SecondWordIs("{"), tarn::formats::WordAt(line, 1) == "{");
+      ASSERT_EQ(reader->SecondWordIs("{}"), tarn::formats::WordAt(line, 1) == "{}");
       ASSERT_EQ(reader->Keyword(), first.substr(0, LineReader::kKeywordBuffer - 1));
       ASSERT_EQ(reader->SecondWord(), tarn::formats::WordAt(line, 1));
       ASSERT_EQ(reader->AfterKeyword(), tarn::formats::AfterKeyword(line));
