@@ -24,9 +24,16 @@ struct DigitPairs {
 constexpr DigitPairs kPairs{};
 
 int DigitCount(std::uint64_t v) {
-  int n = 1;
-  for (std::uint64_t p = 10; n < 20 && v >= p; p *= 10) ++n;
-  return n;
+  // floor(log10) from the bit length, then one comparison settles it.
+  static constexpr std::uint64_t kPowers[20] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
+                                                10000000ull, 100000000ull, 1000000000ull, 10000000000ull,
+                                                100000000000ull, 1000000000000ull, 10000000000000ull,
+                                                100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+                                                100000000000000000ull, 1000000000000000000ull,
+                                                10000000000000000000ull};
+  const std::uint64_t w = v | 1;
+  const int t = ((64 - __builtin_clzll(w)) * 1233) >> 12;
+  return t + (w >= kPowers[t] ? 1 : 0);
 }
 
 // Writes v as exactly n digits (leading zeros where v has fewer).
@@ -60,7 +67,14 @@ char* FormatInt(char* out, int value) {
   return PutUnsigned(out, magnitude);
 }
 
-char* FormatFixed(char* out, float value, int decimals) {
+namespace {
+
+// The work of FormatFixed for a number of decimals known when compiling
+// (kDecimals >= 0), where dividing by the power of ten is a multiplication,
+// or given at run time (kDecimals < 0).
+template <int kDecimals>
+char* FormatFixedWith(char* out, float value, int runDecimals) {
+  const int decimals = kDecimals >= 0 ? kDecimals : runDecimals;
   std::uint32_t bits;
   std::memcpy(&bits, &value, sizeof bits);
   const bool negative = (bits >> 31) != 0;
@@ -76,7 +90,7 @@ char* FormatFixed(char* out, float value, int decimals) {
   }
   if (exponent >= 53 - 24) return Fallback(out, value, decimals);  // 2^53 and more
 
-  const std::uint64_t scale = kPow10[decimals];
+  const std::uint64_t scale = kDecimals >= 0 ? kPow10[kDecimals >= 0 ? kDecimals : 0] : kPow10[decimals];
   std::uint64_t intPart, fracPart;
   if (exponent >= 0) {
     intPart = mantissa << exponent;
@@ -105,6 +119,17 @@ char* FormatFixed(char* out, float value, int decimals) {
     out += decimals;
   }
   return out;
+}
+
+}  // namespace
+
+char* FormatFixed(char* out, float value, int decimals) {
+  // The files' two forms, "%f" and "%3.4f", get their own instances.
+  switch (decimals) {
+    case 6: return FormatFixedWith<6>(out, value, 6);
+    case 4: return FormatFixedWith<4>(out, value, 4);
+    default: return FormatFixedWith<-1>(out, value, decimals);
+  }
 }
 
 void Fixed4Text::Set(float value) { length = static_cast<std::size_t>(FormatFixed(text, value, 4) - text); }
