@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# The whole test suite: the normal and the sanitizer (ASan + UBSan)
-# configuration under ctest, then a regression run of every fuzz target
-# (FUZZ_SECONDS each, default 30; 0 skips it).
+# The whole test suite: the normal (g++) and the sanitizer (clang, ASan +
+# UBSan) configuration under ctest, both built with warnings as errors, then
+# a regression run of every fuzz target (FUZZ_SECONDS each, default 30; 0
+# skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
+export TARN_WERROR=ON
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 passed=0
