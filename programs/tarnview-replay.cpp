@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "TarnVersion.h"
 #include "engine/app/AppGlobals.h"
 #include "engine/app/Engine.h"
 #include "platform/ddraw/DDrawControl.h"
@@ -50,6 +51,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(tarn::hosts::ReplayUsage(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("tarnview-replay %s\n", TARN_VERSION);
     return 0;
   }
   tarn::hosts::ReplayScript script;
