@@ -74,6 +74,15 @@ constexpr bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// The text of a line after its first word (the keyword): what "%s " leaves
+// to the next field of a keyword's format, without copying the keyword.
+constexpr std::string_view AfterKeyword(std::string_view line) {
+  std::size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  while (i < line.size() && !IsBlank(line[i])) ++i;
+  return line.substr(i);
+}
+
 // The n-th (0-based) word of a line, or an empty view.
 std::string_view WordAt(std::string_view line, int n);
 

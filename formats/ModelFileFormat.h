@@ -1,11 +1,15 @@
-// The mesh model file ("%d.t3m"): the keywords, the formats the tool writes
-// them with and the formats the engine reads them with. Both programs take
-// the format from here and nowhere else.
+// The mesh model file ("%d.t3m"): its keywords and file name, which both the
+// tool's writer (tool/MeshConverter.cpp) and the engine's reader
+// (engine/world/MeshObject.cpp) take from here.
 //
 // Line order as written: the file's own name, Pos, NumVertex, NumFace,
 // VERTEX..., FACE..., NumTVertex, TVERTEX..., NumTFace, TFACE..., MatID, End.
 // Reals are written with "%f" and read with scanf's "%f". Positions are in
 // engine coordinates (y up). A TVERTEX line carries u, w, v in that order.
+// The tool prints "%f" and "%d" through its own formatter (tool/TextSink.h),
+// byte for byte what printf gives; the engine scans the count and "Pos" lines
+// with the formats below and the index lines with an equivalent cursor of its
+// own (engine/world/FastFields.h).
 #pragma once
 
 namespace tarn::formats::model {
@@ -22,26 +26,12 @@ inline constexpr char kTFace[] = "TFACE";
 inline constexpr char kMatId[] = "MatID";
 inline constexpr char kEnd[] = "End";
 
-// The writer's formats, one line each.
-inline constexpr char kWriteName[] = "%s\n";
-inline constexpr char kWritePos[] = "Pos %f %f %f\n";
-inline constexpr char kWriteNumVertex[] = "NumVertex %d\n";
-inline constexpr char kWriteNumFace[] = "NumFace %d\n";
-inline constexpr char kWriteVertex[] = "VERTEX %d %f %f %f\n";
-inline constexpr char kWriteFace[] = "FACE %d %d %d %d\n";
-inline constexpr char kWriteNumTVertex[] = "NumTVertex %d\n";
-inline constexpr char kWriteTVertex[] = "TVERTEX %d %f %f %f\n";
-inline constexpr char kWriteNumTFace[] = "NumTFace %d\n";
-inline constexpr char kWriteTFace[] = "TFACE %d %d %d %d\n";
-inline constexpr char kWriteMatId[] = "MatID %d\n";
-inline constexpr char kWriteEnd[] = "End\n";
+inline constexpr char kEndLine[] = "End\n";
 // Name of model file n.
 inline constexpr char kFileName[] = "%d.t3m";
 
 // The reader's formats (applied to the whole line, keyword included).
 inline constexpr char kReadReals3[] = "%s %f %f %f";     // Pos
 inline constexpr char kReadCount[] = "%s %d";            // NumVertex, NumFace, NumTVertex, NumTFace, MatID
-inline constexpr char kReadIndexReals3[] = "%s %d %f %f %f";  // VERTEX, TVERTEX
-inline constexpr char kReadIndexInts3[] = "%s %d %d %d %d";   // FACE, TFACE
 
 }  // namespace tarn::formats::model

@@ -4,13 +4,11 @@
 #include <cstdio>
 #include <string>
 
-#include <windows.h>
-
 #include "TarnVersion.h"
 #include "engine/app/AppGlobals.h"
 #include "engine/app/Engine.h"
-#include "platform/ddraw/DDrawControl.h"
 #include "platform/hosts/headless/HeadlessHost.h"
+#include "programs/EngineRun.h"
 #include "programs/WorldReport.h"
 
 namespace {
@@ -22,18 +20,6 @@ Vector3 lastCamera{0.0f, 0.0f, 0.0f};
 void NoteCamera() {
   if (AppEngine && AppEngine->camera) lastCamera = AppEngine->camera->position;
 }
-
-class ReplaySink : public tarn::ddraw::DisplaySink {
- public:
-  explicit ReplaySink(tarn::hosts::HeadlessHost& host) : host_(host) {}
-  void Present(const std::uint16_t* pixels, int pitchBytes, int width, int height) override {
-    host_.FramePresented(pixels, pitchBytes, width, height);
-    NoteCamera();
-  }
-
- private:
-  tarn::hosts::HeadlessHost& host_;
-};
 
 int Fail(const std::string& message, int status) {
   std::fprintf(stderr, "tarnview-replay: %s\n", message.c_str());
@@ -61,21 +47,14 @@ int main(int argc, char** argv) {
   if (!options.inputPath.empty() && !script.ParseFile(options.inputPath.c_str(), error)) return Fail(error, 2);
 
   tarn::hosts::HeadlessHost host(options, std::move(script));
-  ReplaySink sink(host);
   // The world has loaded when the frame loop first looks at its queue: the
   // stats come then, before the first frame (with --frames 0 the run ends there).
   host.SetLoopStartHook([stats = options.stats] {
     NoteCamera();
     if (stats && AppEngine) PrintWorldStats(stdout, AppEngine->sceneRoot.get(), AppEngine->switches.get());
   });
-  tarn::win32::SetHost(&host);
-  tarn::ddraw::SetDisplaySink(&sink);
   host.BeginRun();
-
-  char commandLine[] = "";
-  const int status = WinMain(reinterpret_cast<HINSTANCE>(1), nullptr, commandLine, SW_SHOWNORMAL);
-  tarn::ddraw::SetDisplaySink(nullptr);
-  tarn::win32::SetHost(nullptr);
+  const int status = tarn::programs::RunEngine(host, NoteCamera);
 
   if (status != 0) return Fail("the engine could not start (exit status " + std::to_string(status) + "); see Tarn.log", status);
   if (host.FramesPresented() == 0 && host.FramesToDraw() != 0) return Fail("no frame was presented", 1);

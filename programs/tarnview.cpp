@@ -12,12 +12,9 @@
 #include <cstring>
 #include <string>
 
-#include <windows.h>
-
 #include "TarnVersion.h"
-#include "engine/app/Engine.h"
-#include "platform/ddraw/DDrawControl.h"
 #include "platform/hosts/sdl/SdlHost.h"
+#include "programs/EngineRun.h"
 
 namespace {
 
@@ -40,17 +37,6 @@ int Usage(const std::string& problem) {
   std::fprintf(stderr, "tarnview: %s\n%s", problem.c_str(), kUsageLine);
   return 2;
 }
-
-class ScreenSink : public tarn::ddraw::DisplaySink {
- public:
-  explicit ScreenSink(tarn::hosts::SdlHost& host) : host_(host) {}
-  void Present(const std::uint16_t* pixels, int pitchBytes, int width, int height) override {
-    host_.FramePresented(pixels, pitchBytes, width, height);
-  }
-
- private:
-  tarn::hosts::SdlHost& host_;
-};
 
 }  // namespace
 
@@ -88,12 +74,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tarnview: %s\n", error.c_str());
     return 1;
   }
-  ScreenSink sink(host);
-  tarn::win32::SetHost(&host);
-  tarn::ddraw::SetDisplaySink(&sink);
-  char commandLine[] = "";
-  const int status = WinMain(reinterpret_cast<HINSTANCE>(1), nullptr, commandLine, SW_SHOWNORMAL);
-  tarn::ddraw::SetDisplaySink(nullptr);
-  tarn::win32::SetHost(nullptr);
-  return status;
+  return tarn::programs::RunEngine(host);
 }

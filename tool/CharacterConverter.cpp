@@ -176,42 +176,32 @@ bool CharacterConverter::Finish() {
   return true;
 }
 
-int CharacterConverter::WriteMotionData() {
+// The motion and physique writers differ only in what they stream; the input
+// stays open for RunConversion to close.
+void CharacterConverter::WriteStreamed(void (*stream)(formats::LineReader&, TextSink&, const ProgressHook&)) {
   bool written;
   {
     TextSink out(output_.Stream());
     formats::LineReader reader(input_);
-    StreamMotionData(reader, out, progress_);
+    stream(reader, out, progress_);
     written = out.Flush();
   }
   if (!written) {
     std::string reason = files::LastErrorText();
     output_.Abandon();
     ShowCannotWrite(owner_, outputName_, reason);
-    return 1;
+    return;
   }
-  bool ok = Finish();
-  std::fclose(input_);
-  input_ = nullptr;
-  if (ok) ShowConverted(owner_, inputName_, outputName_);
+  if (Finish()) ShowConverted(owner_, inputName_, outputName_);
+}
+
+int CharacterConverter::WriteMotionData() {
+  WriteStreamed(StreamMotionData);
   return 1;
 }
 
 int CharacterConverter::WritePhysiqueData() {
-  bool written;
-  {
-    TextSink out(output_.Stream());
-    formats::LineReader reader(input_);
-    StreamPhysiqueData(reader, out, progress_);
-    written = out.Flush();
-  }
-  if (!written) {
-    std::string reason = files::LastErrorText();
-    output_.Abandon();
-    ShowCannotWrite(owner_, outputName_, reason);
-    return 0;
-  }
-  if (Finish()) ShowConverted(owner_, inputName_, outputName_);
+  WriteStreamed(StreamPhysiqueData);
   return 0;
 }
 

@@ -66,6 +66,7 @@ class CharacterConverter {
 
  private:
   bool Finish();  // flushes and renames the output; reports a failure
+  void WriteStreamed(void (*stream)(formats::LineReader&, TextSink&, const ProgressHook&));
 
   files::OutputFile output_;
   std::FILE* input_ = nullptr;

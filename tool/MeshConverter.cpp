@@ -114,7 +114,7 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress)
         if (in.Is("*GEOMOBJECT")) break;
         WriteObjectLine(in, values, out);
       }
-      out.Put(model::kWriteEnd);
+      out.Put(model::kEndLine);
       written = out.Flush();
     }
     if (!written) {

@@ -20,14 +20,7 @@
 
 namespace tarn::tool {
 
-// The text of a line after its first word: what "%s " leaves to the next
-// field of a keyword's format, without copying the keyword.
-inline std::string_view AfterKeyword(std::string_view line) {
-  std::size_t i = 0;
-  while (i < line.size() && tarn::formats::IsBlank(line[i])) ++i;
-  while (i < line.size() && !tarn::formats::IsBlank(line[i])) ++i;
-  return line.substr(i);
-}
+using formats::AfterKeyword;
 
 // Appends the text of printf("%.<decimals>f", double(value)) at out and
 // returns the end; out needs room for 64 bytes. decimals is 0 to 9.

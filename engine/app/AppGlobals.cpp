@@ -22,7 +22,7 @@ void ResetControlGlobals() {
   StatusText = glyph::kFogOff;
   CentreMark = glyph::kCircledDot;
   StatusLock = 0;
-  MouseTurnScale = 0.6f;
+  MouseTurnScale = control::kTurnScale;
   PreviousMouseX = 0;
 }
 

@@ -27,6 +27,17 @@ extern std::int32_t StatusLock;
 extern float MouseTurnScale;
 extern std::int32_t PreviousMouseX;
 
+// The control amounts of a frame's input.
+namespace control {
+inline constexpr float kStep = 0.1f;               // forward, back and sideways, per frame
+inline constexpr float kRiseStep = 1.0f;           // Up, per frame
+inline constexpr float kBoost = 3.5f;              // added to every step while the right button is held
+inline constexpr float kFieldOfView = 0.7853982f;  // 45 degrees
+inline constexpr float kZoomFieldOfView = 0.1308997f;  // 7.5 degrees, while Left Shift is held
+inline constexpr float kTurnScale = 0.6f;          // degrees of yaw per mouse count
+inline constexpr float kZoomTurnScale = 0.016666668f;  // 1/60: the zoomed view turns 36 times slower
+}  // namespace control
+
 // Glyphs and texts as the system holds them: code page 949 bytes.
 namespace glyph {
 inline constexpr const char kFogOff[] = "Fog:Off";

@@ -125,28 +125,29 @@ void InputDevices::ApplyControls(Camera& camera, RenderSwitches& switches) {
   if (KeyDown(kEscape)) QuitRequested = 1;
 
   const bool boosted = MouseButtonDown(1) != 0;
-  const float boost = boosted ? 3.5f : 0.0f;
-  const float backBoost = boosted ? -3.5f : 0.0f;
+  const float boost = boosted ? control::kBoost : 0.0f;
+  const float backBoost = boosted ? -control::kBoost : 0.0f;
 
   if (KeyDown(kLeftShift)) {
-    camera.fieldOfView = 0.1308997f;
-    MouseTurnScale = 0.016666668f;
+    camera.fieldOfView = control::kZoomFieldOfView;
+    MouseTurnScale = control::kZoomTurnScale;
   } else {
-    camera.fieldOfView = 0.7853982f;
-    MouseTurnScale = 0.6f;
+    camera.fieldOfView = control::kFieldOfView;
+    MouseTurnScale = control::kTurnScale;
   }
 
   auto directionGlyph = [](const char* text) {
     if (StatusLock == 0) StatusText = text;
   };
-  if (KeyDown(kUp)) camera.Rise(1.0f + boost), directionGlyph(glyph::kUpTriangle);
-  if (KeyDown(kDown)) camera.MoveForward(-0.1f + backBoost), directionGlyph(glyph::kDownTriangle);
-  if (KeyDown(kLeft)) camera.Strafe(-0.1f + backBoost), directionGlyph(glyph::kLeftTriangle);
-  if (KeyDown(kRight)) camera.Strafe(0.1f + boost), directionGlyph(glyph::kRightTriangle);
-  if (KeyDown(kW)) camera.MoveForward(0.1f + boost), directionGlyph(glyph::kUpTriangle);
-  if (KeyDown(kS)) camera.MoveForward(-0.1f + backBoost), directionGlyph(glyph::kDownTriangle);
-  if (KeyDown(kA)) camera.Strafe(-0.1f + backBoost), directionGlyph(glyph::kLeftTriangle);
-  if (KeyDown(kD)) camera.Strafe(0.1f + boost), directionGlyph(glyph::kRightTriangle);
+  using control::kStep;
+  if (KeyDown(kUp)) camera.Rise(control::kRiseStep + boost), directionGlyph(glyph::kUpTriangle);
+  if (KeyDown(kDown)) camera.MoveForward(-kStep + backBoost), directionGlyph(glyph::kDownTriangle);
+  if (KeyDown(kLeft)) camera.Strafe(-kStep + backBoost), directionGlyph(glyph::kLeftTriangle);
+  if (KeyDown(kRight)) camera.Strafe(kStep + boost), directionGlyph(glyph::kRightTriangle);
+  if (KeyDown(kW)) camera.MoveForward(kStep + boost), directionGlyph(glyph::kUpTriangle);
+  if (KeyDown(kS)) camera.MoveForward(-kStep + backBoost), directionGlyph(glyph::kDownTriangle);
+  if (KeyDown(kA)) camera.Strafe(-kStep + backBoost), directionGlyph(glyph::kLeftTriangle);
+  if (KeyDown(kD)) camera.Strafe(kStep + boost), directionGlyph(glyph::kRightTriangle);
 
   switches.wireframe = KeyDown(kQ) ? 1 : 0;
 }

@@ -13,15 +13,6 @@
 
 namespace tarn::world {
 
-// The line after its first word.
-inline std::string_view AfterFirstWord(std::string_view line) {
-  const char* p = line.data();
-  const char* e = p + line.size();
-  while (p < e && formats::IsBlank(*p)) ++p;
-  while (p < e && !formats::IsBlank(*p)) ++p;
-  return std::string_view(p, static_cast<std::size_t>(e - p));
-}
-
 class FieldCursor {
  public:
   explicit FieldCursor(std::string_view rest) : p_(rest.data()), e_(rest.data() + rest.size()) {}
@@ -54,12 +45,12 @@ class FieldCursor {
 };
 
 inline void ScanIndexReals3(std::string_view line, int& i, float& a, float& b, float& c) {
-  FieldCursor f(AfterFirstWord(line));
+  FieldCursor f(formats::AfterKeyword(line));
   f.Int(i) && f.Float(a) && f.Float(b) && f.Float(c);
 }
 
 inline void ScanIndexInts3(std::string_view line, int& i, int& a, int& b, int& c) {
-  FieldCursor f(AfterFirstWord(line));
+  FieldCursor f(formats::AfterKeyword(line));
   f.Int(i) && f.Int(a) && f.Int(b) && f.Int(c);
 }
 

@@ -54,20 +54,25 @@ DDPIXELFORMAT FormatZ16();
 DDPIXELFORMAT FormatZ24S8();
 DDPIXELFORMAT FormatZ32();
 
+// Call counting, off until a test asks for it (WatchCalls or FailCall), so
+// that it costs a program one flag test per call.
+void WatchCalls(bool on);
 // Failure injection: the nth call (1-based, counted from this call) of the
-// named method returns result instead of doing anything. Names are
+// named method returns result instead of doing anything; it turns counting
+// on. Names are
 // "Interface::Method" ("IDirectDraw7::CreateSurface",
 // "IDirectDrawSurface7::Lock", "IDirect3DDevice7::SetViewport", ...) or
 // "DirectDrawCreateEx".
 void FailCall(const std::string& method, int nth, HRESULT result);
-// How often the named method was called since the last reset.
+// How often the named method was called while counting was on, since the
+// last reset.
 int CallCount(const std::string& method);
 
 // Objects (DirectDraw, surfaces, clippers, Direct3D, devices) alive now.
 int LiveObjects();
 
-// Back to the default profile, no injected failures, call counts zero, no
-// sink. Live objects are not touched.
+// Back to the default profile, no injected failures, counting off with
+// counts zero, no sink. Live objects are not touched.
 void ResetLayer();
 
 }  // namespace tarn::ddraw

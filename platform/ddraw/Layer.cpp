@@ -15,8 +15,6 @@ struct Failure {
 
 struct LayerState {
   Profile profile = DefaultProfile();
-  // Transparent comparison: counting a call looks its name up without
-  // building a string (the device is called thousands of times a frame).
   std::map<std::string, int, std::less<>> calls;
   std::multimap<std::string, Failure, std::less<>> failures;  // nth counted in calls of that method
   int live = 0;
@@ -24,6 +22,14 @@ struct LayerState {
   Surface* primary = nullptr;
   int modeWidth = 0, modeHeight = 0;
 };
+
+}  // namespace
+
+// Calls are counted only while a test watches them: the device is called
+// thousands of times a frame, and a program never asks.
+bool callsWatched = false;
+
+namespace {
 
 LayerState& State() {
   static LayerState state;
@@ -81,8 +87,11 @@ void SetProfile(const Profile& profile) {
 }
 const Profile& CurrentProfile() { return State().profile; }
 
+void WatchCalls(bool on) { callsWatched = on; }
+
 void FailCall(const std::string& method, int nth, HRESULT result) {
   LayerState& s = State();
+  callsWatched = true;
   s.failures.emplace(method, Failure{s.calls[method] + nth, result});
 }
 
@@ -91,7 +100,7 @@ int CallCount(const std::string& method) {
   return it == State().calls.end() ? 0 : it->second;
 }
 
-HRESULT Injected(const char* method) {
+HRESULT CountCall(const char* method) {
   LayerState& s = State();
   std::string_view name(method);
   auto it = s.calls.find(name);
@@ -110,6 +119,7 @@ int LiveObjects() { return State().live; }
 void ResetLayer() {
   LayerState& s = State();
   s.profile = DefaultProfile();
+  callsWatched = false;
   s.calls.clear();
   s.failures.clear();
   s.sink = nullptr;

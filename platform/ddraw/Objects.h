@@ -10,12 +10,16 @@
 
 #include "platform/ddraw/DDrawControl.h"
 #include "platform/raster/Raster.h"
-
+#include "platform/win32/ComObject.h"
 
 namespace tarn::ddraw {
 
 // Layer state shared by the objects.
-HRESULT Injected(const char* method);  // 0, or the failure to return
+// 0, or the failure a test injected for this call. Without a watching test
+// it is one test of a flag.
+extern bool callsWatched;
+HRESULT CountCall(const char* method);
+inline HRESULT Injected(const char* method) { return callsWatched ? CountCall(method) : S_OK; }
 void CountObject(int delta);
 class Surface;
 void SetPrimary(Surface* primary);  // the primary registers itself; null when it goes
@@ -24,32 +28,12 @@ void SetDisplayMode(int width, int height);
 void PresentPrimary();
 bool SameFormat(const DDPIXELFORMAT& a, const DDPIXELFORMAT& b);
 
-// Reference counting for every object; the count starts at 1 for the
-// creator and the object frees itself with its last Release.
-template <class Interface>
-class Counted : public Interface {
- public:
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
- protected:
-  Counted() { CountObject(1); }
-  ~Counted() override { CountObject(-1); }
-
- private:
-  ULONG refs_ = 1;
+struct LiveTally {
+  static void Count(int delta) { CountObject(delta); }
 };
-
-// COM objects own themselves through their count; this is the one place
-// that allocates them.
-template <class T, class... Args>
-T* MakeObject(Args&&... args) {
-  return new T(static_cast<Args&&>(args)...);
-}
+template <class Interface>
+using Counted = win32::Counted<Interface, LiveTally>;
+using win32::MakeObject;
 
 class Clipper final : public Counted<IDirectDrawClipper> {
  public:

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/dinput/InputSeam.h"
+#include "platform/win32/ComObject.h"
 
 const DIDATAFORMAT c_dfDIKeyboard{sizeof(DIDATAFORMAT), 16, DIDF_RELAXIS, 256, 256, nullptr};
 const DIDATAFORMAT c_dfDIMouse{sizeof(DIDATAFORMAT), 16, DIDF_RELAXIS, sizeof(DIMOUSESTATE), 7, nullptr};
@@ -57,22 +58,17 @@ LONG ClampToLong(std::int64_t v) {
   return static_cast<LONG>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-class Device final : public IDirectInputDeviceA {
+struct LiveTally {
+  static void Count(int delta) { TheMachine().live += delta; }
+};
+
+class Device final : public win32::Counted<IDirectInputDeviceA, LiveTally> {
  public:
-  explicit Device(Kind kind) : kind_(kind) {
-    ++TheMachine().live;
-    TheMachine().devices.push_back(this);
-  }
+  explicit Device(Kind kind) : kind_(kind) { TheMachine().devices.push_back(this); }
 
   HRESULT QueryInterface(REFIID, void** object) override {
     if (object != nullptr) *object = nullptr;
     return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
   }
 
   HRESULT SetDataFormat(LPCDIDATAFORMAT format) override {
@@ -147,32 +143,22 @@ class Device final : public IDirectInputDeviceA {
  private:
   ~Device() override {
     Machine& m = TheMachine();
-    --m.live;
     m.devices.erase(std::remove(m.devices.begin(), m.devices.end(), this), m.devices.end());
   }
   DWORD DataSize() const { return kind_ == Kind::Keyboard ? 256u : static_cast<DWORD>(sizeof(DIMOUSESTATE)); }
 
   Kind kind_;
-  ULONG references_ = 1;
   bool formatSet_ = false;
   bool foregroundOnly_ = false;
   bool acquired_ = false;
   std::int64_t seenX_ = 0, seenY_ = 0, seenZ_ = 0;
 };
 
-class DirectInput final : public IDirectInputA {
+class DirectInput final : public win32::Counted<IDirectInputA, LiveTally> {
  public:
-  DirectInput() { ++TheMachine().live; }
-
   HRESULT QueryInterface(REFIID, void** object) override {
     if (object != nullptr) *object = nullptr;
     return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
   }
 
   HRESULT CreateDevice(REFGUID which, LPDIRECTINPUTDEVICEA* out, LPUNKNOWN outer) override {
@@ -188,13 +174,9 @@ class DirectInput final : public IDirectInputA {
       return DIERR_DEVICENOTREG;
     }
     if (HRESULT hr = TakeFailure(Call::CreateDevice, kind); hr != DI_OK) return hr;
-    *out = new Device(kind);  // owned by the caller's reference
+    *out = win32::MakeObject<Device>(kind);  // owned by the caller's reference
     return DI_OK;
   }
-
- private:
-  ~DirectInput() override { --TheMachine().live; }
-  ULONG references_ = 1;
 };
 
 }  // namespace
@@ -257,6 +239,6 @@ HRESULT DirectInputCreateA(HINSTANCE, DWORD version, LPDIRECTINPUTA* out, LPUNKN
   if (version > 0x0700) return DIERR_OLDDIRECTINPUTVERSION;
   if (version < 0x0300) return DIERR_INVALIDPARAM;
   if (HRESULT hr = TakeFailure(Call::Create, Kind::Any); hr != DI_OK) return hr;
-  *out = new DirectInput();  // owned by the caller's reference
+  *out = tarn::win32::MakeObject<DirectInput>();  // owned by the caller's reference
   return DI_OK;
 }

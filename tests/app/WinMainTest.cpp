@@ -10,6 +10,7 @@
 #include "platform/ddraw/DDrawControl.h"
 #include "platform/dinput/InputSeam.h"
 #include "platform/hosts/headless/HeadlessHost.h"
+#include "programs/EngineRun.h"
 #include "tests/common/TempDir.h"
 
 using namespace tarn;
@@ -18,18 +19,6 @@ namespace {
 
 // Where the camera stood at the last presented frame.
 float presentedCameraZ = 0.0f;
-
-class Sink : public ddraw::DisplaySink {
- public:
-  explicit Sink(hosts::HeadlessHost& host) : host_(host) {}
-  void Present(const std::uint16_t* pixels, int pitch, int width, int height) override {
-    host_.FramePresented(pixels, pitch, width, height);
-    if (AppEngine && AppEngine->camera) presentedCameraZ = AppEngine->camera->position.z;
-  }
-
- private:
-  hosts::HeadlessHost& host_;
-};
 
 class WinMainTest : public ::testing::Test {
  protected:
@@ -58,14 +47,10 @@ class WinMainTest : public ::testing::Test {
     EXPECT_EQ(dinput::LiveObjects(), 0);
   }
   int Run(hosts::HeadlessHost& host) {
-    Sink sink(host);
-    win32::SetHost(&host);
-    ddraw::SetDisplaySink(&sink);
     host.BeginRun();
-    char commandLine[] = "";
-    const int status = WinMain(nullptr, nullptr, commandLine, SW_SHOWNORMAL);
-    ddraw::SetDisplaySink(nullptr);
-    return status;
+    return programs::RunEngine(host, [] {
+      if (AppEngine && AppEngine->camera) presentedCameraZ = AppEngine->camera->position.z;
+    });
   }
   test::TempWorkDir dir;
   hosts::ReplayOptions options;

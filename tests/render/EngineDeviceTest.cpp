@@ -285,6 +285,7 @@ TEST_F(EngineDeviceTest, NoFourBitAlphaFormatOrNoPictureMeansNoTexture) {
   tarn::ddraw::SetProfile(p);
   SetUpScreen(64, 64);
   ASSERT_TRUE(engine_.DeviceReady());
+  tarn::ddraw::WatchCalls(true);
   int surfaces = tarn::ddraw::CallCount("IDirectDraw7::CreateSurface");
   Image picture = Picture(16, 16, 0xFFFFFFFF);
   IDirectDrawSurface7* texture = nullptr;

@@ -1,30 +1,20 @@
-// libpng's simplified API in both directions.
+// Golden pictures are written as the replay writes its shots; read back
+// with libpng's simplified API.
 #include "tests/render/Png.h"
 
 #include <png.h>
 
 #include <cstring>
 
+#include "platform/hosts/headless/PngFile.h"
+
 namespace tarn::test {
 
 bool WritePng565(const std::string& path, const std::vector<std::uint16_t>& pixels, int width, int height) {
   if (width <= 0 || height <= 0 || pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
     return false;
-  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-  for (std::size_t i = 0; i < rgb.size() / 3; ++i) {
-    std::uint16_t v = pixels[i];
-    int r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
-    rgb[i * 3 + 0] = static_cast<std::uint8_t>(r << 3 | r >> 2);
-    rgb[i * 3 + 1] = static_cast<std::uint8_t>(g << 2 | g >> 4);
-    rgb[i * 3 + 2] = static_cast<std::uint8_t>(b << 3 | b >> 2);
-  }
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(width);
-  image.height = static_cast<png_uint_32>(height);
-  image.format = PNG_FORMAT_RGB;
-  return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+  std::string error;
+  return hosts::WritePng565(path, pixels.data(), width * 2, width, height, error);
 }
 
 bool ReadPng565(const std::string& path, std::vector<std::uint16_t>* pixels, int* width, int* height) {
