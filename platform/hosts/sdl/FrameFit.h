@@ -51,6 +51,8 @@ class AreaShrinker {
   void FilterRow(const std::uint16_t* row);
 
   Axis columns_, rows_;
+  std::uint64_t columnScale_ = 0;   // 2^24 / source width: x 256 / n, in 16.16
+  std::vector<std::uint8_t> wide_;  // one source row widened to 8-bit channels
   std::vector<std::uint16_t> filtered_;
   int filteredRow_ = -1;
   std::vector<std::uint32_t> sums_;
