@@ -4,7 +4,6 @@
 #include <gtk/gtk.h>
 
 #include <csignal>
-
 #include <cstdint>
 #include <map>
 #include <string>
@@ -41,9 +40,9 @@ struct GtkHost::Impl {
 namespace {
 
 const char kHandleKey[] = "tarn-hwnd";
+const char kCommandKey[] = "tarn-command";
 // A message box's lines, in columns of the default font (Hangul counts two).
 constexpr int kBoxColumns = 60;
-const char kCommandKey[] = "tarn-command";
 
 HWND HandleOf(gpointer widget) { return static_cast<HWND>(g_object_get_data(G_OBJECT(widget), kHandleKey)); }
 
