@@ -4,7 +4,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -114,8 +113,22 @@ class Checker {
     return {};
   }
 
+  // The quote and the name of an #include line; false for any other line.
+  static bool ParseInclude(const std::string& line, char* quote, std::string* name) {
+    std::size_t i = line.find_first_not_of(" \t");
+    if (i == std::string::npos || line[i] != '#') return false;
+    i = line.find_first_not_of(" \t", i + 1);
+    if (i == std::string::npos || line.compare(i, 7, "include") != 0) return false;
+    i = line.find_first_not_of(" \t", i + 7);
+    if (i == std::string::npos || (line[i] != '"' && line[i] != '<')) return false;
+    *quote = line[i];
+    const std::size_t end = line.find(*quote == '"' ? '"' : '>', i + 1);
+    if (end == std::string::npos) return false;
+    *name = line.substr(i + 1, end - i - 1);
+    return true;
+  }
+
   void CheckFile(const std::string& file, LayerReport& report) {
-    static const std::regex kInclude(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
     const std::set<std::string> owners = Owners(file);
     std::set<std::string> allowed;
     for (const std::string& o : owners) {
@@ -127,9 +140,10 @@ class Checker {
     int number = 0;
     while (std::getline(in, line)) {
       ++number;
-      std::smatch m;
-      if (!std::regex_search(line, m, kInclude)) continue;
-      const std::string header = Resolve(file, m[1].str()[0], m[2].str());
+      char quote;
+      std::string name;
+      if (!ParseInclude(line, &quote, &name)) continue;
+      const std::string header = Resolve(file, quote, name);
       if (header.empty() || header == file) continue;
       const std::string where = file + ":" + std::to_string(number) + ": ";
       const std::set<std::string> headerOwners = Owners(header);
