@@ -97,10 +97,14 @@ int Character(const std::vector<std::string>& args, int kind) {
 int Chr(const std::vector<std::string>& args) {
   if (args.size() != 5) return Usage();
   std::string reason;
+  bool outputIsInput = false;
   std::string out = System(args[4].c_str());
   if (!tool::WriteCharacterFile(out, System(args[0].c_str()), System(args[1].c_str()), System(args[2].c_str()),
-                                System(args[3].c_str()), &reason)) {
-    tool::ShowCannotWrite(nullptr, out, reason);
+                                System(args[3].c_str()), &reason, &outputIsInput)) {
+    if (outputIsInput)
+      tool::ShowOutputIsInput(nullptr, out);
+    else
+      tool::ShowCannotWrite(nullptr, out, reason);
     return 1;
   }
   return 0;

@@ -129,19 +129,19 @@ int CharacterConverter::RunConversion(const char* outputName, int kind) {
     ShowNoAseFile(owner_);
     return 0;
   }
-  if (files::SameExistingFile(outputName_, inputPath_)) {
+  if (OutputIsAnInput(outputName_, {inputPath_})) {
     ShowOutputIsInput(owner_, outputName_);
-    return 0;
-  }
-  if (!output_.Open(outputName_)) {
-    ShowCannotOpen(owner_, outputName_, output_.Error());
     return 0;
   }
   input_ = files::AnsiFopen(inputPath_.c_str(), "rt");
   if (input_ == nullptr) {
-    std::string reason = files::LastErrorText();
-    output_.Abandon();
-    ShowCannotOpen(owner_, inputName_, reason);
+    ShowCannotOpen(owner_, inputName_, files::LastErrorText());
+    return 0;
+  }
+  if (!output_.Open(outputName_)) {
+    std::fclose(input_);
+    input_ = nullptr;
+    ShowCannotOpen(owner_, outputName_, output_.Error());
     return 0;
   }
   switch (kind) {
@@ -214,8 +214,22 @@ int CharacterConverter::WriteCharacterMesh() {
   return 0;
 }
 
+bool OutputIsAnInput(const std::string& output, std::initializer_list<std::string> inputs) {
+  const files::FileIdentity written = files::IdentifyOutput(output.c_str());
+  for (const std::string& input : inputs)
+    if (files::SameFile(written, files::IdentifyInput(input.c_str()))) return true;
+  return false;
+}
+
 bool WriteCharacterFile(const std::string& fileName, const std::string& ase, const std::string& physique,
-                        const std::string& motion, const std::string& bitmap, std::string* reason) {
+                        const std::string& motion, const std::string& bitmap, std::string* reason,
+                        bool* outputIsInput) {
+  if (outputIsInput != nullptr) *outputIsInput = false;
+  if (OutputIsAnInput(fileName, {ase, physique, motion, bitmap})) {
+    if (outputIsInput != nullptr) *outputIsInput = true;
+    if (reason) reason->clear();
+    return false;
+  }
   files::OutputFile file;
   if (!file.Open(fileName)) {
     if (reason) *reason = file.Error();

@@ -8,14 +8,18 @@
 //   kind 3  WriteCharacterMesh character mesh (.mcm): written empty
 //
 // Our choices:
-//   - a conversion without an ASE file, an output that names the ASE file
-//     itself (writing it would empty the input before it is read), and an
-//     input or output that cannot be opened or written are reported in an
-//     "Edit Message" box with the file's name and the reason; nothing is
-//     written over the output then, and no success message is shown;
-//   - the output is written to a temporary file beside it and renamed into
-//     place when the writer has finished; the success message follows the
-//     rename;
+//   - a conversion without an ASE file, an output that is the ASE file
+//     itself however it is spelled (letter case, "./", "..", a link or a
+//     second hard link: the same device and inode), and an input or output
+//     that cannot be opened or written are reported in an "Edit Message"
+//     box with the file's name and the reason; nothing is written over the
+//     output then, and no success message is shown;
+//   - the input must be a regular file (a FIFO or device is refused at
+//     once, platform/files/AnsiFile.h);
+//   - the output is written through files::OutputFile: a temporary file
+//     beside it, renamed into place when the writer has finished (the
+//     success message follows the rename); a link keeps its link, a FIFO or
+//     device is written directly;
 //   - a line whose numbers are missing or do not parse writes the values the
 //     last line of its keyword left (each "*TM_ROWn" keeps its own; 0 before
 //     the first such line); a matrix row before any node name is written
@@ -23,6 +27,7 @@
 #pragma once
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 #include <windows.h>
@@ -76,9 +81,16 @@ class CharacterConverter {
   bool lastSucceeded_ = false;
 };
 
+// True when writing `output` would overwrite one of `inputs` (the same file
+// however either name is spelled).
+bool OutputIsAnInput(const std::string& output, std::initializer_list<std::string> inputs);
+
 // The character file (.chr): the four names with "%s\n%s\n%s\n%s", written
-// through a temporary file. False, with the reason, when it cannot be written.
+// through files::OutputFile. False, with the reason, when it cannot be
+// written; false with *outputIsInput set when fileName is one of the four
+// files it names (nothing is written then).
 bool WriteCharacterFile(const std::string& fileName, const std::string& ase, const std::string& physique,
-                        const std::string& motion, const std::string& bitmap, std::string* reason);
+                        const std::string& motion, const std::string& bitmap, std::string* reason,
+                        bool* outputIsInput = nullptr);
 
 }  // namespace tarn::tool

@@ -80,7 +80,7 @@ std::string CurrentFolder() {
 
 }  // namespace
 
-MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress) {
+MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress, const files::FileIdentity& inputFile) {
   MeshRun run;
   LastValues values;
   int objectNumber = 0;
@@ -96,6 +96,12 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress)
     if (!in.Is("*GEOMOBJECT")) continue;
     char name[32];
     std::snprintf(name, sizeof name, model::kFileName, objectNumber++);
+    if (files::SameFile(files::IdentifyOutput(name), inputFile)) {
+      run.ok = false;
+      run.outputIsInput = true;
+      run.failedFile = name;
+      return run;
+    }
     files::OutputFile file;
     if (!file.Open(name)) {
       run.ok = false;
@@ -142,6 +148,7 @@ MeshRun MeshConverter::Run(const char* aseName) {
     ShowNoAseFile(owner_);
     return run;
   }
+  const files::FileIdentity inputFile = files::IdentifyInput(aseName);
   std::FILE* input = files::AnsiFopen(aseName, "rt");
   if (input == nullptr) {
     run.ok = false;
@@ -152,7 +159,7 @@ MeshRun MeshConverter::Run(const char* aseName) {
   }
   {
     formats::LineReader reader(input);
-    run = ConvertMeshStream(reader, progress_);
+    run = ConvertMeshStream(reader, progress_, inputFile);
   }
   if (run.ok && std::ferror(input)) {  // a read error ends the input early: say so
     std::string reason = files::LastErrorText();
@@ -162,7 +169,9 @@ MeshRun MeshConverter::Run(const char* aseName) {
     return run;
   }
   std::fclose(input);
-  if (!run.ok)
+  if (run.outputIsInput)
+    ShowOutputIsInput(owner_, run.failedFile);
+  else if (!run.ok)
     ShowCannotWrite(owner_, run.failedFile, run.reason);
   else
     ShowMeshCount(owner_, run.filesWritten, CurrentFolder());

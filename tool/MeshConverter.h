@@ -13,8 +13,12 @@
 //     its own, and they start at 0 on every conversion;
 //   - a face corner glued to its label ("A:10000", as the exporter writes
 //     corners of five digits) is read as the label and the number;
-//   - every model file is written to a temporary file and renamed into place
-//     when its object is complete;
+//   - every model file is written through files::OutputFile (a temporary
+//     file renamed into place when its object is complete; links, FIFOs and
+//     devices as that header says);
+//   - a model file name that reaches the input (the export itself is called
+//     "0.t3m", or a link of that name points at it) ends the conversion
+//     with an "Edit Message" box before anything is written over it;
 //   - ConvertMeshes reports in an "Edit Message" box: how many model files
 //     it wrote, or which file could not be opened or written and why.
 #pragma once
@@ -25,6 +29,7 @@
 #include <windows.h>
 
 #include "formats/LineReader.h"
+#include "platform/files/AnsiFile.h"
 #include "tool/Progress.h"
 
 namespace tarn::tool {
@@ -32,12 +37,16 @@ namespace tarn::tool {
 struct MeshRun {
   int filesWritten = 0;
   bool ok = true;
-  std::string failedFile;  // code page 949, as named
+  bool outputIsInput = false;  // failedFile is the input itself: refused
+  std::string failedFile;      // code page 949, as named
   std::string reason;
 };
 
-// The conversion itself: model files go to the current folder.
-MeshRun ConvertMeshStream(formats::LineReader& input, const ProgressHook& progress = {});
+// The conversion itself: model files go to the current folder. A model file
+// that is the input itself (an export named "0.t3m") is refused before it is
+// opened, and the conversion stops there.
+MeshRun ConvertMeshStream(formats::LineReader& input, const ProgressHook& progress = {},
+                          const files::FileIdentity& inputFile = {});
 
 class MeshConverter {
  public:

@@ -148,8 +148,12 @@ int SaveCharacterFile(ToolDocument* d, const char*, const char*) {
     names[i] = b.fileTitle;
   }
   std::string reason;
-  if (!WriteCharacterFile(names[4], names[0], names[1], names[2], names[3], &reason)) {
-    ShowCannotWrite(d->ownerWindow, names[4], reason);
+  bool outputIsInput = false;
+  if (!WriteCharacterFile(names[4], names[0], names[1], names[2], names[3], &reason, &outputIsInput)) {
+    if (outputIsInput)
+      ShowOutputIsInput(d->ownerWindow, names[4]);
+    else
+      ShowCannotWrite(d->ownerWindow, names[4], reason);
     return 0;
   }
   return 1;

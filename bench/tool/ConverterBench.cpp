@@ -63,6 +63,31 @@ void BM_MeshConversion(benchmark::State& state) {
 }
 BENCHMARK(BM_MeshConversion)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Many small objects into a fresh folder: the cost of creating each model
+// file, which must not grow with the files already there.
+void BM_ManyModelFiles(benchmark::State& state) {
+  std::string ase;
+  for (int i = 0; i < state.range(0); ++i) ase += "*GEOMOBJECT {\n*MESH {\n*MESH_NUMVERTEX 1\n*MESH_VERTEX 0 1 2 3\n}\n}\n";
+  auto folder = std::filesystem::temp_directory_path() / ("rigwright-many-" + std::to_string(getpid()));
+  auto previous = std::filesystem::current_path();
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::filesystem::current_path(folder);
+    state.ResumeTiming();
+    tarn::formats::LineReader reader(ase.data(), ase.size());
+    tarn::tool::MeshRun run = tarn::tool::ConvertMeshStream(reader);
+    benchmark::DoNotOptimize(run.filesWritten);
+    state.PauseTiming();
+    std::filesystem::current_path(previous);
+    state.ResumeTiming();
+  }
+  std::filesystem::remove_all(folder);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ManyModelFiles)->Arg(1000)->Arg(16000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
 template <bool kPhysique>
 void BM_CharacterConversion(benchmark::State& state) {
   const std::string& ase = Biped();

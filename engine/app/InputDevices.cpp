@@ -27,6 +27,10 @@ void UnacquireAndRelease(IDirectInputDeviceA*& device) {
 std::int32_t WrappingAdd(std::int32_t a, std::int32_t b) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
 }
+// a - b, wrapping: -b itself overflows for b = -2147483648.
+std::int32_t WrappingSub(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
 
 }  // namespace
 
@@ -108,7 +112,7 @@ void InputDevices::ApplyControls(Camera& camera, RenderSwitches& switches) {
   Poll();
 
   const std::int32_t current = mouseX;
-  const std::int32_t dx = WrappingAdd(current, -PreviousMouseX);
+  const std::int32_t dx = WrappingSub(current, PreviousMouseX);
   // Yaw every frame, 0 when still; the scale is the one set by last frame's zoom.
   camera.Yaw(static_cast<float>(-static_cast<double>(dx) * MouseTurnScale * kPi / 180.0));
   PreviousMouseX = current;

@@ -5,6 +5,7 @@
 #include "engine/app/AppGlobals.h"
 #include "engine/app/Engine.h"
 #include "engine/app/InputDevices.h"
+#include "engine/log/TarnLog.h"
 #include "engine/world/WorldMap.h"
 
 std::int32_t CreateMainWindow(HINSTANCE instance, int showCommand) {
@@ -66,6 +67,7 @@ void RenderFrame() {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  FixLogFolder();
   if (!CreateMainWindow(instance, showCommand)) return 0;
   StartUp(MainWindow);
 

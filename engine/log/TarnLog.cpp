@@ -2,12 +2,21 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 #include "platform/files/AnsiFile.h"
 
+void FixLogFolder() { tarn::files::PinStartFolder(); }
+
 void AppendTarnLog(const char* prefix, const char* text) {
-  std::FILE* log = tarn::files::AnsiFopen("Tarn.log", "a+t");
-  if (log == nullptr) return;
+  std::FILE* log = tarn::files::OpenOwnFileInStartFolder("Tarn.log", tarn::files::OwnFile::kAppend);
+  if (log == nullptr) {
+    // Said once: a run whose log is a planted link would say it on every line.
+    static bool told = false;
+    if (!told) std::fprintf(stderr, "Tarn.log: %s; the log is not written\n", tarn::files::LastErrorText().c_str());
+    told = true;
+    return;
+  }
   std::fprintf(log, "%s%s\n", prefix, text);
   std::fclose(log);
 }
@@ -27,13 +36,20 @@ int WriteLog(std::int32_t code, const char* format, ...) {
 void AppendTarnLogError(const char* text) { AppendTarnLog("Error: ", text); }
 
 void LoadLog::Error(const char* format, ...) const {
-  char text[512];
+  char text[1024];
   va_list args;
   va_start(args, format);
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
+  std::string line = prefix != nullptr ? std::string(prefix) + text : std::string(text);
   if (write != nullptr)
-    write(context, text);
+    write(context, line.c_str());
   else
-    AppendTarnLogError(text);
+    AppendTarnLogError(line.c_str());
+}
+
+LoadLog LoadLog::Within(const char* outerPrefix) const {
+  LoadLog inner = *this;
+  inner.prefix = outerPrefix;
+  return inner;
 }

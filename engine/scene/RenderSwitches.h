@@ -8,6 +8,7 @@
 // instead of reading past the table.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -35,6 +36,9 @@ class RenderSwitches {
   std::int32_t wireframe = 0;
   IDirectDrawSurface7** textures = nullptr;
   std::int32_t textureCount = 0;
+  // Bytes of surface memory the table's textures hold, kept by whoever fills
+  // the entries (the world loader's budget); 0 for a new table.
+  std::size_t textureBytes = 0;
 
  private:
   std::vector<IDirectDrawSurface7*> table_;

@@ -21,7 +21,11 @@
 //     five-digit corners) reads as the label and the number;
 //   - object and bitmap names are kept whole (up to a line's 255
 //     characters) instead of overflowing 20- and 80-byte buffers;
-//   - a "*MATERIAL" index outside the material list is skipped.
+//   - a "*MATERIAL" index outside the material list is skipped;
+//   - memory follows the lines read (MeshObject.h); a house over its memory
+//     limit stops being read, is logged and left empty;
+//   - an export saved as UTF-16 (or marked UTF-8) is read as its 8-bit text
+//     would be: the file layer decodes it (platform/files/AnsiFile.h).
 #include <cstdio>
 #include <cstring>
 
@@ -82,44 +86,23 @@ int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, con
       int i = 0;
       float x = 0.0f, y = 0.0f, z = 0.0f;
       tarn::world::ScanIndexReals3(line, i, x, y, z);
-      if (i >= 0 && i < positionCount) {
-        if (positions.size() <= static_cast<std::size_t>(i)) positions.resize(static_cast<std::size_t>(i) + 1, MeshVertex{});
-        MeshVertex& p = positions[static_cast<std::size_t>(i)];
-        p.x = x, p.y = z, p.z = y;
-      }
+      if (!PutPosition(i, x, z, y)) break;
     } else if (key == "*MESH_FACE") {
       // *MESH_FACE i: A: a B: b C: c ...  -> a, c, b
       int i = 0, a = 0, b = 0, c = 0;
       fmt::ScanAseFace(line, i, a, b, c);
-      if (i >= 0 && i < faceCount) {
-        const std::size_t at = 3 * static_cast<std::size_t>(i);
-        if (faceIndices.size() < at + 3) faceIndices.resize(at + 3, 0);
-        faceIndices[at] = static_cast<std::uint16_t>(a);
-        faceIndices[at + 1] = static_cast<std::uint16_t>(c);
-        faceIndices[at + 2] = static_cast<std::uint16_t>(b);
-      }
+      if (!PutFace(i, a, b, c)) break;
     } else if (key == "*MESH_TVERT") {
       // *MESH_TVERT i u v w  -> (u, 1 - v)
       int i = 0;
       float u = 0.0f, v = 0.0f, w = 0.0f;
       tarn::world::ScanIndexReals3(line, i, u, v, w);
-      if (i >= 0 && i < texVertexCount) {
-        if (texVertices.size() <= static_cast<std::size_t>(i)) texVertices.resize(static_cast<std::size_t>(i) + 1, MeshVertex{});
-        MeshVertex& t = texVertices[static_cast<std::size_t>(i)];
-        t.x = u;
-        t.y = 1.0f - v;
-      }
+      if (!PutTexVertex(i, u, 1.0f - v)) break;
     } else if (key == "*MESH_TFACE") {
       // *MESH_TFACE i a b c  -> a, c, b
       int i = 0, a = 0, b = 0, c = 0;
       tarn::world::ScanIndexInts3(line, i, a, b, c);
-      if (i >= 0 && i < texFaceCount) {
-        const std::size_t at = 3 * static_cast<std::size_t>(i);
-        if (texFaceIndices.size() < at + 3) texFaceIndices.resize(at + 3, 0);
-        texFaceIndices[at] = static_cast<std::uint16_t>(a);
-        texFaceIndices[at + 1] = static_cast<std::uint16_t>(c);
-        texFaceIndices[at + 2] = static_cast<std::uint16_t>(b);
-      }
+      if (!PutTexFace(i, a, b, c)) break;
     } else if (key == "*MESH_NUMVERTEX" || key == "*MESH_NUMFACES" || key == "*MESH_NUMTVERTEX" ||
                key == "*MESH_NUMTVFACES") {
       // *MESH_NUM<...> count
@@ -150,7 +133,7 @@ int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, con
     }
     if (depth <= 0) break;
   }
-  Expand();
+  Expand(name, log);
   if (hadRow3 != nullptr) *hadRow3 = row3;
   return 0;
 }
@@ -172,6 +155,7 @@ void MeshObject::ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, c
         if (reader.Is("*MESH")) {
           bool hadRow3 = false;
           ReadAseMesh(reader, inputBytes, name, log, &hadRow3);
+          if (OverLimit()) return;  // logged; the house stays empty and unattached
           if (!hadRow3 && haveObjectRow3) drawRecord.referencePoint = objectRow3;
           if (parent != nullptr) parent->AttachDrawable(&drawRecord);
         } else if (reader.Is("*TM_ROW3")) {
@@ -207,19 +191,17 @@ void MeshObject::ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, c
 }
 
 int MeshObject::LoadAseHouse(const char* name, SceneNode* parent, const LoadLog& log) {
-  std::FILE* f = tarn::files::AnsiFopen(name, "rt");
+  long long size = 0;
+  std::FILE* f = tarn::files::AnsiFopen(name, "rt", &size);
   if (f == nullptr) {
-    log.Error("%s: cannot open the house file", name);
+    LogCannotOpen(log, name, "house file");
     return 1;
   }
-  std::size_t bytes = 0;
-  if (std::fseek(f, 0, SEEK_END) == 0) {
-    long size = std::ftell(f);
-    bytes = size > 0 ? static_cast<std::size_t>(size) : 0;
-  }
-  std::rewind(f);
+  struct Closer {
+    std::FILE* f;
+    ~Closer() { std::fclose(f); }
+  } closer{f};
   fmt::LineReader reader(f);
-  ReadAseHouse(reader, bytes, name, parent, log);
-  std::fclose(f);
+  ReadAseHouse(reader, size > 0 ? static_cast<std::size_t>(size) : 0, name, parent, log);
   return 1;
 }

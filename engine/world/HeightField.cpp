@@ -15,7 +15,15 @@ int HeightField::BuildHeightField(const LoadLog& log) {
   if (columns < 0) columns = 0;
   if (rows < 0) rows = 0;
   const std::int64_t points = (static_cast<std::int64_t>(columns) + 1) * (static_cast<std::int64_t>(rows) + 1);
-  if (std::FILE* debug = tarn::files::AnsiFopen(kHeightFieldDebugFile, "wt")) std::fclose(debug);
+  if (std::FILE* debug = tarn::files::OpenOwnFile(kHeightFieldDebugFile, tarn::files::OwnFile::kEmpty)) {
+    std::fclose(debug);
+  } else {
+    static bool told = false;  // once a run: two "Height" lines meet the same file
+    if (!told)
+      std::fprintf(stderr, "하이트필드.txt: %s; the terrain's debug file is not written\n",
+                   tarn::files::LastErrorText().c_str());
+    told = true;
+  }
   if (points > MeshObject::kMaxIndexed) {
     log.Error("%s: a terrain of %d x %d cells is more than 16-bit indices can draw", pictureName.c_str(), columns, rows);
     gridPointCount = triangleCount = 0;

@@ -3,6 +3,8 @@
 
 #include "engine/world/FastFields.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
@@ -41,37 +43,91 @@ std::int32_t MeshObject::BoundCount(std::int32_t n, std::int64_t limit, std::siz
   return n;
 }
 
-// Count lines reserve what their lines will fill; the counts are bounded
-// already, and a vector keeps its capacity, so repeated count lines do not
-// allocate again.
+// Count lines take no memory: a count is a promise of the file, and the
+// arrays grow only as lines keep it.
 void MeshObject::SetPositionCount(std::int32_t n) {
   positionCount = n;
   positions.clear();
-  positions.reserve(static_cast<std::size_t>(n));
 }
 void MeshObject::SetFaceCount(std::int32_t n) {
   faceCount = n;
-  drawRecord.vertexCount = 3 * n;
   faceIndices.clear();
-  faceIndices.reserve(3 * static_cast<std::size_t>(n));
+  faceLines_.clear();
 }
 void MeshObject::SetTexVertexCount(std::int32_t n) {
   texVertexCount = n;
   texVertices.clear();
-  texVertices.reserve(static_cast<std::size_t>(n));
 }
 void MeshObject::SetTexFaceCount(std::int32_t n) {
   texFaceCount = n;
   texFaceIndices.clear();
-  texFaceIndices.reserve(3 * static_cast<std::size_t>(n));
+  texFaceLines_.clear();
+}
+
+// True when `grows` may take `more` elements within the memory limit; a
+// vector about to reallocate doubles, so that is what is counted.
+template <class T>
+bool MeshObject::Room(const std::vector<T>& grows, std::size_t more) {
+  if (overLimit_) return false;
+  const std::size_t need = grows.size() + more;
+  if (need <= grows.capacity()) return true;
+  const std::size_t grown = need > 2 * grows.capacity() ? need : 2 * grows.capacity();
+  const std::size_t added = (grown - grows.capacity()) * sizeof(T);
+  if (MemoryBytes() + added > memoryLimit) overLimit_ = true;
+  return !overLimit_;
+}
+
+bool MeshObject::PutPosition(std::int32_t i, float x, float y, float z) {
+  if (i < 0 || i >= positionCount) return !overLimit_;
+  const std::size_t at = static_cast<std::size_t>(i);
+  if (at >= positions.size()) {
+    if (!Room(positions, at + 1 - positions.size())) return false;
+    positions.resize(at + 1, MeshVertex{});
+  }
+  MeshVertex& p = positions[at];
+  p.x = x, p.y = y, p.z = z;
+  return true;
+}
+
+bool MeshObject::PutTexVertex(std::int32_t i, float u, float v) {
+  if (i < 0 || i >= texVertexCount) return !overLimit_;
+  const std::size_t at = static_cast<std::size_t>(i);
+  if (at >= texVertices.size()) {
+    if (!Room(texVertices, at + 1 - texVertices.size())) return false;
+    texVertices.resize(at + 1, MeshVertex{});
+  }
+  MeshVertex& t = texVertices[at];
+  t.x = u;
+  t.y = v;
+  return true;
+}
+
+bool MeshObject::PutFace(std::int32_t i, int a, int b, int c) {
+  if (i < 0 || i >= faceCount) return !overLimit_;
+  if (!Room(faceLines_, 1)) return false;
+  faceLines_.push_back(FaceLine{i, {static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(b)}});
+  return true;
+}
+
+bool MeshObject::PutTexFace(std::int32_t i, int a, int b, int c) {
+  if (i < 0 || i >= texFaceCount) return !overLimit_;
+  if (!Room(texFaceLines_, 1)) return false;
+  texFaceLines_.push_back(FaceLine{i, {static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(b)}});
+  return true;
 }
 
 namespace {
 
-template <class T>
-T& GrowTo(std::vector<T>& v, std::size_t index) {
-  if (index >= v.size()) v.resize(index + 1, T{});
-  return v[index];
+// Orders face lines by index, keeping only the last line of each index.
+template <class Line>
+void SortKeepingLast(std::vector<Line>& lines) {
+  std::stable_sort(lines.begin(), lines.end(), [](const Line& x, const Line& y) { return x.index < y.index; });
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i + 1 < lines.size() && lines[i + 1].index == lines[i].index) continue;
+    lines[out++] = lines[i];
+  }
+  lines.resize(out);
 }
 
 }  // namespace
@@ -108,8 +164,7 @@ void MeshObject::ReadModel(fmt::LineReader& reader, std::size_t inputBytes, cons
       float x = 0.0f, y = 0.0f, z = 0.0f;
       tarn::world::ScanIndexReals3(line, i, x, y, z);
       if (i < 0 || i >= positionCount) continue;
-      MeshVertex& p = GrowTo(positions, static_cast<std::size_t>(i));
-      p.x = x, p.y = y, p.z = z;
+      if (!PutPosition(i, x, y, z)) break;
       if (firstVertex) {
         drawRecord.maxPoint = Vector3{x, y, z};
         firstVertex = false;
@@ -122,47 +177,54 @@ void MeshObject::ReadModel(fmt::LineReader& reader, std::size_t inputBytes, cons
       // FACE i a b c / TFACE i a b c: stored a, c, b (the winding reversed)
       int i = 0, a = 0, b = 0, c = 0;
       tarn::world::ScanIndexInts3(line, i, a, b, c);
-      const bool face = key == model::kFace;
-      if (i < 0 || i >= (face ? faceCount : texFaceCount)) continue;
-      std::vector<std::uint16_t>& list = face ? faceIndices : texFaceIndices;
-      const std::size_t at = 3 * static_cast<std::size_t>(i);
-      GrowTo(list, at + 2);
-      list[at] = static_cast<std::uint16_t>(a);
-      list[at + 1] = static_cast<std::uint16_t>(c);
-      list[at + 2] = static_cast<std::uint16_t>(b);
+      if (!(key == model::kFace ? PutFace(i, a, b, c) : PutTexFace(i, a, b, c))) break;
     } else if (key == model::kTVertex) {
       // TVERTEX i u w v
       int i = 0;
       float u = 0.0f, w = 0.0f, v = 0.0f;
       tarn::world::ScanIndexReals3(line, i, u, w, v);
-      if (i < 0 || i >= texVertexCount) continue;
-      MeshVertex& t = GrowTo(texVertices, static_cast<std::size_t>(i));
-      t.x = u;
-      t.y = 1.0f - v;
+      if (!PutTexVertex(i, u, 1.0f - v)) break;
     } else if (key == model::kMatId) {
       // MatID index
       fmt::ScanLine(line, model::kReadCount, word, &drawRecord.materialIndex);
     }
   }
-  Expand();
+  Expand(name, log);
 }
 
-void MeshObject::Expand() {
-  positions.resize(static_cast<std::size_t>(positionCount), MeshVertex{});
-  texVertices.resize(static_cast<std::size_t>(texVertexCount), MeshVertex{});
-  faceIndices.resize(3 * static_cast<std::size_t>(faceCount), 0);
-  texFaceIndices.resize(3 * static_cast<std::size_t>(texFaceCount), 0);
-  const std::size_t corners = 3 * static_cast<std::size_t>(faceCount);
+void MeshObject::Expand(const char* name, const LoadLog& log) {
+  SortKeepingLast(faceLines_);
+  SortKeepingLast(texFaceLines_);
+  const std::size_t corners = 3 * faceLines_.size();
+  if (!overLimit_ && MemoryBytes() + corners * (sizeof(MeshVertex) + 2 * sizeof(std::uint16_t)) > memoryLimit)
+    overLimit_ = true;
+  if (overLimit_) {
+    log.Error("%s: more than the %zu MB of memory left for meshes; not loaded", name, memoryLimit >> 20);
+    Empty();
+    return;
+  }
+  faceIndices.assign(corners, 0);
+  texFaceIndices.assign(3 * texFaceLines_.size(), 0);
+  for (std::size_t t = 0; t < texFaceLines_.size(); ++t)
+    for (int k = 0; k < 3; ++k) texFaceIndices[3 * t + static_cast<std::size_t>(k)] = texFaceLines_[t].corner[k];
   vertices.assign(corners, MeshVertex{});
-  for (std::size_t k = 0; k < corners; ++k) {
-    MeshVertex& out = vertices[k];
-    const std::uint16_t p = faceIndices[k];
-    if (p < positions.size()) out.x = positions[p].x, out.y = positions[p].y, out.z = positions[p].z;
-    if (k < texFaceIndices.size()) {
-      const std::uint16_t t = texFaceIndices[k];
-      if (t < texVertices.size()) out.tu = texVertices[t].x, out.tv = texVertices[t].y;
+  std::size_t t = 0;  // the texture face of the same index, found by walking both sorted lists
+  for (std::size_t f = 0; f < faceLines_.size(); ++f) {
+    const FaceLine& face = faceLines_[f];
+    while (t < texFaceLines_.size() && texFaceLines_[t].index < face.index) ++t;
+    const FaceLine* tex = t < texFaceLines_.size() && texFaceLines_[t].index == face.index ? &texFaceLines_[t] : nullptr;
+    for (int k = 0; k < 3; ++k) {
+      MeshVertex& out = vertices[3 * f + static_cast<std::size_t>(k)];
+      const std::uint16_t p = face.corner[k];
+      faceIndices[3 * f + static_cast<std::size_t>(k)] = p;
+      if (p < positions.size()) out.x = positions[p].x, out.y = positions[p].y, out.z = positions[p].z;
+      if (tex != nullptr && tex->corner[k] < texVertices.size())
+        out.tu = texVertices[tex->corner[k]].x, out.tv = texVertices[tex->corner[k]].y;
     }
   }
+  // The lines are in the arrays now.
+  faceLines_ = std::vector<FaceLine>();
+  texFaceLines_ = std::vector<FaceLine>();
   for (std::size_t k = 0; k + 2 < corners; k += 3) {
     float nx, ny, nz;
     FaceNormal(vertices[k], vertices[k + 1], vertices[k + 2], nx, ny, nz);
@@ -172,27 +234,44 @@ void MeshObject::Expand() {
   drawRecord.vertexCount = static_cast<std::int32_t>(corners);
 }
 
+void MeshObject::Empty() {
+  positions = std::vector<MeshVertex>();
+  texVertices = std::vector<MeshVertex>();
+  faceIndices = std::vector<std::uint16_t>();
+  texFaceIndices = std::vector<std::uint16_t>();
+  vertices = std::vector<MeshVertex>();
+  faceLines_ = std::vector<FaceLine>();
+  texFaceLines_ = std::vector<FaceLine>();
+  drawRecord.vertices = nullptr;
+  drawRecord.vertexCount = 0;
+}
+
 std::size_t MeshObject::MemoryBytes() const {
   return sizeof(MeshVertex) * (positions.capacity() + texVertices.capacity() + vertices.capacity()) +
-         sizeof(std::uint16_t) * (faceIndices.capacity() + texFaceIndices.capacity()) + sizeof(*this);
+         sizeof(std::uint16_t) * (faceIndices.capacity() + texFaceIndices.capacity()) +
+         sizeof(FaceLine) * (faceLines_.capacity() + texFaceLines_.capacity()) + sizeof(*this);
 }
 
 int MeshObject::LoadModelFile(const char* name, const LoadLog& log, bool* opened) {
-  std::FILE* f = tarn::files::AnsiFopen(name, "rt");
+  long long size = 0;
+  std::FILE* f = tarn::files::AnsiFopen(name, "rt", &size);
   if (opened != nullptr) *opened = f != nullptr;
   if (f == nullptr) {
-    log.Error("%s: cannot open the model file", name);
+    LogCannotOpen(log, name, "model file");
     return 0;
   }
-  long long size = 0;
-  std::size_t bytes = 0;
-  if (std::fseek(f, 0, SEEK_END) == 0) {
-    size = std::ftell(f);
-    bytes = size > 0 ? static_cast<std::size_t>(size) : 0;
-  }
-  std::rewind(f);
+  struct Closer {
+    std::FILE* f;
+    ~Closer() { std::fclose(f); }
+  } closer{f};
   fmt::LineReader reader(f);
-  ReadModel(reader, bytes, name, log);
-  std::fclose(f);
+  ReadModel(reader, size > 0 ? static_cast<std::size_t>(size) : 0, name, log);
   return 0;
+}
+
+void LogCannotOpen(const LoadLog& log, const char* name, const char* what) {
+  if (errno == ENOENT)
+    log.Error("%s: cannot open the %s", name, what);
+  else
+    log.Error("%s: cannot open the %s: %s", name, what, tarn::files::LastErrorText().c_str());
 }

@@ -4,6 +4,7 @@
 #include <ddraw.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "formats/LineReader.h"
@@ -14,7 +15,9 @@ namespace fmt = tarn::formats;
 
 namespace {
 
-constexpr int kPathBuffer = 4096;
+// A working folder's name as the system holds it: host names it cannot
+// spell in code page 949 take two bytes per byte (platform/codepage).
+constexpr int kPathBuffer = 16384;
 
 // Enters a subfolder and comes back to the folder that was current before,
 // whatever happens in between.
@@ -40,34 +43,84 @@ class FolderVisit {
 
 std::FILE* OpenText(const char* path, const char* what, const LoadLog& log) {
   std::FILE* f = tarn::files::AnsiFopen(path, "rt");
-  if (f == nullptr) log.Error("%s: cannot open the %s", path, what);
+  if (f == nullptr) LogCannotOpen(log, path, what);
   return f;
 }
 
-// Loads picture `name` into texture entry `index` of the current table.
-void MakeTexture(const char* listName, long line, int index, const char* name, RenderSwitches* switches,
-                 const WorldServices& services) {
+// "<file> line <n>: ", what a loader's lines start with when another file's
+// line named what it reads.
+struct Origin {
+  char text[512];
+  Origin(const char* file, long line) { std::snprintf(text, sizeof text, "%s line %ld: ", file, line); }
+  Origin(const char* file, long line, const char* folder) {
+    std::snprintf(text, sizeof text, "%s line %ld: %s/", file, line, folder);
+  }
+};
+
+// Runs one object's load; memory that cannot be had leaves the object empty
+// with a log line instead of ending the program.
+template <class Load, class Clear>
+void Guarded(const LoadLog& log, const char* what, Load load, Clear clear) {
+  try {
+    load();
+  } catch (const std::bad_alloc&) {
+    clear();
+    log.Error("%s: not enough memory; left empty", what);
+  }
+}
+
+int ReadFloorFile(const char* path, const LoadLog& openLog, SceneNode* root, RenderSwitches* switches,
+                  const WorldServices& services, LoadedWorld& world);
+int ReadTextureListFile(const char* path, const LoadLog& openLog, RenderSwitches* switches,
+                        const WorldServices& services);
+
+// Bytes of surface memory a texture holds (0 for none).
+std::size_t SurfaceBytes(IDirectDrawSurface7* surface) {
+  if (surface == nullptr) return 0;
+  DDSURFACEDESC2 desc;
+  std::memset(&desc, 0, sizeof desc);
+  desc.dwSize = sizeof desc;
+  if (surface->GetSurfaceDesc(&desc) != DD_OK) return 0;
+  return static_cast<std::size_t>(desc.dwHeight) * static_cast<std::size_t>(desc.lPitch > 0 ? desc.lPitch : 0);
+}
+
+// Loads picture `name` into texture entry `index` of the current table;
+// `folder` is where the picture lies, as log lines name it ("" or "texture/").
+void MakeTexture(const char* listName, long line, int index, const char* folder, const char* name,
+                 RenderSwitches* switches, const WorldServices& services) {
   if (switches == nullptr) return;
   if (index < 0 || index >= switches->textureCount || switches->textures == nullptr) {
     services.log.Error("%s line %ld: texture index %d is outside the table of %d entries", listName, line, index,
                        switches->textureCount);
     return;
   }
-  Image picture;
-  if (picture.LoadPicture(name) == 0 || picture.pixels.empty()) {
-    // An ending the loader does not read (jpg) is not an error of the file.
-    if (tarn::files::AnsiFileSize(name, nullptr) != 0)
-      services.log.Error("%s line %ld: cannot open the picture %s", listName, line, name);
-    else if (picture.pixels.empty())
-      services.log.Error("%s line %ld: the picture %s could not be read", listName, line, name);
-  }
-  if (services.createTexture == nullptr) return;
   IDirectDrawSurface7*& slot = switches->textures[index];
-  if (slot != nullptr) {
-    slot->Release();
-    slot = nullptr;
-  }
-  services.createTexture(services.context, picture, &slot);
+  Guarded(services.log, name, [&] {
+    Image picture;
+    if (picture.LoadPicture(name) == 0 || picture.pixels.empty()) {
+      // An ending the loader does not read (jpg) is not an error of the file.
+      if (tarn::files::AnsiFileSize(name, nullptr) != 0)
+        services.log.Error("%s line %ld: %s%s: cannot open the picture", listName, line, folder, name);
+      else if (picture.pixels.empty())
+        services.log.Error("%s line %ld: %s%s: the picture could not be read", listName, line, folder, name);
+    }
+    if (services.createTexture == nullptr) return;
+    if (slot != nullptr) {
+      switches->textureBytes -= SurfaceBytes(slot);
+      slot->Release();
+      slot = nullptr;
+    }
+    services.createTexture(services.context, picture, &slot);
+    const std::size_t bytes = SurfaceBytes(slot);
+    if (switches->textureBytes + bytes > services.textureBudget) {
+      services.log.Error("%s line %ld: %s%s: the textures already hold %zu KB of %zu; this one is not made", listName,
+                         line, folder, name, switches->textureBytes >> 10, services.textureBudget >> 10);
+      slot->Release();
+      slot = nullptr;
+      return;
+    }
+    switches->textureBytes += bytes;
+  }, [] {});
 }
 
 void ResetTable(const char* listName, long line, int n, RenderSwitches* switches, const WorldServices& services) {
@@ -95,21 +148,28 @@ bool HasRoom(LoadedWorld& world, const char* fileName, long line, const WorldSer
   return false;
 }
 
+// What is left of the world's budget for the next object.
+std::size_t Remaining(const LoadedWorld& world) { return world.bytes < kWorldBudget ? kWorldBudget - world.bytes : 0; }
+
 // Returns whether the model file could be opened.
 bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& world, const WorldServices& services,
                const char* floorName, long line) {
   if (!HasRoom(world, floorName, line, services)) return true;
   MeshObject& mesh = NewMesh(world);
   mesh.drawRecord.kind = kDrawCulled;
+  mesh.memoryLimit = Remaining(world);
   bool opened = false;
   {
     FolderVisit visit(folder);
+    char name[32];
+    std::snprintf(name, sizeof name, "%d.t3m", number);
     if (visit.Entered()) {
-      char name[32];
-      std::snprintf(name, sizeof name, "%d.t3m", number);
-      mesh.LoadModelFile(name, services.log, &opened);
+      // Its lines say which floor line named it, and its folder.
+      const Origin origin(floorName, line, folder);
+      const LoadLog log = services.log.Within(origin.text);
+      Guarded(log, name, [&] { mesh.LoadModelFile(name, log, &opened); }, [&] { mesh.Empty(); });
     } else {
-      services.log.Error("%s line %ld: cannot enter the folder %s for model %d", floorName, line, folder, number);
+      services.log.Error("%s line %ld: %s/%s: cannot enter the folder %s", floorName, line, folder, name, folder);
     }
   }
   world.bytes += mesh.MemoryBytes();
@@ -157,9 +217,9 @@ void ReadFloor(fmt::LineReader& reader, const char* name, SceneNode* root, Rende
       fmt::ScanLine(reader.Line(), "%s %d %s", word, &index, text);
       FolderVisit visit("texture");
       if (!visit.Entered())
-        services.log.Error("%s line %ld: cannot enter the folder texture", name, reader.LineNumber());
+        services.log.Error("%s line %ld: texture/%s: cannot enter the folder texture", name, reader.LineNumber(), text);
       else
-        MakeTexture(name, reader.LineNumber(), index, text, switches, services);
+        MakeTexture(name, reader.LineNumber(), index, "texture/", text, switches, services);
     } else if (reader.Is("End")) {
       break;
     }
@@ -180,7 +240,7 @@ void ReadTextureList(fmt::LineReader& reader, const char* name, RenderSwitches* 
       int index = 0;
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %d %s", word, &index, text);
-      MakeTexture(name, reader.LineNumber(), index, text, switches, services);
+      MakeTexture(name, reader.LineNumber(), index, "", text, switches, services);
     } else if (reader.Is("End")) {
       break;
     }
@@ -206,18 +266,24 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       MeshObject& mesh = NewMesh(world);
       mesh.drawRecord.materialIndex = material;
       mesh.drawRecord.kind = kDrawCulled;
-      mesh.LoadAseHouse(text, root, services.log);
+      mesh.memoryLimit = Remaining(world);
+      const Origin origin(name, reader.LineNumber());
+      const LoadLog log = services.log.Within(origin.text);
+      Guarded(log, text, [&] { mesh.LoadAseHouse(text, root, log); }, [&] { mesh.Empty(); });
       world.bytes += mesh.MemoryBytes();
+      world.houses.push_back({&mesh, origin.text + std::string(text)});
     } else if (reader.Is("FloorMap")) {
       // FloorMap file
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %s", word, text);
-      LoadFloorMap(text, root, switches, services, world);
+      const Origin origin(name, reader.LineNumber());
+      ReadFloorFile(text, services.log.Within(origin.text), root, switches, services, world);
     } else if (reader.Is("TextureFile")) {
       // TextureFile file
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %s", word, text);
-      LoadTextureList(text, switches, services);
+      const Origin origin(name, reader.LineNumber());
+      ReadTextureListFile(text, services.log.Within(origin.text), switches, services);
     } else if (reader.Is("Height")) {
       // Height picture columns rows
       if (!HasRoom(world, name, reader.LineNumber(), services)) continue;
@@ -226,7 +292,8 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %s %d %d", word, text, &terrain.columns, &terrain.rows);
       terrain.pictureName = text;
-      terrain.BuildHeightField(services.log);
+      terrain.mesh->memoryLimit = Remaining(world);
+      Guarded(services.log, text, [&] { terrain.BuildHeightField(services.log); }, [&] { terrain.mesh->Empty(); });
       world.bytes += terrain.mesh->MemoryBytes();
       terrain.mesh->drawRecord.kind = kDrawAlways;
       if (root != nullptr) root->AttachDrawable(&terrain.mesh->drawRecord);
@@ -237,11 +304,11 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
   }
 }
 
-}  // namespace
-
-int LoadFloorMap(const char* path, SceneNode* root, RenderSwitches* switches, const WorldServices& services,
-                 LoadedWorld& world) {
-  std::FILE* f = OpenText(path, "floor file", services.log);
+// Reads a floor file; `openLog` says where the name came from when the file
+// cannot be opened (its own lines name the floor file itself).
+int ReadFloorFile(const char* path, const LoadLog& openLog, SceneNode* root, RenderSwitches* switches,
+                  const WorldServices& services, LoadedWorld& world) {
+  std::FILE* f = OpenText(path, "floor file", openLog);
   if (f == nullptr) return 0;
   fmt::LineReader reader(f);
   ReadFloor(reader, path, root, switches, services, world);
@@ -249,8 +316,9 @@ int LoadFloorMap(const char* path, SceneNode* root, RenderSwitches* switches, co
   return 1;
 }
 
-int LoadTextureList(const char* path, RenderSwitches* switches, const WorldServices& services) {
-  std::FILE* f = OpenText(path, "texture list", services.log);
+int ReadTextureListFile(const char* path, const LoadLog& openLog, RenderSwitches* switches,
+                        const WorldServices& services) {
+  std::FILE* f = OpenText(path, "texture list", openLog);
   if (f == nullptr) return 0;
   fmt::LineReader reader(f);
   ReadTextureList(reader, path, switches, services);
@@ -258,11 +326,36 @@ int LoadTextureList(const char* path, RenderSwitches* switches, const WorldServi
   return 1;
 }
 
+// A house draws with the texture its material index selects: one whose
+// index has no entry in the final table draws untextured.
+void CheckHouseMaterials(const RenderSwitches* switches, const WorldServices& services, const LoadedWorld& world) {
+  if (switches == nullptr) return;
+  for (const LoadedWorld::House& h : world.houses) {
+    const DrawRecord& r = h.mesh->drawRecord;
+    if (r.vertexCount == 0) continue;
+    if (r.materialIndex < 0 || r.materialIndex >= switches->textureCount)
+      services.log.Error("%s: material index %d has no entry in the texture table of %d entries", h.where.c_str(),
+                         r.materialIndex, switches->textureCount);
+  }
+}
+
+}  // namespace
+
+int LoadFloorMap(const char* path, SceneNode* root, RenderSwitches* switches, const WorldServices& services,
+                 LoadedWorld& world) {
+  return ReadFloorFile(path, services.log, root, switches, services, world);
+}
+
+int LoadTextureList(const char* path, RenderSwitches* switches, const WorldServices& services) {
+  return ReadTextureListFile(path, services.log, switches, services);
+}
+
 int ReadWorldMap(const char* data, std::size_t size, const char* name, SceneNode* root, RenderSwitches* switches,
                  const WorldServices& services, LoadedWorld& world) {
   FolderVisit stay(".");
   fmt::LineReader reader(data, size);
   ReadMap(reader, name, root, switches, services, world);
+  CheckHouseMaterials(switches, services, world);
   return 1;
 }
 
@@ -274,8 +367,11 @@ int LoadWorldMap(const char* path, SceneNode* root, RenderSwitches* switches, co
   fmt::LineReader reader(f);
   ReadMap(reader, path, root, switches, services, world);
   std::fclose(f);
+  CheckHouseMaterials(switches, services, world);
   return 1;
 }
+
+WorldServices::WorldServices() : textureBudget(kTextureBudget) {}
 
 LoadedWorld& ProcessWorld() {
   static LoadedWorld world;

@@ -14,12 +14,18 @@
 // current before them, and LoadWorldMap returns to its starting folder.
 //
 // Choices of ours, where the file formats leave a case open; each problem
-// writes an "Error: " line naming the file and, for a line, its number:
+// writes an "Error: " line naming the file and, for a line, its number. A
+// file named by another file's line is logged with that line first:
+// "floor.txt line 2: Model/7.t3m: cannot open the model file".
 //   - a map, floor or texture list file that cannot be opened ends that
 //     file's reading; the rest of the world still loads;
+//   - every file read must be a regular file: a FIFO, device or folder in
+//     its place is logged as a file that cannot be opened, never waited on;
 //   - a model file that cannot be opened (or whose folder cannot be
 //     entered) still has its empty record attached, one per number;
-//   - a "House" line without a material index uses 0;
+//   - a "House" line without a material index uses 0; a house whose
+//     material index has no entry in the final texture table is logged once
+//     the world has loaded (it draws untextured);
 //   - a "Texture"/"Bitmap" index outside the current table (or before any
 //     table) is skipped; a missing picture still reaches CreateTexture with
 //     an empty picture, as the engine always did, and is logged;
@@ -29,7 +35,14 @@
 //     a count of 2000000000 neither runs for hours nor fills memory with
 //     empty records;
 //   - a world stops taking objects once its meshes hold kWorldBudget bytes
-//     (a map naming one large house a million times), with a log line;
+//     (a map naming one large house a million times), with a log line; each
+//     object may take only what is left of the budget (a single model file
+//     of a billion faces is logged and left empty);
+//   - the textures of a table may hold kTextureBudget bytes of surface
+//     memory (WorldServices::textureBudget); a texture beyond it is not
+//     made, with a log line;
+//   - an object whose memory cannot be had (std::bad_alloc) is logged and
+//     left empty; the program goes on;
 //   - without a texture maker (no device) no texture is made: entries stay
 //     null.
 #pragma once
@@ -37,6 +50,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <d3d.h>
@@ -54,6 +68,8 @@ struct WorldServices {
   // Makes a texture from the picture into *texture; 1 on success.
   int (*createTexture)(void* context, Image& picture, IDirectDrawSurface7** texture) = nullptr;
   LoadLog log;
+  std::size_t textureBudget;  // bytes of texture surfaces a table may hold
+  WorldServices();
 };
 
 // Everything a loaded world owns; it must outlive the scene tree that
@@ -63,12 +79,19 @@ struct LoadedWorld {
   std::vector<std::unique_ptr<HeightField>> terrains;
   std::size_t bytes = 0;  // held by the meshes so far
   bool budgetLogged = false;
+  // The houses, with the map line that placed them ("exam.map line 3: a.ase").
+  struct House {
+    const MeshObject* mesh;
+    std::string where;
+  };
+  std::vector<House> houses;
 };
 
 inline constexpr std::int32_t kMaxTextures = 65536;
 inline constexpr std::int32_t kMaxModels = 65536;
 inline constexpr std::int32_t kMaxMissingModels = 64;
 inline constexpr std::size_t kWorldBudget = std::size_t{1} << 30;
+inline constexpr std::size_t kTextureBudget = std::size_t{512} << 20;
 
 // Loads the world map `path` (an ANSI name, relative to the working
 // directory) under `root`. Returns 1, or 0 when the map cannot be opened.

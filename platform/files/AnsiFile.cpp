@@ -2,17 +2,27 @@
 #include "platform/files/AnsiFile.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/codepage/Cp949.h"
+#include "platform/files/DecodedStream.h"
 
 namespace tarn::files {
 namespace {
+
+// The errno of the last refusal of a special file, so that its report can
+// say what happened rather than what errno's table says.
+thread_local int refusedErrno = 0;
+
+// The start folder's handle, or -1 for the working folder.
+std::atomic<int> startFolder{-1};
 
 bool Exists(const std::string& path) {
   struct stat st;
@@ -39,6 +49,50 @@ std::string StripTextMode(const char* mode) {
   for (const char* p = mode; *p; ++p)
     if (*p != 't') m.push_back(*p);
   return m;
+}
+
+void Refuse(int error) {
+  refusedErrno = error;
+  errno = error;
+}
+
+// Opens a regular file for reading without ever blocking on what stands
+// under the name; -1 with errno otherwise.
+int OpenRegularForReading(const std::string& path, long long* size) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool folder = S_ISDIR(st.st_mode);
+    ::close(fd);
+    Refuse(folder ? EISDIR : ENXIO);
+    return -1;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  if (size != nullptr) *size = static_cast<long long>(st.st_size);
+  return fd;
+}
+
+std::FILE* OpenForReading(const std::string& path, bool text, long long* size) {
+  int fd = OpenRegularForReading(path, size);
+  if (fd < 0) return nullptr;
+  if (text) {
+    unsigned char first[3];
+    ssize_t got = ::pread(fd, first, sizeof first, 0);
+    std::size_t mark = 0;
+    detail::TextEncoding encoding = detail::DetectMark(first, got > 0 ? static_cast<std::size_t>(got) : 0, &mark);
+    if (encoding != detail::TextEncoding::kEightBit) {
+      if (::lseek(fd, static_cast<off_t>(mark), SEEK_SET) < 0) {
+        ::close(fd);
+        return nullptr;
+      }
+      return detail::OpenDecodedStream(fd, encoding);
+    }
+  }
+  std::FILE* f = ::fdopen(fd, "r");
+  if (f == nullptr) ::close(fd);
+  return f;
 }
 
 }  // namespace
@@ -78,15 +132,66 @@ std::string ResolveAnsiPath(const char* name) {
   return resolved;
 }
 
-std::FILE* AnsiFopen(const char* name, const char* mode) {
+std::FILE* AnsiFopen(const char* name, const char* mode, long long* size) {
+  refusedErrno = 0;
   if (name == nullptr || mode == nullptr) {
     errno = EINVAL;
     return nullptr;
   }
-  const std::string m = StripTextMode(mode);
-  // Reading resolves case; writing keeps the exact name unless a file of
-  // another case already stands there (then that file is the one meant).
-  return std::fopen(ResolveAnsiPath(name).c_str(), m.c_str());
+  if (mode[0] == 'r' && std::strchr(mode, '+') == nullptr)
+    return OpenForReading(ResolveAnsiPath(name), std::strchr(mode, 't') != nullptr, size);
+  return std::fopen(AnsiToHostPath(name).c_str(), StripTextMode(mode).c_str());
+}
+
+namespace {
+
+std::FILE* OpenOwnFileAt(int folder, const char* name, OwnFile mode) {
+  refusedErrno = 0;
+  if (name == nullptr) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  const std::string path = AnsiToHostPath(name);
+  // O_NOFOLLOW refuses a link; O_NONBLOCK keeps a FIFO from waiting for a
+  // reader (and fails it when there is none); fstat refuses the rest.
+  int fd = ::openat(folder, path.c_str(),
+                    O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
+                        (mode == OwnFile::kAppend ? O_APPEND : 0),
+                    0666);
+  if (fd < 0) {
+    if (errno == ELOOP || errno == ENXIO) Refuse(errno);
+    return nullptr;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+    ::close(fd);
+    Refuse(ENXIO);
+    return nullptr;
+  }
+  if (mode == OwnFile::kEmpty && ::ftruncate(fd, 0) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::FILE* f = ::fdopen(fd, mode == OwnFile::kAppend ? "a" : "w");
+  if (f == nullptr) ::close(fd);
+  return f;
+}
+
+}  // namespace
+
+std::FILE* OpenOwnFile(const char* name, OwnFile mode) { return OpenOwnFileAt(AT_FDCWD, name, mode); }
+
+std::FILE* OpenOwnFileInStartFolder(const char* name, OwnFile mode) {
+  const int folder = startFolder.load();
+  return OpenOwnFileAt(folder >= 0 ? folder : AT_FDCWD, name, mode);
+}
+
+void PinStartFolder() {
+  const int folder = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const int old = startFolder.exchange(folder);
+  if (old >= 0) ::close(old);
 }
 
 int AnsiRename(const char* from, const char* to) {
@@ -100,6 +205,36 @@ int AnsiFileSize(const char* name, long long* size) {
   if (::stat(ResolveAnsiPath(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   if (size != nullptr) *size = static_cast<long long>(st.st_size);
   return 0;
+}
+
+namespace {
+
+FileIdentity IdentityOfPath(const std::string& path) {
+  FileIdentity id;
+  struct stat st;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return id;
+  id.known = true;
+  id.device = static_cast<unsigned long long>(st.st_dev);
+  id.inode = static_cast<unsigned long long>(st.st_ino);
+  return id;
+}
+
+}  // namespace
+
+FileIdentity IdentifyInput(const char* name) { return IdentityOfPath(ResolveAnsiPath(name)); }
+
+FileIdentity IdentifyOutput(const char* name) { return IdentityOfPath(AnsiToHostPath(name)); }
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) { return a.known && b.known && a == b; }
+
+std::string LastErrorText() {
+  const int error = errno;
+  if (error != 0 && error == refusedErrno) {
+    if (error == EISDIR) return "a folder, not a file";
+    if (error == ELOOP) return "a symbolic link, not followed";
+    return "not a regular file";
+  }
+  return std::strerror(error);
 }
 
 }  // namespace tarn::files

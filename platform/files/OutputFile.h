@@ -1,15 +1,30 @@
-// OutputFile: a file the tool writes, made under a temporary name beside its
-// destination and renamed into place only when the whole conversion has been
-// written, so that a failed or interrupted conversion never leaves half a file
-// where a good one stood. Names are the system's (code page 949, opened
-// through AnsiFopen).
+// OutputFile: a file the tool writes, under a name the user chose. Names are
+// the system's (code page 949), taken exactly as given.
 //
-// An OutputFile that is destroyed without Commit removes its temporary file
-// and leaves the destination as it was.
+// What stands under the name decides how it is written:
+//   - nothing, or a regular file: the output is made under a temporary name
+//     beside it (unpredictable, created exclusively, never through a link)
+//     and renamed into place only when the whole conversion has been
+//     written, so that a failed or interrupted conversion never leaves half a
+//     file where a good one stood. A replaced file keeps its permission bits,
+//     and its owner and group where the process may give them;
+//   - a symbolic link: the link stays, and the file it points to is written
+//     as above (a link to nothing makes the file it names);
+//   - a FIFO, a character or block device, or a name under /dev/ or /proc/
+//     (/dev/stdout in a pipeline): written directly, since such an output
+//     cannot be replaced; a failure there cannot take back what was written.
+//   - a folder: refused.
+// Temporary files are removed on every failure, when the OutputFile is
+// destroyed without Commit, and when SIGINT, SIGTERM or SIGHUP ends the
+// process (which then exits with 128 + the signal). A write past the
+// file-size limit fails with EFBIG instead of ending the process (SIGXFSZ
+// is ignored once an output has been opened).
 #pragma once
 
 #include <cstdio>
 #include <string>
+
+#include "platform/files/AnsiFile.h"
 
 namespace tarn::files {
 
@@ -20,26 +35,30 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates the temporary file for destination; false (with Error()) when it
-  // cannot be created.
+  // Opens the output for destination; false (with Error()) when it cannot.
   bool Open(const std::string& destination);
   std::FILE* Stream() const { return stream_; }
-  // Closes the stream and renames it over the destination; false (with
-  // Error()) when the close or the rename fails, and the temporary is removed.
+  // Finishes the output: flushes and closes the stream, gives a replaced
+  // file's permissions to the new one and renames it into place. False (with
+  // Error()) when any step fails; the temporary is removed then and the old
+  // file stays as it was.
   bool Commit();
-  // Closes and removes the temporary file, if any.
+  // Closes the stream and removes the temporary file, if any.
   void Abandon();
   const std::string& Error() const { return error_; }
 
  private:
-  std::string destination_, temporary_, error_;
+  std::string error_;
   std::FILE* stream_ = nullptr;
+  int folder_ = -1;          // the destination's folder (temporary mode)
+  std::string final_, temporary_;  // names in that folder
+  bool replaces_ = false;    // a regular file stood there: keep its mode and owner
+  unsigned mode_ = 0;
+  unsigned owner_ = 0, group_ = 0;
+  int slot_ = -1;            // the signal-time clean-up's entry
 };
 
 // True when both names reach the same existing file (device and inode).
 bool SameExistingFile(const std::string& a, const std::string& b);
-
-// The strerror text of errno, for reports.
-std::string LastErrorText();
 
 }  // namespace tarn::files

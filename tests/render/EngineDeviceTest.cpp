@@ -319,3 +319,38 @@ TEST_F(EngineDeviceTest, WriteLogFormatsAndMirrorsTheCode) {
   EXPECT_EQ(log[2], "Error: neg");
   EXPECT_EQ(log[3], "Succed: " + std::string(255, 'x'));
 }
+
+#include "engine/world/WorldMap.h"
+
+namespace {
+
+// One picture named many times: each entry a texture of its own, until the
+// table's textures hold their budget; the entries beyond it stay empty.
+TEST_F(EngineDeviceTest, ATextureListStopsAtItsBudget) {
+  SetUpScreen(64, 64);
+  std::string bmp(54 + 64 * 64 * 3, '\0');
+  const unsigned char header[] = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 64, 0, 0, 0,
+                                  64, 0, 0, 0, 1, 0, 24, 0};
+  std::memcpy(bmp.data(), header, sizeof header);
+  tarn::test::WriteFile("big.bmp", bmp);
+  std::string list = "Count 8\n";
+  for (int i = 0; i < 8; ++i) list += "Bitmap " + std::to_string(i) + " big.bmp\n";
+  list += "Bitmap 0 big.bmp\n";  // a replaced entry gives its bytes back first
+  tarn::test::WriteFile("t.lst", list);
+  RenderSwitches switches;
+  WorldServices services;
+  services.context = &engine_;
+  services.createTexture = [](void* c, Image& p, IDirectDrawSurface7** t) {
+    return static_cast<int>(static_cast<EngineDevice*>(c)->CreateTexture(p, t));
+  };
+  services.textureBudget = 3 * 64 * 64 * 2;  // three 64 x 64 textures of 16 bits
+  ASSERT_EQ(LoadTextureList("t.lst", &switches, services), 1);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(switches.textures[i] != nullptr, i < 3) << i;
+  EXPECT_EQ(switches.textureBytes, services.textureBudget);
+  int refused = 0;
+  for (const std::string& line : Log()) refused += line.find("this one is not made") != std::string::npos;
+  EXPECT_EQ(refused, 5);
+  switches.ReleaseTextures();
+}
+
+}  // namespace

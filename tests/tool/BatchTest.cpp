@@ -1,9 +1,13 @@
 // rigwright-batch from a shell: the same bytes as the menu commands, messages
 // on stderr, and its exit status.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "tests/tool/ToolTestSupport.h"
 
@@ -77,6 +81,81 @@ TEST(Batch, FailuresGiveANonZeroStatus) {
   EXPECT_EQ(Batch("motion in.ase").status, 2);
   EXPECT_EQ(Batch("").status, 2);
   EXPECT_EQ(Batch("--help").status, 0);
+}
+
+TEST(Batch, AnOutputThatIsAnInputIsRefusedHoweverItIsSpelled) {
+  ScratchFolder folder;
+  WriteAll("in.ase", kAse);
+  std::filesystem::create_directory("sub");
+  std::filesystem::create_symlink("in.ase", "link.ase");
+  std::filesystem::create_hard_link("in.ase", "hard.ase");
+  for (const std::string& spelling : {std::string("in.ase"), std::string("./in.ase"), std::string("sub/../in.ase"),
+                                      folder / "in.ase", std::string("link.ase"), std::string("hard.ase")}) {
+    EXPECT_EQ(Batch("chr in.ase a.mpd a.mca a.bmp '" + spelling + "'").status, 1) << spelling;
+    EXPECT_EQ(Batch("chr a.ase in.ase a.mca a.bmp '" + spelling + "'").status, 1) << spelling;
+    EXPECT_EQ(Batch("motion in.ase '" + spelling + "'").status, 1) << spelling;
+  }
+  Result r = Batch("chr IN.ASE a.mpd a.mca a.bmp in.ase");  // the input found in another letter case
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("in.ase 파일은 입력 파일이므로"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadAll("in.ase"), kAse);
+  WriteAll("0.t3m", kAse);  // an export named like the first model file
+  EXPECT_EQ(Batch("mesh 0.t3m").status, 1);
+  EXPECT_EQ(ReadAll("0.t3m"), kAse);
+}
+
+TEST(Batch, NamesOutsideCodePage949AndPipelines) {
+  ScratchFolder folder;
+  const std::string plain = ReadAll(testing::SharedData(folder.previous(), "ase/ThreeCubesGreen.ASE"));
+  if (plain.empty()) GTEST_SKIP() << "no shared test data";
+  std::filesystem::create_directory("Рабочий стол café 😀");
+  std::filesystem::current_path("Рабочий стол café 😀");
+  WriteAll("in.ase", kAse);
+  EXPECT_EQ(Batch("physique in.ase Téléchargements.mpd").status, 0);
+  EXPECT_EQ(ReadAll("Téléchargements.mpd"), "FirstKeyNumber 0\nKeyNumber 3\nNODE_PR 7 7\nTM_ROW0 7 1.0000 0.0000 0.0000\n");
+  EXPECT_EQ(Batch("mesh in.ase").status, 0);
+  EXPECT_TRUE(std::filesystem::exists("0.t3m"));
+  EXPECT_EQ(std::system(("'" + program + "' motion in.ase /dev/stdout 2>/dev/null | cat >piped.mca").c_str()), 0);
+  EXPECT_EQ(ReadAll("piped.mca"), "PHYID 7\nP 7 3 1.0000 2.0000 3.0000\nEnd");
+  // Exports saved as UTF-16 convert as their 8-bit twin does.
+  for (const char* twin : {"ThreeCubesGreen.ASE", "ThreeCubesGreen_UTF16LE.ASE", "ThreeCubesGreen_UTF16BE.ASE"}) {
+    std::filesystem::create_directory(twin);
+    Result run = Batch("mesh '" + testing::SharedData(folder.previous(), std::string("ase/") + twin) + "' -C " + twin);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("3개의"), std::string::npos) << twin << run.err;
+    for (const char* model : {"0.t3m", "1.t3m", "2.t3m"})
+      EXPECT_EQ(ReadAll(std::string(twin) + "/" + model), ReadAll(std::string("ThreeCubesGreen.ASE/") + model)) << twin;
+  }
+}
+
+TEST(Batch, TerminatedDuringALargeConversionLeavesTheOldOutputAndNoTemporary) {
+  ScratchFolder folder;
+  std::string samples;
+  for (int i = 0; i < 1000; ++i) samples += "\t\t*CONTROL_POS_SAMPLE 480 1.5 2.5 3.5\n";
+  {
+    std::ofstream big("big.ase", std::ios::binary);
+    big << "*GEOMOBJECT {\n\t*NODE_NAME \"Bip01 Head\"\n\t*TM_ANIMATION {\n";
+    for (int i = 0; i < 2000; ++i) big << samples;  // 80 MB
+  }
+  WriteAll("big.mca", "old");
+  pid_t child = 0;
+  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("motion"), const_cast<char*>("big.ase"),
+                  const_cast<char*>("big.mca"), nullptr};
+  ASSERT_EQ(posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ), 0);
+  auto temporary = [] {
+    for (const auto& e : std::filesystem::directory_iterator("."))
+      if (e.path().filename().string().starts_with("big.mca.part")) return true;
+    return false;
+  };
+  for (int waited = 0; waited < 10000 && !temporary(); ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(temporary()) << "the conversion never made its temporary file";
+  kill(child, SIGTERM);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  EXPECT_FALSE(temporary());
+  EXPECT_EQ(ReadAll("big.mca"), "old");
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ TEST(AseReader, TwoObjectsShareOneRecordAndLateListsAreNotRead) {
   // same record, which holds the second; later top-level keywords are not acted on.
   ASSERT_EQ(CountChildren(root), 2);
   EXPECT_EQ(root.firstChild->nextSibling->drawRecord, &mesh.drawRecord);
-  EXPECT_EQ(mesh.drawRecord.vertexCount, 6);
+  EXPECT_EQ(mesh.drawRecord.vertexCount, 3);  // two faces declared, one present
   EXPECT_TRUE(mesh.materials.empty());
   EXPECT_EQ(mesh.drawRecord.materialIndex, 0);
 }
@@ -133,6 +133,8 @@ TEST(AseReader, StripQuotesAndLongNames) {
 TEST(AseReader, RealExports) {
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(TestData("ase"))) {
+    // The 16-bit exports are counted by their 8-bit twin (TrustTest).
+    if (entry.path().string().find("UTF16") != std::string::npos) continue;
     std::string text = ReadFileText(entry.path().string());
     int meshes = 0;
     long lastFaces = 0;

@@ -56,7 +56,8 @@ TEST(Malformed, TextReadersSurviveTheCorpus) {
     CapturedLog log;
     tarn::formats::LineReader a(text.data(), text.size());
     model.ReadModel(a, text.size(), "m", log.Sink());
-    EXPECT_EQ(model.drawRecord.vertexCount, 3 * model.faceCount);
+    EXPECT_LE(model.drawRecord.vertexCount, 3 * model.faceCount);
+    EXPECT_EQ(static_cast<std::size_t>(model.drawRecord.vertexCount), model.vertices.size());
     EXPECT_LE(model.vertices.size(), text.size());
     MeshObject house;
     SceneNode root;
@@ -104,7 +105,8 @@ TEST(Malformed, TruncatedRealExports) {
     CapturedLog log;
     tarn::formats::LineReader reader(text.data(), cut);
     house.ReadAseHouse(reader, cut, "h", &root, log.Sink());
-    EXPECT_EQ(house.drawRecord.vertexCount, 3 * house.faceCount);
+    EXPECT_LE(house.drawRecord.vertexCount, 3 * house.faceCount);
+    EXPECT_EQ(static_cast<std::size_t>(house.drawRecord.vertexCount), house.vertices.size());
   }
 }
 

@@ -1,0 +1,219 @@
+// The file seam against what a stranger can plant: links, FIFOs, devices,
+// names outside code page 949, byte-order marks, signals and size limits.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "platform/codepage/Cp949.h"
+#include "platform/files/AnsiFile.h"
+#include "platform/files/OutputFile.h"
+#include "tests/common/TempDir.h"
+
+namespace fs = std::filesystem;
+using namespace tarn::files;
+using tarn::test::ReadFile;
+using tarn::test::TempWorkDir;
+using tarn::test::WriteFile;
+
+namespace {
+
+std::string Ansi(const std::string& utf8) { return tarn::codepage::Utf8ToCp949(utf8); }
+
+bool AnyTemporary(const fs::path& dir) {
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().filename().string().find(".part") != std::string::npos) return true;
+  return false;
+}
+
+// Writes `text` to `name` through an OutputFile; the Commit's result.
+bool WriteOutput(const std::string& name, const std::string& text) {
+  OutputFile out;
+  if (!out.Open(Ansi(name))) return false;
+  std::fputs(text.c_str(), out.Stream());
+  return out.Commit();
+}
+
+TEST(Names, HostNamesComeBackUnchangedAndKoreanStaysKorean) {
+  for (const char* name : {"café", "Рабочий стол", "αβγ", "😀 emoji", "Téléchargements/Música", "\xE9" "a latin-1",
+                           "\xFF\xFE", "하이트필드.txt", "mixed 한 é"}) {
+    const std::string ansi = Ansi(name);
+    EXPECT_EQ(tarn::codepage::Cp949ToUtf8(ansi), name);
+    EXPECT_EQ(AnsiToHostPath(ansi.c_str()), name);
+  }
+  EXPECT_EQ(Ansi("하이트필드.txt"), "\xC7\xCF\xC0\xCC\xC6\xAE\xC7\xCA\xB5\xE5.txt");
+  EXPECT_EQ(tarn::codepage::Cp949ToCodePoints(Ansi("é한")), U"é한");
+  // The working folder the engine enters and comes back to.
+  TempWorkDir dir;
+  fs::create_directories(dir.path() / "Рабочий café 😀" / "Model");
+  ASSERT_EQ(_chdir(Ansi("Рабочий café 😀").c_str()), 0);
+  char saved[4096];
+  ASSERT_NE(_getcwd(saved, sizeof saved), nullptr);
+  ASSERT_EQ(_chdir("Model"), 0);
+  ASSERT_EQ(_chdir(saved), 0);
+  EXPECT_EQ(fs::current_path(), dir.path() / "Рабочий café 😀");
+}
+
+TEST(Inputs, OnlyRegularFilesOpenAndNothingWaits) {
+  TempWorkDir dir;
+  ASSERT_EQ(mkfifo("fifo.map", 0600), 0);
+  fs::create_directory("folder.map");
+  fs::create_symlink("/dev/zero", "zero.map");
+  fs::create_symlink("fifo.map", "link-to-fifo.map");
+  for (const char* name : {"fifo.map", "folder.map", "zero.map", "link-to-fifo.map", "/dev/urandom"}) {
+    EXPECT_EQ(AnsiFopen(name, "rt"), nullptr) << name;
+    EXPECT_NE(LastErrorText().find("not a"), std::string::npos) << name << ": " << LastErrorText();
+  }
+}
+
+TEST(Inputs, MarkedTextReadsAsItsEightBitForm) {
+  TempWorkDir dir;
+  const std::string text = "*NODE_NAME \"caf\xC3\xA9 한\"\r\n*MESH_NUMFACES 12\r\n";
+  const std::string eightBit = "*NODE_NAME \"" + Ansi("café 한") + "\"\r\n*MESH_NUMFACES 12\r\n";
+  std::u16string wide;
+  for (char32_t c : std::u32string(U"*NODE_NAME \"café 한\"\r\n*MESH_NUMFACES 12\r\n")) wide.push_back(static_cast<char16_t>(c));
+  std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  for (char16_t u : wide) {
+    le += static_cast<char>(u & 0xFF), le += static_cast<char>(u >> 8);
+    be += static_cast<char>(u >> 8), be += static_cast<char>(u & 0xFF);
+  }
+  WriteFile("le.ase", le);
+  WriteFile("be.ase", be);
+  WriteFile("utf8.ase", "\xEF\xBB\xBF" + text);
+  for (const char* name : {"le.ase", "be.ase", "utf8.ase"}) {
+    std::FILE* f = AnsiFopen(name, "rt");
+    ASSERT_NE(f, nullptr) << name;
+    std::string got;
+    char buffer[7];  // small reads cross the decoder's blocks
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) got.append(buffer, n);
+    EXPECT_FALSE(std::ferror(f));
+    std::fclose(f);
+    EXPECT_EQ(got, eightBit) << name;
+  }
+  std::FILE* raw = AnsiFopen("le.ase", "rb");  // binary mode: the bytes as they are
+  ASSERT_NE(raw, nullptr);
+  EXPECT_EQ(std::fgetc(raw), 0xFF);
+  std::fclose(raw);
+}
+
+TEST(OwnFiles, PlantedLinksFifosAndSecondNamesAreNotWritten) {
+  TempWorkDir dir;
+  WriteFile("victim", "keep");
+  fs::create_symlink("victim", "link.log");
+  fs::create_hard_link("victim", "hard.log");
+  ASSERT_EQ(mkfifo("fifo.log", 0600), 0);
+  fs::create_symlink("/dev/null", "null.log");
+  for (const char* name : {"link.log", "hard.log", "fifo.log", "null.log"}) {
+    for (OwnFile mode : {OwnFile::kAppend, OwnFile::kEmpty}) {
+      std::FILE* f = OpenOwnFile(name, mode);
+      EXPECT_EQ(f, nullptr) << name;
+      if (f != nullptr) std::fclose(f);
+    }
+  }
+  EXPECT_EQ(ReadFile("victim"), "keep");
+  for (int run = 0; run < 2; ++run) {
+    std::FILE* f = OpenOwnFile("own.log", OwnFile::kAppend);
+    ASSERT_NE(f, nullptr);
+    std::fputs("line\n", f);
+    std::fclose(f);
+  }
+  EXPECT_EQ(ReadFile("own.log"), "line\nline\n");
+  // The start folder stays the log's folder after the working folder moves.
+  PinStartFolder();
+  fs::create_directory("Model");
+  fs::current_path("Model");
+  std::FILE* f = OpenOwnFileInStartFolder("start.log", OwnFile::kAppend);
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_TRUE(fs::exists(dir.path() / "start.log"));
+  EXPECT_FALSE(fs::exists("start.log"));
+}
+
+TEST(Outputs, WhatStandsUnderTheNameKeepsWhatItIs) {
+  TempWorkDir dir;
+  // A link keeps its link and its target gets the contents.
+  fs::create_directory("real");
+  WriteFile("real/target.mca", "old");
+  fs::create_symlink("real/target.mca", "link.mca");
+  ASSERT_TRUE(WriteOutput("link.mca", "new"));
+  EXPECT_TRUE(fs::is_symlink("link.mca"));
+  EXPECT_EQ(ReadFile("real/target.mca"), "new");
+  // A replaced file keeps its permission bits; a new one gets the umask's.
+  WriteFile("private.mca", "old");
+  fs::permissions("private.mca", fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(WriteOutput("private.mca", "new"));
+  EXPECT_EQ(fs::status("private.mca").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  const mode_t mask = umask(022);
+  ASSERT_TRUE(WriteOutput("fresh.mca", "x"));
+  umask(mask);
+  EXPECT_EQ(fs::status("fresh.mca").permissions() & fs::perms::all, static_cast<fs::perms>(0644));
+  // A FIFO is written directly to its reader and stays a FIFO.
+  ASSERT_EQ(mkfifo("out.fifo", 0600), 0);
+  std::string read;
+  std::thread reader([&] { read = ReadFile(dir.path() / "out.fifo"); });
+  EXPECT_TRUE(WriteOutput("out.fifo", "through the pipe"));
+  reader.join();
+  EXPECT_EQ(read, "through the pipe");
+  EXPECT_TRUE(fs::is_fifo("out.fifo"));
+  // A device is written directly; a folder is refused.
+  EXPECT_TRUE(WriteOutput("/dev/null", "x"));
+  EXPECT_FALSE(WriteOutput("/dev/full", "x"));
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+  fs::create_directory("folder.mca");
+  EXPECT_FALSE(WriteOutput("folder.mca", "x"));
+  // Output names are exact: no case-insensitive lookup turns "A.mpd" into "a.mpd".
+  WriteFile("a.mpd", "lower");
+  ASSERT_TRUE(WriteOutput("A.mpd", "upper"));
+  EXPECT_EQ(ReadFile("a.mpd"), "lower");
+  // An abandoned output leaves the old file and no temporary.
+  {
+    OutputFile out;
+    ASSERT_TRUE(out.Open("a.mpd"));
+    std::fputs("half", out.Stream());
+  }
+  EXPECT_EQ(ReadFile("a.mpd"), "lower");
+  EXPECT_FALSE(AnyTemporary(dir.path()));
+}
+
+// In a child: open an output over "old", write, then `end` it; the exit
+// status the parent sees.
+template <class End>
+int InChild(End end) {
+  pid_t child = fork();
+  if (child == 0) {
+    OutputFile out;
+    if (!out.Open("out.mca")) _exit(90);
+    for (int i = 0; i < 1000; ++i) std::fputs("0123456789012345678901234567890123456789\n", out.Stream());
+    _exit(end(out));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
+}
+
+TEST(Outputs, SignalsAndSizeLimitsLeaveTheOldFileAndNoTemporary) {
+  TempWorkDir dir;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    WriteFile("out.mca", "old");
+    EXPECT_EQ(InChild([signal](OutputFile&) { raise(signal); return 0; }), 128 + signal);
+    EXPECT_EQ(ReadFile("out.mca"), "old");
+    EXPECT_FALSE(AnyTemporary(dir.path())) << signal;
+  }
+  WriteFile("out.mca", "old");
+  EXPECT_EQ(InChild([](OutputFile& out) {
+              rlimit limit{1024, 1024};
+              setrlimit(RLIMIT_FSIZE, &limit);
+              return out.Commit() ? 0 : 1;
+            }),
+            1);
+  EXPECT_EQ(ReadFile("out.mca"), "old");
+  EXPECT_FALSE(AnyTemporary(dir.path()));
+}
+
+}  // namespace
