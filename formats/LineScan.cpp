@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <locale.h>
 
 #include "formats/LineReader.h"
 
@@ -31,16 +30,25 @@ bool MatchWord(const char* p, const char* end, const char* word) {
   return true;
 }
 
-// strtof in the "C" locale whatever the process locale (a toolkit may have
-// set one with a decimal comma).
+// strtof with '.' as the decimal point whatever the process locale (a
+// toolkit may have set one with a decimal comma): the point is handed to
+// strtof as the locale spells it. The text holds only digits, signs,
+// exponent letters and one '.', so nothing else can be misread.
 float StrtofC(const char* begin, const char* end) {
-  static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  char text[LineReader::kLineBuffer + 8];
-  std::size_t n = static_cast<std::size_t>(end - begin);
-  if (n > sizeof text - 1) n = sizeof text - 1;
-  std::memcpy(text, begin, n);
+  const char* point = std::localeconv()->decimal_point;
+  const std::size_t pointLength = point != nullptr ? std::strlen(point) : 0;
+  char text[LineReader::kLineBuffer + 16];
+  std::size_t n = 0;
+  for (const char* p = begin; p < end && n + 8 < sizeof text; ++p) {
+    if (*p == '.' && pointLength > 0 && pointLength < 8) {
+      std::memcpy(text + n, point, pointLength);
+      n += pointLength;
+    } else {
+      text[n++] = *p;
+    }
+  }
   text[n] = '\0';
-  return strtof_l(text, nullptr, c);
+  return std::strtof(text, nullptr);
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 // rigwright-batch: the tool's converters from a shell, for pipelines and for
 // people without a desktop. The same converters and the same output bytes as
-// the menu commands; the "Edit Message" reports go to stderr in UTF-8, and a
-// failure report makes the exit status 1 (2 for a wrong command line).
-#include <unistd.h>
-
+// the menu commands; the "Edit Message" reports go to stderr (in UTF-8 on Linux, in
+// the ANSI code page on Windows), and a failure report makes the exit status 1
+// (2 for a wrong command line).
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,8 +11,6 @@
 #include "TarnVersion.h"
 #include "platform/hosts/console/ConsoleHost.h"
 #include "platform/files/AnsiFile.h"
-#include "platform/codepage/Cp949.h"
-#include "platform/win32/Host.h"
 #include "tool/CharacterConverter.h"
 #include "tool/MeshConverter.h"
 #include "tool/ToolMessages.h"
@@ -40,15 +37,20 @@ constexpr long long kProgressThreshold = 50LL << 20;
 
 hosts::ConsoleHost host("rigwright-batch");
 
-std::string System(const char* utf8) { return codepage::Utf8ToCp949(utf8); }
+std::string System(const char* argument) { return hosts::ConsoleHost::SystemText(argument); }
 
 std::string BareName(const std::string& path) {
   std::size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A name from the root, of Linux ("/...") or of Windows ("\\...", "C:...").
+bool IsAbsolute(const std::string& path) {
+  return !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
+}
+
 std::string Absolute(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
+  if (IsAbsolute(path)) return path;
   char cwd[4096];
   if (_getcwd(cwd, sizeof cwd) == nullptr) return path;
   return std::string(cwd) + "/" + path;
@@ -56,8 +58,10 @@ std::string Absolute(const std::string& path) {
 
 tool::ProgressHook ProgressFor(const std::string& input) {
   long long size = 0;
-  if (!isatty(2) || files::AnsiFileSize(input.c_str(), &size) != 0 || size <= kProgressThreshold) return {};
-  std::string name = codepage::Cp949ToUtf8(BareName(input));
+  if (!hosts::ConsoleHost::ErrorIsTerminal() || files::AnsiFileSize(input.c_str(), &size) != 0 ||
+      size <= kProgressThreshold)
+    return {};
+  std::string name = BareName(input);
   return [name, size](std::size_t done) {
     host.ShowProgress(name, static_cast<int>(100.0 * static_cast<double>(done) / size));
   };
@@ -113,7 +117,6 @@ int Chr(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  win32::SetHost(&host);
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "--help" || command == "-h") {

@@ -54,6 +54,6 @@ class Engine : public EngineDevice {
 // engine/app/MainWindow.cpp).
 void StartUp(HWND window);
 std::int32_t CreateMainWindow(HINSTANCE instance, int showCommand);
-LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void RenderFrame();
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);

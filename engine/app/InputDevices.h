@@ -13,6 +13,10 @@
 
 #include <cstdint>
 
+// The interfaces of DirectInput 7, which the engine was written for.
+#ifndef DIRECTINPUT_VERSION
+#define DIRECTINPUT_VERSION 0x0700
+#endif
 #include <dinput.h>
 #include <windows.h>
 

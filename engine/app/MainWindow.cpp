@@ -32,7 +32,7 @@ std::int32_t CreateMainWindow(HINSTANCE instance, int showCommand) {
   return 1;
 }
 
-LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DESTROY:
       PostQuitMessage(0);

@@ -8,7 +8,7 @@
 
 #include "engine/picture/ColourBytes.h"
 
-HRESULT ZBufferFormatCallback(DDPIXELFORMAT* format, void* context) {
+HRESULT CALLBACK ZBufferFormatCallback(DDPIXELFORMAT* format, void* context) {
   if (!format || !context) return D3DENUMRET_OK;
   if (format->dwFlags == DDPF_ZBUFFER) {
     std::memcpy(context, format, sizeof(DDPIXELFORMAT));
@@ -17,7 +17,7 @@ HRESULT ZBufferFormatCallback(DDPIXELFORMAT* format, void* context) {
   return D3DENUMRET_OK;
 }
 
-HRESULT TextureFormatCallback(DDPIXELFORMAT* format, void* context) {
+HRESULT CALLBACK TextureFormatCallback(DDPIXELFORMAT* format, void* context) {
   auto* search = static_cast<TextureFormatSearch*>(context);
   if (!format || !search) return D3DENUMRET_OK;
   if (format->dwFlags & (DDPF_LUMINANCE | DDPF_BUMPLUMINANCE | DDPF_BUMPDUDV)) return D3DENUMRET_OK;

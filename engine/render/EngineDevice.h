@@ -39,8 +39,8 @@ struct TextureFormatSearch {
   DDPIXELFORMAT* destination = nullptr;
 };
 // The enumeration callbacks of the set-up and of CreateTexture.
-HRESULT ZBufferFormatCallback(DDPIXELFORMAT* format, void* context);
-HRESULT TextureFormatCallback(DDPIXELFORMAT* format, void* context);
+HRESULT CALLBACK ZBufferFormatCallback(DDPIXELFORMAT* format, void* context);
+HRESULT CALLBACK TextureFormatCallback(DDPIXELFORMAT* format, void* context);
 
 class EngineDevice {
  public:

@@ -1,5 +1,6 @@
 // The DirectInput 7 stand-in: one machine-wide input state fed by the host,
 // devices that copy it out when polled.
+#define DIRECTINPUT_VERSION 0x0700  // DirectInputCreateA is a DirectX 7 entry
 #include <dinput.h>
 
 #include <algorithm>

@@ -84,6 +84,11 @@ std::string LastErrorText();
 
 }  // namespace tarn::files
 
-// The C runtime's working-directory calls, on system names.
+// The C runtime's working-directory calls, on system names. Windows has
+// them in its C runtime; elsewhere they are ours.
+#if defined(_WIN32)
+#include <direct.h>
+#else
 int _chdir(const char* dir);
 char* _getcwd(char* buffer, int size);  // the name comes back in code page 949
+#endif

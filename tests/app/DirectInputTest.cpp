@@ -1,4 +1,5 @@
 // The DirectInput stand-in as the engine polls it.
+#define DIRECTINPUT_VERSION 0x0700  // DirectInputCreateA is a DirectX 7 entry
 #include <dinput.h>
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // The scripted machine: input per frame, the virtual clock, the quit after
 // the last frame, and the pictures it writes.
+#define DIRECTINPUT_VERSION 0x0700  // DirectInputCreateA is a DirectX 7 entry
 #include <gtest/gtest.h>
 
 #include <dinput.h>

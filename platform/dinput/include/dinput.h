@@ -25,8 +25,11 @@
 
 #include <windows.h>
 
+// As in the platform's header: version 8 unless the includer names an older
+// one, and DirectInputCreateA only for the older ones (a DirectX 7 program
+// defines DIRECTINPUT_VERSION 0x0700 before including this header).
 #ifndef DIRECTINPUT_VERSION
-#define DIRECTINPUT_VERSION 0x0700
+#define DIRECTINPUT_VERSION 0x0800
 #endif
 
 // Results.
@@ -97,7 +100,9 @@ using LPDIRECTINPUT = IDirectInputA*;
 // Versions 0x0300 to 0x0700 are accepted; a later one fails with
 // DIERR_OLDDIRECTINPUTVERSION, as an older runtime would answer. A non-null
 // outer object is refused (no aggregation).
+#if DIRECTINPUT_VERSION < 0x0800
 HRESULT DirectInputCreateA(HINSTANCE instance, DWORD version, LPDIRECTINPUTA* out, LPUNKNOWN outer);
+#endif
 
 // The DIK_* codes: PC set-1 make codes, extended (E0) keys + 0x80.
 #define DIK_ESCAPE 0x01

@@ -1,0 +1,274 @@
+// ANSI file names on Windows: the platform takes the system's code page 949
+// names as they are and matches case itself, so what is left here are the
+// seam's own rules (AnsiFile.h), written with Windows' calls:
+//   - every file is binary: a text-mode read only decodes a byte-order mark
+//     (DecodedStream), as on Linux, so the files are byte for byte the same
+//     on both platforms (LF line ends written, no end at a stray Ctrl-Z);
+//   - what the system reads must be a file on disk: a folder or a device
+//     ("CON", "NUL", a pipe) is refused;
+//   - the program's own files are opened without following a link (a
+//     reparse point) and only when they have no second name;
+//   - a file's identity is its volume and file index (st_ino is 0 here).
+#include "platform/files/AnsiFile.h"
+
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/files/DecodedStream.h"
+
+namespace tarn::files {
+namespace {
+
+thread_local int refusedErrno = 0;
+
+SRWLOCK startFolderLock = SRWLOCK_INIT;  // the toolchain's threads have no std::mutex
+std::string startFolder;  // empty: the working folder
+
+void Refuse(int error) {
+  refusedErrno = error;
+  errno = error;
+}
+
+// errno for the last failed Windows call, as the C runtime would set it.
+void SetErrnoFromLastError() {
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+      errno = ENOENT;
+      break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      errno = EACCES;
+      break;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      errno = EEXIST;
+      break;
+    case ERROR_NOT_SAME_DEVICE:
+      errno = EXDEV;
+      break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      errno = ENOSPC;
+      break;
+    default:
+      errno = EIO;
+      break;
+  }
+}
+
+std::string BinaryMode(const char* mode) {
+  std::string m;
+  for (const char* p = mode; *p; ++p)
+    if (*p != 't' && *p != 'b') m.push_back(*p);
+  // The C runtime wants the mode letters before '+': "a+b" is "ab+".
+  std::string::size_type plus = m.find('+');
+  m.insert(plus == std::string::npos ? m.size() : plus, 1, 'b');
+  return m;
+}
+
+bool IsFolder(const char* name) {
+  const DWORD attributes = GetFileAttributesA(name);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// A C stream over an open handle (owned by the stream from then on).
+std::FILE* StreamOf(HANDLE file, int flags, const char* mode) {
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), flags | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  std::FILE* f = _fdopen(fd, mode);
+  if (f == nullptr) _close(fd);
+  return f;
+}
+
+std::FILE* OpenForReading(const char* name, bool text, long long* size) {
+  if (IsFolder(name)) {
+    Refuse(EISDIR);
+    return nullptr;
+  }
+  HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    SetErrnoFromLastError();
+    return nullptr;
+  }
+  LARGE_INTEGER bytes;
+  if (GetFileType(file) != FILE_TYPE_DISK || GetFileSizeEx(file, &bytes) == 0) {
+    CloseHandle(file);
+    Refuse(ENXIO);
+    return nullptr;
+  }
+  if (size != nullptr) *size = static_cast<long long>(bytes.QuadPart);
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  if (text) {
+    unsigned char first[3];
+    const int got = _read(fd, first, sizeof first);
+    std::size_t mark = 0;
+    const detail::TextEncoding encoding =
+        detail::DetectMark(first, got > 0 ? static_cast<std::size_t>(got) : 0, &mark);
+    if (_lseeki64(fd, static_cast<long long>(mark), SEEK_SET) < 0) {
+      _close(fd);
+      return nullptr;
+    }
+    if (encoding != detail::TextEncoding::kEightBit) return detail::OpenDecodedStream(fd, encoding);
+    _lseeki64(fd, 0, SEEK_SET);
+  }
+  std::FILE* f = _fdopen(fd, "rb");
+  if (f == nullptr) _close(fd);
+  return f;
+}
+
+std::FILE* OpenOwnFileNamed(const std::string& name, OwnFile mode) {
+  refusedErrno = 0;
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused.
+  HANDLE file = CreateFileA(name.c_str(), mode == OwnFile::kAppend ? FILE_APPEND_DATA : GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    if (IsFolder(name.c_str()))
+      Refuse(EISDIR);
+    else
+      SetErrnoFromLastError();
+    return nullptr;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(file) != FILE_TYPE_DISK || GetFileInformationByHandle(file, &info) == 0 ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+      info.nNumberOfLinks != 1) {
+    const bool link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    CloseHandle(file);
+    Refuse(link ? ELOOP : ENXIO);
+    return nullptr;
+  }
+  if (mode == OwnFile::kEmpty && SetEndOfFile(file) == 0) {
+    SetErrnoFromLastError();
+    CloseHandle(file);
+    return nullptr;
+  }
+  return mode == OwnFile::kAppend ? StreamOf(file, _O_WRONLY | _O_APPEND, "ab") : StreamOf(file, _O_WRONLY, "wb");
+}
+
+FileIdentity IdentityOf(const char* name) {
+  FileIdentity id;
+  if (name == nullptr || *name == '\0') return id;
+  HANDLE file = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return id;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(file, &info) != 0) {
+    id.known = true;
+    id.device = info.dwVolumeSerialNumber;
+    id.inode = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  CloseHandle(file);
+  return id;
+}
+
+}  // namespace
+
+std::string AnsiToHostPath(const char* name) { return name != nullptr ? name : ""; }
+
+std::string ResolveAnsiPath(const char* name) { return AnsiToHostPath(name); }
+
+std::FILE* AnsiFopen(const char* name, const char* mode, long long* size) {
+  refusedErrno = 0;
+  if (name == nullptr || mode == nullptr) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  if (mode[0] == 'r' && std::strchr(mode, '+') == nullptr)
+    return OpenForReading(name, std::strchr(mode, 't') != nullptr, size);
+  return std::fopen(name, BinaryMode(mode).c_str());
+}
+
+std::FILE* OpenOwnFile(const char* name, OwnFile mode) {
+  if (name == nullptr) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  return OpenOwnFileNamed(name, mode);
+}
+
+std::FILE* OpenOwnFileInStartFolder(const char* name, OwnFile mode) {
+  if (name == nullptr) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  std::string folder;
+  AcquireSRWLockShared(&startFolderLock);
+  folder = startFolder;
+  ReleaseSRWLockShared(&startFolderLock);
+  return OpenOwnFileNamed(folder.empty() ? std::string(name) : folder + "\\" + name, mode);
+}
+
+// Kept by name: Windows does not let the folder be renamed while it is a
+// process's working folder, so the name stays good for as long as it is.
+void PinStartFolder() {
+  char buffer[MAX_PATH * 2];
+  const DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
+  AcquireSRWLockExclusive(&startFolderLock);
+  startFolder = n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+  ReleaseSRWLockExclusive(&startFolderLock);
+}
+
+int AnsiRename(const char* from, const char* to) {
+  if (from == nullptr || to == nullptr) {
+    errno = EINVAL;
+    return -1;
+  }
+  // rename() of the C runtime refuses an existing destination; rename(2)
+  // replaces it.
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0) return 0;
+  SetErrnoFromLastError();
+  return -1;
+}
+
+int AnsiRemove(const char* name) {
+  if (name == nullptr) {
+    errno = EINVAL;
+    return -1;
+  }
+  return std::remove(name);
+}
+
+int AnsiFileSize(const char* name, long long* size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (name == nullptr || GetFileAttributesExA(name, GetFileExInfoStandard, &data) == 0 ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return -1;
+  if (size != nullptr)
+    *size = static_cast<long long>((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  return 0;
+}
+
+FileIdentity IdentifyInput(const char* name) { return IdentityOf(name); }
+
+FileIdentity IdentifyOutput(const char* name) { return IdentityOf(name); }
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) { return a.known && b.known && a == b; }
+
+std::string LastErrorText() {
+  const int error = errno;
+  if (error != 0 && error == refusedErrno) {
+    if (error == EISDIR) return "a folder, not a file";
+    if (error == ELOOP) return "a symbolic link, not followed";
+    return "not a regular file";
+  }
+  return std::strerror(error);
+}
+
+}  // namespace tarn::files

@@ -1,0 +1,61 @@
+// The console host on Windows. The tool reports through MessageBoxA, which
+// in a console program would open boxes nobody is there to close; this
+// program takes the import slot of MessageBoxA for itself (the system's
+// calls go through that slot, declared dllimport by windows.h), so that
+// every report becomes a line on stderr. Texts stay in the ANSI code page,
+// as the console shows them.
+#include "platform/hosts/console/ConsoleHost.h"
+
+#include <windows.h>
+#include <io.h>
+
+#include <cstdio>
+
+namespace tarn::hosts {
+namespace {
+
+ConsoleHost* Current = nullptr;
+
+int WINAPI ConsoleMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+  if (Current != nullptr)
+    Current->Report(text != nullptr ? text : "", caption != nullptr ? caption : "", (type & MB_ICONERROR) != 0);
+  return IDOK;
+}
+
+}  // namespace
+
+struct ConsoleHost::Machine {};
+
+ConsoleHost::ConsoleHost(std::string program) : program_(std::move(program)) { Current = this; }
+
+ConsoleHost::~ConsoleHost() {
+  if (Current == this) Current = nullptr;
+}
+
+void ConsoleHost::Report(const std::string& text, const std::string& caption, bool error) {
+  EndProgressLine();
+  std::fprintf(stderr, "%s: %s: %s\n", program_.c_str(), caption.c_str(), text.c_str());
+  if (error) failed_ = true;
+}
+
+void ConsoleHost::ShowProgress(const std::string& name, int percent) {
+  std::fprintf(stderr, "\r%s: %3d%%", name.c_str(), percent);
+  progressShown_ = true;
+}
+
+void ConsoleHost::EndProgressLine() {
+  if (progressShown_) std::fputc('\n', stderr);
+  progressShown_ = false;
+}
+
+bool ConsoleHost::ErrorIsTerminal() { return _isatty(2) != 0; }
+
+std::string ConsoleHost::SystemText(const char* argument) { return argument != nullptr ? argument : ""; }
+
+}  // namespace tarn::hosts
+
+// The import slot the linker would otherwise fill from user32.
+extern "C" {
+int(WINAPI* ConsoleMessageBoxSlot)(HWND, LPCSTR, LPCSTR, UINT) asm("__imp__MessageBoxA@16") =
+    tarn::hosts::ConsoleMessageBox;
+}

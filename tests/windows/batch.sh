@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# wine.rigwright_batch STATE_DIR WIN32_DIR RIGWRIGHT_BATCH ASE_DIR
+# rigwright-batch.exe under Wine writes the same bytes as the Linux
+# rigwright-batch for the mesh, physique and motion conversions of every
+# shared ASE export, and ends with the same exit status. For the first
+# export also: an output that already exists is replaced, and the export
+# itself is refused as an output (and left as it was).
+set -u
+. "$(dirname "$0")/wine_common.sh" "$1"
+win32=$2 batch=$3 exports=$4
+need_wine
+need_program "$win32" rigwright-batch.exe
+ls "$exports"/*.[aA][sS][eE] >/dev/null 2>&1 || skip "no ASE exports in $exports"
+
+work=$state/batch
+rm -rf "$work"
+bad=0
+count=0
+first=yes
+for ase in "$exports"/*.[aA][sS][eE]; do
+  name=$(basename "$ase")
+  commands="mesh physique motion"
+  [ $first = yes ] && commands="$commands replace refuse"
+  first=no
+  for command in $commands; do
+    case $command in
+      mesh) args=(mesh "$name") ;;
+      physique) args=(physique "$name" out.mpd) ;;
+      motion) args=(motion "$name" out.mca) ;;
+      replace) args=(physique "$name" old.mpd) ;;
+      refuse) args=(motion "$name" "$name") ;;
+    esac
+    for side in linux windows; do
+      dir=$work/$side/$name-$command
+      mkdir -p "$dir"
+      cp "$ase" "$dir/"
+      [ $command = replace ] && echo "an older file" >"$dir/old.mpd"
+      if [ $side = linux ]; then
+        (cd "$dir" && "$batch" "${args[@]}" >/dev/null 2>&1; echo $? >../$name-$command.status)
+      else
+        (cd "$dir" && wine "$win32/bin/rigwright-batch.exe" "${args[@]}" >/dev/null 2>&1; echo $? >../$name-$command.status)
+      fi
+    done
+    count=$((count + 1))
+  done
+done
+if ! diff -r "$work/linux" "$work/windows"; then
+  echo "FAILED: the Windows outputs or exit statuses differ (above)"
+  bad=1
+fi
+echo "$count conversions of $(ls "$exports"/*.[aA][sS][eE] | wc -l) exports compared: $(find "$work/windows" -type f ! -iname '*.ase' ! -name '*.status' | wc -l) output files"
+exit $bad

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# wine.rigwright STATE_DIR WIN32_DIR EXPECTED_MENU FRAME_COMPARE
+# rigwright.exe under Wine opens its window titled "Rigwright" with a menu
+# bar; its program file holds menu 101 (as tool/rigwright.rc lists it), the
+# icon group, the bitmap and the toolbar in Korean (1042); Esc ends it with
+# status 0.
+set -u
+. "$(dirname "$0")/wine_common.sh" "$1"
+win32=$2 expected=$3 compare=$4
+need_wine
+need_program "$win32" rigwright.exe
+need_program "$win32" menu-probe.exe
+
+work=$state/rigwright
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+wine "$win32/bin/rigwright.exe" >"$work/wine.log" 2>&1 &
+pid=$!
+bad=0
+wine "$win32/bin/menu-probe.exe" "$(winepath -w "$win32/bin/rigwright.exe")" 60 >probe.txt 2>probe.err || bad=1
+tr -d '\r' <probe.txt >probe-lf.txt
+if ! diff "$expected" probe-lf.txt; then
+  echo "FAILED: the window or its resources differ from $expected (above)"
+  bad=1
+fi
+window=$(xdotool search --name '^Rigwright$' | head -1)
+if [ -n "$window" ]; then
+  xwd -root -silent >screen.xwd && "$compare" --png screen.xwd screen.png && echo "screen: $work/screen.png"
+  press_escape "$window"
+else
+  echo "FAILED: no X window named Rigwright"
+  bad=1
+fi
+wait_exit 30 $pid
+status=$?
+[ $status -eq 0 ] || { echo "exit status $status after Esc (want 0)"; bad=1; }
+exit $bad

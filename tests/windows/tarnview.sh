@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# wine.tarnview STATE_DIR WIN32_DIR TARNVIEW_REPLAY FRAME_COMPARE
+# tarnview.exe in the sample world of tarn-win32.zip, unpacked as a Windows
+# user would, under Wine: the set-up lines of Tarn.log
+# are the Linux build's, the terrain's debug file appears with its Korean
+# name, the screen shows the Linux frame of the same scene (mean difference
+# under 24 per channel outside the HUD's texts), and Escape ends the
+# program with status 0.
+set -u
+. "$(dirname "$0")/wine_common.sh" "$1"
+win32=$2 replay=$3 compare=$4
+need_wine
+[ -f "$win32/tarn-win32.zip" ] || skip "$win32/tarn-win32.zip is missing (scripts/build.sh win32 makes it)"
+
+work=$state/tarnview
+rm -rf "$work"
+mkdir -p "$work"
+(cd "$work" && cmake -E tar xf "$win32/tarn-win32.zip") || { echo "FAILED: cannot unpack tarn-win32.zip"; exit 1; }
+mv "$work/tarn-win32/world" "$work/windows"
+[ -f "$work/windows/tarnview.exe" ] || { echo "FAILED: the zip has no world/tarnview.exe"; exit 1; }
+cp -r "$work/windows" "$work/linux"
+rm "$work/linux/tarnview.exe"
+(cd "$work/linux" && "$replay" --frames 1 --shot ../linux.png >/dev/null) || { echo "tarnview-replay failed"; exit 1; }
+
+cd "$work/windows"
+wine tarnview.exe >"$work/wine.log" 2>&1 &
+pid=$!
+fail() {
+  echo "FAILED: $*"
+  kill $pid 2>/dev/null
+  exit 1
+}
+wait_for 60 xdotool search --name '^Doze1$' || fail "no window Doze1 within 60 s"
+window=$(xdotool search --name '^Doze1$' | head -1)
+# The set-up is written before the first frame; give the loader time.
+log_ready() { [ -f Tarn.log ] && [ "$(wc -l <Tarn.log)" -ge 14 ]; }
+wait_for 60 log_ready || fail "Tarn.log has fewer than 14 lines"
+sleep 5
+xwd -root -silent >"$work/screen.xwd" || fail "xwd could not read the screen"
+press_escape "$window"
+wait_exit 30 $pid
+status=$?
+
+bad=0
+if ! cmp -s Tarn.log "$work/linux/Tarn.log"; then
+  echo "Tarn.log differs from the Linux build's:"
+  diff "$work/linux/Tarn.log" Tarn.log
+  bad=1
+fi
+echo "Tarn.log: $(wc -l <Tarn.log) lines"
+[ -f '하이트필드.txt' ] || { echo "하이트필드.txt was not written under its Korean name:"; ls; bad=1; }
+"$compare" --png "$work/screen.xwd" "$work/screen.png"
+# Outside the HUD: its text lines (top left, with the frame rate and the
+# camera position), the status glyph and the centre mark.
+"$compare" "$work/screen.xwd" "$work/linux.png" 24 0 0 480 120 384 284 32 32 || bad=1
+[ $status -eq 0 ] || { echo "exit status $status after Escape (want 0)"; bad=1; }
+echo "screen: $work/screen.png, Linux frame: $work/linux.png"
+exit $bad

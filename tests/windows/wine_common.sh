@@ -1,0 +1,63 @@
+# Sourced by the Wine tests: wine_common.sh STATE_DIR. One WINEPREFIX and
+# one X server (800 x 600 at 16 bits) per test run, made by setup.sh in
+# STATE_DIR and ended by cleanup.sh; the tests run the programs there under
+# the Korean ANSI code page.
+state=$1
+export WINEPREFIX=$state/prefix
+export WINEARCH=win32
+export WINEDEBUG=-all
+export LANG=ko_KR.UTF-8
+export LC_ALL=ko_KR.UTF-8
+
+skip() {
+  echo "SKIPPED: $*"
+  exit 77
+}
+
+# Skips (with the reason) where Wine or the run's X server is not there.
+need_wine() {
+  command -v wine >/dev/null 2>&1 || skip "wine is not installed (scripts/deps-win32.sh wine installs it)"
+  [ -f "$state/display" ] || skip "no Wine set-up for this run (wine.setup was skipped or failed)"
+  export DISPLAY
+  DISPLAY=$(cat "$state/display")
+}
+
+# need_program DIR NAME: skips when the Windows build did not make NAME.
+need_program() {
+  [ -f "$1/bin/$2" ] || skip "$1/bin/$2 is missing (scripts/build.sh win32 makes it)"
+}
+
+# wait_for SECONDS COMMAND...: polls COMMAND every 0.2 s until it succeeds.
+wait_for() {
+  local tries=$(($1 * 5))
+  shift
+  while ! "$@" >/dev/null 2>&1; do
+    tries=$((tries - 1))
+    [ $tries -gt 0 ] || return 1
+    sleep 0.2
+  done
+}
+
+# wait_exit SECONDS PID: the exit status of PID, or 124 when it outlives SECONDS.
+wait_exit() {
+  local tries=$(($1 * 5))
+  while kill -0 "$2" 2>/dev/null; do
+    tries=$((tries - 1))
+    if [ $tries -le 0 ]; then
+      kill "$2" 2>/dev/null
+      return 124
+    fi
+    sleep 0.2
+  done
+  wait "$2"
+}
+
+# press_escape WINDOW: focuses the window and holds Escape long enough for a
+# program that polls its keyboard once a frame.
+press_escape() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  sleep 0.3
+  xdotool keydown Escape
+  sleep 0.5
+  xdotool keyup Escape
+}
