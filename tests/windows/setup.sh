@@ -11,7 +11,7 @@ done
 locale -a 2>/dev/null | grep -qix 'ko_KR.utf-\?8' || skip "the ko_KR.UTF-8 locale is not generated (scripts/deps-win32.sh wine)"
 
 "$(dirname "$0")/cleanup.sh" "$state" >/dev/null 2>&1
-mkdir -p "$state"
+mkdir -p "$state" "$TMPDIR"
 display=
 for n in $(seq 70 99); do
   if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then display=:$n; break; fi

@@ -6,6 +6,10 @@ state=$1
 export WINEPREFIX=$state/prefix
 export WINEARCH=win32
 export WINEDEBUG=-all
+# Wine keeps its server's socket folder under TMPDIR: in the run's state, so
+# that cleanup.sh removes it and /tmp keeps nothing of the run.
+export TMPDIR=$state/tmp
+mkdir -p "$TMPDIR"
 export LANG=ko_KR.UTF-8
 export LC_ALL=ko_KR.UTF-8
 
