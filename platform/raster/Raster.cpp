@@ -265,7 +265,8 @@ using SpanFn = void (*)(const DrawContext&, int, int, int, Interp, const Interp&
 namespace sse2 {
 #include "platform/raster/SpanSimd.inl"
 }  // namespace sse2
-#if defined(__GNUC__) && !defined(__AVX2__)
+#if defined(__GNUC__) && !defined(__clang__) && !defined(__AVX2__)
+// (g++ only: clang has no target pragma; its build keeps the SSE2 loop.)
 // The same loop in VEX encoding: three-operand forms save the register
 // copies that dominate the SSE2 code. Chosen at run time; the arithmetic,
 // and so every pixel, is the same.
