@@ -1,6 +1,9 @@
-# Warnings as errors everywhere; the sanitizer configuration on request.
+# Warnings everywhere; the sanitizer configuration on request.
 add_library(tarn_options INTERFACE)
-option(TARN_WERROR "Treat warnings as errors" ON)
+# Warnings are errors where we build (scripts/build.sh turns this on for the
+# test suite and CI), not for whoever builds the project: a compiler release
+# newer than ours finds new warnings, and that must not break their build.
+option(TARN_WERROR "Treat warnings as errors" OFF)
 target_compile_options(tarn_options INTERFACE
   -Wall -Wextra $<$<BOOL:${TARN_WERROR}>:-Werror>
   $<$<COMPILE_LANGUAGE:CXX>:-Wno-missing-field-initializers>)

@@ -7,6 +7,6 @@
 #include <cstdio>
 
 class SceneNode;
-struct RenderSwitches;
+class RenderSwitches;
 
 void PrintWorldStats(std::FILE* out, const SceneNode* root, const RenderSwitches* switches);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TarnVersion.h"
 #include "platform/hosts/console/ConsoleHost.h"
 #include "platform/files/AnsiFile.h"
 #include "tool/CharacterConverter.h"
@@ -27,7 +28,7 @@ constexpr char kUsage[] =
     "  motion FILE.ase OUT.mca             motion data: position and rotation samples per bone\n"
     "  character-mesh FILE.ase OUT.mcm     the character mesh file (written empty)\n"
     "  chr ASE MPD MCA BMP OUT.chr         the character file naming the four files\n"
-    "  --help                              this text\n"
+    "  --help, --version                   this text; the version\n"
     "\n"
     "Messages go to stderr. The exit status is 0 on success, 1 when a conversion failed\n"
     "and 2 for a wrong command line. Inputs over 50 MB show their progress on a terminal.\n";
@@ -122,12 +123,16 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+  if (command == "--version") {
+    std::printf("rigwright-batch %s\n", TARN_VERSION);
+    return 0;
+  }
   std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "mesh") return Mesh(args);
   if (command == "physique") return Character(args, tool::kPhysiqueData);
   if (command == "motion") return Character(args, tool::kMotionData);
   if (command == "character-mesh") return Character(args, tool::kCharacterMesh);
   if (command == "chr") return Chr(args);
-  std::fprintf(stderr, "rigwright-batch: unknown command '%s'\n", command.c_str());
+  std::fprintf(stderr, "rigwright-batch: unknown %s '%s'\n", command[0] == '-' ? "option" : "command", command.c_str());
   return Usage();
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "TarnVersion.h"
 #include "engine/app/AppGlobals.h"
 #include "engine/app/Engine.h"
 #include "platform/hosts/headless/HeadlessHost.h"
@@ -36,6 +37,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(tarn::hosts::ReplayUsage(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("tarnview-replay %s\n", TARN_VERSION);
     return 0;
   }
   tarn::hosts::ReplayScript script;

@@ -6,7 +6,7 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libsdl2-dev libgtk-3-dev
-  unifont xvfb xdotool xauth
+  unifont xvfb xdotool xauth x11-utils jwm
   clang libclang-rt-14-dev
 )
 missing=()

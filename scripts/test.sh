@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The whole test suite: the normal and the sanitizer (ASan + UBSan)
-# configuration under ctest, then a regression run of every fuzz target
-# (FUZZ_SECONDS each, default 30; 0 skips it). The normal configuration also
-# builds the Windows programs (build-win32) and runs them under Wine; where
-# Wine or mingw-w64 cannot be installed those tests are skipped, and why is
-# printed.
+# The whole test suite: the normal (g++) and the sanitizer (clang, ASan +
+# UBSan) configuration under ctest, both built with warnings as errors, then
+# a regression run of every fuzz target (FUZZ_SECONDS each, default 30; 0
+# skips it). The normal configuration also builds the Windows programs
+# (build-win32) and runs them under Wine; where Wine or mingw-w64 cannot be
+# installed those tests are skipped, and why is printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -14,6 +14,7 @@ if ! scripts/deps-win32.sh all; then
   win32=no
 fi
 jobs=$(nproc 2>/dev/null || echo 2)
+export TARN_WERROR=ON
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 passed=0

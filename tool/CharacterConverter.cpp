@@ -17,9 +17,17 @@ constexpr int kTicksPerFrame = 160;
 // of overflowing.
 int Wrap(std::int64_t v) { return static_cast<int>(static_cast<std::uint32_t>(v)); }
 
+// Reports every kProgressStep bytes, and once more when the stream has been
+// read to its end (the streams below always are when they return), so that
+// a progress line ends at all of the input.
 class ProgressClock {
  public:
   ProgressClock(const formats::LineReader& in, const ProgressHook& hook) : in_(in), hook_(hook) {}
+  ~ProgressClock() {
+    if (hook_) hook_(in_.Consumed());
+  }
+  ProgressClock(const ProgressClock&) = delete;
+  ProgressClock& operator=(const ProgressClock&) = delete;
   void Tick() {
     if (hook_ && in_.Consumed() >= next_) {
       hook_(in_.Consumed());

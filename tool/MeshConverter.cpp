@@ -76,6 +76,13 @@ void WriteObjectLine(const formats::LineReader& in, LastValues& v, TextSink& out
   }
 }
 
+// The current folder as the system names it (code page 949), where the
+// model files were written.
+std::string CurrentFolder() {
+  char folder[4096];
+  return _getcwd(folder, sizeof folder) != nullptr ? std::string(folder) : std::string(".");
+}
+
 }  // namespace
 
 MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress, const files::FileIdentity& inputFile) {
@@ -135,6 +142,7 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress,
     }
     ++run.filesWritten;
   }
+  if (progress) progress(in.Consumed());  // all of it: the progress line ends at 100%
   return run;
 }
 
@@ -171,7 +179,7 @@ MeshRun MeshConverter::Run(const char* aseName) {
   else if (!run.ok)
     ShowCannotWrite(owner_, run.failedFile, run.reason);
   else
-    ShowMeshCount(owner_, run.filesWritten);
+    ShowMeshCount(owner_, run.filesWritten, CurrentFolder());
   return run;
 }
 

@@ -1,5 +1,6 @@
 // A progress report for long conversions: called with the bytes of input
-// read so far, about every 4 MB. Empty means no reports.
+// read so far, about every 4 MB, and once more when the input has been read
+// to its end. Empty means no reports.
 #pragma once
 
 #include <cstddef>

@@ -22,8 +22,8 @@ void ShowConverted(HWND owner, const std::string& inputName, const std::string& 
   MessageBoxA(owner, text.c_str(), texts::kEditCaption, MB_OK);
 }
 
-void ShowMeshCount(HWND owner, int files) {
-  MessageBoxA(owner, Format(texts::kMeshCount, files).c_str(), texts::kEditCaption, MB_OK);
+void ShowMeshCount(HWND owner, int files, const std::string& folder) {
+  MessageBoxA(owner, Format(texts::kMeshCount, files, folder.c_str()).c_str(), texts::kEditCaption, MB_OK);
 }
 
 void ShowNoAseFile(HWND owner) { MessageBoxA(owner, texts::kNoAseFile, texts::kEditCaption, MB_OK | MB_ICONERROR); }

@@ -11,7 +11,9 @@ namespace tarn::tool {
 
 // "<input> 파일을 <output> 파일로 변환하는데 성공하였습니다."
 void ShowConverted(HWND owner, const std::string& inputName, const std::string& outputName);
-void ShowMeshCount(HWND owner, int files);
+// "<n>개의 모델 파일을 <folder> 폴더에 만들었습니다.": the model files go to the
+// current folder, which the last dialog chose, so the report says which.
+void ShowMeshCount(HWND owner, int files, const std::string& folder);
 void ShowNoAseFile(HWND owner);
 void ShowCannotOpen(HWND owner, const std::string& name, const std::string& reason);
 void ShowCannotWrite(HWND owner, const std::string& name, const std::string& reason);

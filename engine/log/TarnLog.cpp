@@ -22,11 +22,13 @@ void AppendTarnLog(const char* prefix, const char* text) {
 }
 
 int WriteLog(std::int32_t code, const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format ? format : "", args);
-  va_end(args);
+  char text[256] = "";
+  if (format != nullptr) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+  }
   AppendTarnLog(code != 0 ? "Error: " : "Succed: ", text);
   return code == 0 ? 1 : 0;
 }

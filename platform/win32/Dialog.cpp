@@ -71,7 +71,10 @@ BOOL RunFileDialog(LPOPENFILENAMEA d, bool save) {
     return FALSE;
   }
   if (title.find('.') == std::string::npos && !request.defaultExtension.empty()) {
-    std::string ext = "." + tarn::codepage::Utf8ToCp949(request.defaultExtension);
+    // Appended, not built with "." + ...: g++ 12 at -O3 sees a false overlap
+    // in the prepend and warns (-Wrestrict).
+    std::string ext(1, '.');
+    ext += tarn::codepage::Utf8ToCp949(request.defaultExtension);
     path += ext;
     title += ext;
   }

@@ -46,7 +46,8 @@ TEST(Batch, ConvertsLikeTheMenuCommands) {
   Result r = Batch("mesh in.ase -C models");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadAll("models/0.t3m"), "0.t3m\nNumVertex 1\nVERTEX 0 1.500000 3.500000 2.500000\nEnd\n");
-  EXPECT_NE(r.err.find("1개의 모델 파일을 만들었습니다."), std::string::npos) << r.err;
+  const std::string models = std::filesystem::canonical("models").string();
+  EXPECT_NE(r.err.find("1개의 모델 파일을 " + models + " 폴더에 만들었습니다."), std::string::npos) << r.err;
 
   r = Batch("motion in.ase out.mca");
   EXPECT_EQ(r.status, 0) << r.err;

@@ -2,10 +2,14 @@
 // character file, and RunConversion's files and messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "formats/LineReader.h"
 #include "platform/codepage/Cp949.h"
 #include "tests/tool/ToolTestSupport.h"
 #include "tool/CharacterConverter.h"
+#include "tool/MeshConverter.h"
 
 namespace tarn::tool {
 namespace {
@@ -44,6 +48,36 @@ const char kSkeleton[] =
     "\t\t*NODE_NAME \"Bip01 L Thigh\"\n\t\t*TM_ROW0 1 0 0\n\t\t*TM_ROW1 0 1 0\n\t\t*TM_ROW2 0 0 1\n"
     "\t\t*TM_ROW3 -1.23456 2 3\n\t}\n}\n"
     "*GEOMOBJECT {\n\t*NODE_NAME \"Bip01 Footsteps\"\n\t*NODE_TM {\n\t\t*TM_ROW0 1 0 0\n\t}\n}\n";
+
+// Every stream reports its progress about every 4 MB and, last, the whole
+// input, so that a progress line ends at 100% (it stopped at the last step).
+TEST(Progress, EveryStreamReportsAllOfItsInputLast) {
+  std::string ase;
+  while (ase.size() < (std::size_t{9} << 20)) ase += "*SCENE_FIRSTFRAME 0\n*NODE_NAME \"Bip01 Head\"\n";
+  using Stream = void (*)(formats::LineReader&, const ProgressHook&);
+  const Stream streams[] = {
+      [](formats::LineReader& in, const ProgressHook& p) { ConvertMeshStream(in, p); },
+      [](formats::LineReader& in, const ProgressHook& p) {
+        std::string out;
+        TextSink sink(&out);
+        StreamPhysiqueData(in, sink, p);
+      },
+      [](formats::LineReader& in, const ProgressHook& p) {
+        std::string out;
+        TextSink sink(&out);
+        StreamMotionData(in, sink, p);
+      },
+      [](formats::LineReader& in, const ProgressHook& p) { StreamCharacterMesh(in, p); },
+  };
+  for (Stream stream : streams) {
+    std::vector<std::size_t> reports;
+    formats::LineReader reader(ase.data(), ase.size());
+    stream(reader, [&](std::size_t done) { reports.push_back(done); });
+    ASSERT_GE(reports.size(), 3u);  // two steps of 4 MB, then the end
+    EXPECT_EQ(reports.back(), ase.size());
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+  }
+}
 
 TEST(PhysiqueData, WritesFramesNodesAndMatrices) {
   EXPECT_EQ(Physique(kSkeleton),

@@ -100,7 +100,8 @@ TEST_F(ToolShellTest, SaveMeshWritesIntoTheCurrentFolderAndReportsTheCount) {
   Command(kCmdSaveMesh);
   EXPECT_EQ(ReadAll(folder / "out/0.t3m"), "0.t3m\nPos 1.000000 3.000000 2.000000\nMatID 0\nEnd\n");
   ASSERT_EQ(host.boxes.size(), 1u);
-  EXPECT_EQ(host.boxes[0].text, "1개의 모델 파일을 만들었습니다.");
+  EXPECT_EQ(host.boxes[0].text,
+            "1개의 모델 파일을 " + std::filesystem::canonical(folder / "out").string() + " 폴더에 만들었습니다.");
 }
 
 TEST_F(ToolShellTest, ConversionBeforeLoadIsReported) {

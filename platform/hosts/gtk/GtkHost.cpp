@@ -1,13 +1,16 @@
 #include "platform/hosts/gtk/GtkHost.h"
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <csignal>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/codepage/Cp949.h"
+#include "platform/hosts/gtk/BoxText.h"
 #include "platform/win32/MenuTable.h"
 #include "platform/win32/PaintHooks.h"
 #include "platform/win32/WindowTable.h"
@@ -26,6 +29,9 @@ struct GtkHost::Impl {
     int width = 0, height = 0;
   };
   std::map<HWND, Window> windows;
+  // The message box or file dialog running now, if any.
+  GtkWidget* modal = nullptr;
+  guint signalSources[2] = {0, 0};
   bool screenshotTaken = false;
   std::string screenshotPath;
   GtkWidget* screenshotWindow = nullptr;
@@ -35,6 +41,8 @@ namespace {
 
 const char kHandleKey[] = "tarn-hwnd";
 const char kCommandKey[] = "tarn-command";
+// A message box's lines, in columns of the default font (Hangul counts two).
+constexpr int kBoxColumns = 60;
 
 HWND HandleOf(gpointer widget) { return static_cast<HWND>(g_object_get_data(G_OBJECT(widget), kHandleKey)); }
 
@@ -189,6 +197,16 @@ gboolean TakeScreenshot(gpointer data) {
   return G_SOURCE_REMOVE;
 }
 
+// SIGINT or SIGTERM: the program ends as when its windows are closed. A
+// running dialog is cancelled first, since its command would otherwise hold
+// the message loop until someone answered it.
+gboolean OnQuitSignal(gpointer data) {
+  auto* impl = static_cast<GtkHost::Impl*>(data);
+  if (impl->modal != nullptr) gtk_dialog_response(GTK_DIALOG(impl->modal), GTK_RESPONSE_CANCEL);
+  for (const auto& [handle, w] : impl->windows) PostMessageA(handle, WM_CLOSE, 0, 0);
+  return G_SOURCE_CONTINUE;
+}
+
 GtkWindow* Parent(GtkHost::Impl& impl, HWND owner) {
   auto it = impl.windows.find(owner);
   if (it == impl.windows.end() && !impl.windows.empty()) it = impl.windows.begin();
@@ -205,8 +223,12 @@ bool GtkHost::Initialise(int* argc, char*** argv) {
 GtkHost::GtkHost() : impl_(std::make_unique<Impl>()) {
   current = impl_.get();
   win32::SetWindowDcProvider(ProvideDc, ReleaseDc);
+  impl_->signalSources[0] = g_unix_signal_add(SIGINT, OnQuitSignal, impl_.get());
+  impl_->signalSources[1] = g_unix_signal_add(SIGTERM, OnQuitSignal, impl_.get());
 }
 GtkHost::~GtkHost() {
+  for (guint source : impl_->signalSources)
+    if (source != 0) g_source_remove(source);
   win32::SetWindowDcProvider(nullptr, nullptr);
   current = nullptr;
   for (auto& [handle, w] : impl_->windows) gtk_widget_destroy(w.window);
@@ -304,8 +326,13 @@ int GtkHost::MessageBox(HWND owner, const std::string& text, const std::string& 
     default: break;
   }
   GtkWidget* dialog = gtk_message_dialog_new(Parent(*impl_, owner), GTK_DIALOG_MODAL, kind, GTK_BUTTONS_NONE, "%s",
-                                             text.c_str());
+                                             WrapAtBlanks(text, kBoxColumns).c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
+  GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
+  GList* labels = gtk_container_get_children(GTK_CONTAINER(area));
+  for (GList* l = labels; l != nullptr; l = l->next)
+    if (GTK_IS_LABEL(l->data)) gtk_label_set_line_wrap(GTK_LABEL(l->data), FALSE);
+  g_list_free(labels);
   struct Button {
     const char* label;
     int id;
@@ -320,7 +347,9 @@ int GtkHost::MessageBox(HWND owner, const std::string& text, const std::string& 
     default: buttons = {{"_OK", IDOK}}; break;
   }
   for (const Button& b : buttons) gtk_dialog_add_button(GTK_DIALOG(dialog), b.label, b.id);
+  impl_->modal = dialog;
   int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  impl_->modal = nullptr;
   gtk_widget_destroy(dialog);
   if (response < 0) {  // closed without a button: the platform answers Cancel, or OK when there is none
     bool hasCancel = false;
@@ -366,7 +395,10 @@ bool GtkHost::FileDialog(HWND owner, const FileDialogRequest& request, std::stri
   if (request.save && !request.initialNameUtf8.empty())
     gtk_file_chooser_set_current_name(chooser, request.initialNameUtf8.c_str());
   bool ok = false;
-  if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+  impl_->modal = dialog;
+  const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  impl_->modal = nullptr;
+  if (response == GTK_RESPONSE_ACCEPT) {
     if (gchar* name = gtk_file_chooser_get_filename(chooser)) {
       if (gchar* utf8 = g_filename_to_utf8(name, -1, nullptr, nullptr, nullptr)) {
         *chosen = utf8;

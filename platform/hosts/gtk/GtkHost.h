@@ -11,11 +11,14 @@
 //   - the client area is a 5-6-5 buffer the size of the drawing area; BeginPaint
 //     hands out a GDI DC over it (platform/win32/PaintHooks.h) and EndPaint
 //     shows it; a new size clears it to white and makes WM_PAINT due;
-//   - real message boxes (gtk_message_dialog) and real open and save dialogs
+//   - real message boxes (gtk_message_dialog), their text broken into lines
+//     at blanks only (BoxText.h), and real open and save dialogs
 //     (GtkFileChooserDialog) with the filters, title, preset name and folder
 //     of the request;
 //   - while the queue is empty, PeekMessageA waits up to 10 ms for an event,
-//     so an idle program does not burn a processor.
+//     so an idle program does not burn a processor;
+//   - SIGINT and SIGTERM cancel a running dialog and post WM_CLOSE to every
+//     window, so the program ends through its own quit path.
 // Not implemented: child windows, mouse messages, timers, the clipboard.
 #pragma once
 

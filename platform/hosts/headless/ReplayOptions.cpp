@@ -27,6 +27,7 @@ const char* ReplayUsage() {
          "  --shots DIR       every K-th frame as DIR/frame-NNNNNN.png (--every K, default 1)\n"
          "  --clock MODE      real (default) or virtual[:MS], MS milliseconds per frame (16)\n"
          "  --stats           print the loaded world's object and texture lines\n"
+         "  --help, --version this text; the version\n"
          "At exit prints \"frames N\", \"seconds S\", \"fps F\" and \"camera X Y Z\".\n";
 }
 
@@ -45,6 +46,8 @@ bool ParseReplayOptions(int argc, const char* const* argv, ReplayOptions& option
     std::string text;
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg == "--frames") {
       if (!value(text)) return false;
       if (!WholeNumber(text, options.frames, 0, INT32_MAX)) {

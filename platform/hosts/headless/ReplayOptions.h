@@ -11,7 +11,7 @@
 //                         one that advances MS milliseconds (default 16) per
 //                         presented frame, so the frame-rate text repeats
 //   --stats               print the loaded world's object and texture lines
-//   --help
+//   --help, --version
 // Without --frames and --input one frame is drawn.
 #pragma once
 
@@ -30,6 +30,7 @@ struct ReplayOptions {
   std::uint32_t millisecondsPerFrame = 16;
   bool stats = false;
   bool help = false;
+  bool version = false;
 };
 
 // False with a message for a bad command line.

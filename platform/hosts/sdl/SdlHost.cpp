@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <windows.h>
@@ -24,6 +25,22 @@ int ButtonIndex(Uint8 sdlButton) {
   }
 }
 
+// SDL's drivers that open no screen: it falls back to them when no display
+// answers, and a program on them would draw for nobody.
+bool Screenless(const char* driver) {
+  return driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+         std::strcmp(driver, "evdev") == 0;
+}
+
+std::string NoDisplay() {
+  std::string where;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') where += std::string(where.empty() ? "" : ", ") + name + "=" + value;
+  }
+  return "no display could be opened (" + (where.empty() ? std::string("DISPLAY is not set") : where) + ")";
+}
+
 }  // namespace
 
 SdlHost::~SdlHost() {
@@ -39,17 +56,27 @@ bool SdlHost::Start(std::string& error) {
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    error = std::string("cannot open the display: ") + SDL_GetError();
+    error = NoDisplay() + ": " + SDL_GetError();
     return false;
   }
   started_ = true;
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  if (Screenless(SDL_GetCurrentVideoDriver()) && (asked == nullptr || *asked == '\0')) {
+    error = NoDisplay();
+    return false;
+  }
   return true;
 }
 
 void SdlHost::WindowCreated(HWND hwnd, const std::string& title, int, int, int, int, DWORD) {
   if (window_ != nullptr) return;  // one window: the engine makes only one
   hwnd_ = hwnd;
-  window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 800, 600,
+  // The display's own size and place: a window manager makes the window
+  // full screen on request, and without one the window is that already.
+  SDL_Rect bounds{SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 800, 600};
+  if (SDL_GetDisplayBounds(0, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0)
+    bounds = {SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 800, 600};
+  window_ = SDL_CreateWindow(title.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
                              SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_HIDDEN);
   if (window_ == nullptr) {
     std::fprintf(stderr, "tarnview: cannot create a window: %s\n", SDL_GetError());
@@ -137,25 +164,31 @@ void SdlHost::PumpEvents(int waitMilliseconds) {
 
 void SdlHost::FramePresented(const std::uint16_t* pixels, int pitchBytes, int width, int height) {
   if (renderer_ == nullptr || pixels == nullptr || width <= 0 || height <= 0 || pitchBytes < width * 2) return;
-  if (texture_ == nullptr || width != textureWidth_ || height != textureHeight_) {
+  int outputWidth = 0, outputHeight = 0;
+  if (SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) != 0) return;
+  const FitRect fit = FitFrame(width, height, outputWidth, outputHeight);
+  if (fit.width <= 0 || fit.height <= 0) return;
+  const bool shrink = fit.width < width || fit.height < height;
+  const int textureWidth = shrink ? fit.width : width, textureHeight = shrink ? fit.height : height;
+  if (texture_ == nullptr || textureWidth != textureWidth_ || textureHeight != textureHeight_ ||
+      shrink != textureShrunk_) {
     if (texture_) SDL_DestroyTexture(texture_);
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, width, height);
+    texture_ = SDL_CreateTexture(renderer_, shrink ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565,
+                                 SDL_TEXTUREACCESS_STREAMING, textureWidth, textureHeight);
     if (texture_ == nullptr) return;
-    textureWidth_ = width, textureHeight_ = height;
-    SDL_RenderSetLogicalSize(renderer_, width, height);  // fit, aspect kept
+    textureWidth_ = textureWidth, textureHeight_ = textureHeight, textureShrunk_ = shrink;
   }
-  void* target = nullptr;
-  int targetPitch = 0;
-  if (SDL_LockTexture(texture_, nullptr, &target, &targetPitch) != 0) return;
-  const auto* from = reinterpret_cast<const std::uint8_t*>(pixels);
-  auto* to = static_cast<std::uint8_t*>(target);
-  for (int y = 0; y < height; ++y)
-    std::memcpy(to + static_cast<std::size_t>(y) * targetPitch, from + static_cast<std::size_t>(y) * pitchBytes,
-                static_cast<std::size_t>(width) * 2);
-  SDL_UnlockTexture(texture_);
+  if (shrink) {
+    shrunk_.resize(static_cast<std::size_t>(textureWidth) * static_cast<std::size_t>(textureHeight));
+    if (!shrinker_.Shrink(pixels, pitchBytes, width, height, shrunk_.data(), textureWidth, textureHeight)) return;
+    if (SDL_UpdateTexture(texture_, nullptr, shrunk_.data(), textureWidth * 4) != 0) return;
+  } else if (SDL_UpdateTexture(texture_, nullptr, pixels, pitchBytes) != 0) {
+    return;
+  }
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
-  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  const SDL_Rect where{fit.x, fit.y, fit.width, fit.height};
+  SDL_RenderCopy(renderer_, texture_, nullptr, &where);
   SDL_RenderPresent(renderer_);
 }
 
