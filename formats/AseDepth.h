@@ -11,7 +11,7 @@ namespace tarn::formats {
 // The change of depth that the current line brings: -1, 0 or +1 (a line
 // "} {" both closes and opens, and so brings 0).
 inline int AseDepthChange(const LineReader& reader) {
-  return (reader.SecondWord() == "{" ? 1 : 0) - (reader.Keyword() == "}" ? 1 : 0);
+  return (reader.SecondWordIs("{") ? 1 : 0) - (reader.Keyword() == "}" ? 1 : 0);
 }
 
 }  // namespace tarn::formats

@@ -43,11 +43,22 @@ class LineReader {
   // Reads lines until one has a word; false at the end of the input.
   bool NextKeywordLine();
 
+  // The current line and its words stay valid until the next Next().
   std::string_view Line() const { return line_; }
   // First and second word of the current line; empty when absent.
   std::string_view Keyword() const { return keyword_; }
-  std::string_view SecondWord() const { return second_; }
+  std::string_view SecondWord() const {
+    if (!secondFound_) FindSecondWord();
+    return second_;
+  }
+  // What follows the first word (all of it, however long the word): what
+  // AfterKeyword(Line()) gives, without scanning the word again.
+  std::string_view AfterKeyword() const {
+    return std::string_view(keywordEnd_, static_cast<std::size_t>(line_.data() + line_.size() - keywordEnd_));
+  }
   bool Is(std::string_view keyword) const { return keyword_ == keyword; }
+  // SecondWord() == word, without finding where the second word ends.
+  bool SecondWordIs(std::string_view word) const;
   bool HasWord() const { return !keyword_.empty(); }
   // 1 for the first line delivered; pieces of a long line count as lines.
   long LineNumber() const { return lineNumber_; }
@@ -57,22 +68,35 @@ class LineReader {
  private:
   bool Fill();  // stream mode: make at least kMaxLine + 2 bytes visible if the input has them
   void SplitWords();
+  void FindNul();  // nul_: the first NUL byte at or after cur_, or end_
+  void FindSecondWord() const;  // on demand: most readers never ask
 
   std::FILE* stream_ = nullptr;
   std::vector<char> block_;
   const char* cur_ = nullptr;
   const char* end_ = nullptr;
+  const char* nul_ = nullptr;
   bool eof_ = true;
   std::size_t consumed_ = 0;
   long lineNumber_ = 0;
-  char copy_[kLineBuffer];  // a line that straddles a block boundary
-  std::string_view line_, keyword_, second_;
+  std::string_view line_, keyword_;
+  const char* keywordEnd_ = nullptr;
+  mutable std::string_view second_;
+  mutable bool secondFound_ = true;
 };
 
 // C locale white space, as isspace() sees it in "C".
-constexpr bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// (A table: the readers ask this of every character they pass.)
+namespace detail {
+struct BlankTable {
+  bool blank[256] = {};
+  constexpr BlankTable() {
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) blank[c] = true;
+  }
+};
+inline constexpr BlankTable kBlanks{};
+}  // namespace detail
+constexpr bool IsBlank(char c) { return detail::kBlanks.blank[static_cast<unsigned char>(c)]; }
 
 // The text of a line after its first word (the keyword): what "%s " leaves
 // to the next field of a keyword's format, without copying the keyword.

@@ -65,6 +65,8 @@ bool ScanInt(const char*& p, const char* end, int& value) {
   std::uint64_t magnitude = 0;
   bool overflow = false;
   const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
+  // Eighteen digits cannot pass the limit: they go without a check.
+  for (int n = 0; n < 18 && q < end && IsDigit(*q); ++n, ++q) magnitude = magnitude * 10 + static_cast<unsigned>(*q - '0');
   for (; q < end && IsDigit(*q); ++q) {
     if (overflow) continue;
     std::uint64_t next = magnitude * 10 + static_cast<unsigned>(*q - '0');
@@ -144,6 +146,38 @@ bool ScanFloat(const char*& p, const char* end, float& value) {
     value = negative ? -v : v;
     return true;
   }
+  {
+    // Plain decimals of up to seven digits, which is what exporters write:
+    // the digits and the power of ten are both exact floats, so their
+    // quotient is the correctly rounded value that strtof gives. Anything
+    // longer, or with an exponent, goes the long way below.
+    static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    std::uint32_t m = 0;
+    int decimals = 0;
+    bool afterDot = false, anyDigit = false, exact = true;
+    const char* r = q;
+    for (; r < end; ++r) {
+      char c = *r;
+      if (IsDigit(c)) {
+        anyDigit = true;
+        if (exact) {
+          m = m * 10 + static_cast<std::uint32_t>(c - '0');
+          decimals += afterDot ? 1 : 0;
+          exact = m <= (1u << 24) && decimals <= 10;
+        }
+      } else if (c == '.' && !afterDot) {
+        afterDot = true;
+      } else {
+        break;
+      }
+    }
+    if (anyDigit && exact && !(r < end && Lower(*r) == 'e')) {
+      p = r;
+      float v = static_cast<float>(m) / kPow10[decimals];
+      value = negative ? -v : v;
+      return true;
+    }
+  }
   bool digit = false, dot = false, exp = false;
   for (; q < end; ++q) {
     char c = *q;
@@ -165,6 +199,27 @@ bool ScanFloat(const char*& p, const char* end, float& value) {
   if (result.ec != std::errc()) v = StrtofC(body, q);  // overflow to inf, underflow to 0
   value = negative ? -v : v;
   return true;
+}
+
+int ScanNumbers(std::string_view line, int* ints, int intCount, float* floats, int floatCount) {
+  const char* p = line.data();
+  const char* end = p + line.size();
+  int stored = 0;
+  for (int i = 0; i < intCount + floatCount; ++i) {
+    while (p < end && IsBlank(*p)) ++p;
+    if (p >= end) return stored == 0 ? -1 : stored;
+    if (i < intCount) {
+      int v;
+      if (!ScanInt(p, end, v)) return stored;
+      ints[i] = v;
+    } else {
+      float v;
+      if (!ScanFloat(p, end, v)) return stored;
+      floats[i - intCount] = v;
+    }
+    ++stored;
+  }
+  return stored;
 }
 
 int ScanCore(std::string_view line, const char* format, const ScanTarget* targets, std::size_t count) {

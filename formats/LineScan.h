@@ -52,6 +52,11 @@ int ScanLine(std::string_view line, const char* format, Targets&&... targets) {
   return ScanCore(line, format, list, sizeof...(Targets));
 }
 
+// ScanLine(line, "%d ... %d %f ... %f", ...) with intCount %d fields then
+// floatCount %f fields, blank-separated, without interpreting a format:
+// the same result and the same stores, for the converters' number lines.
+int ScanNumbers(std::string_view line, int* ints, int intCount, float* floats, int floatCount);
+
 // The number parsers behind %d and %f, usable on their own. Each starts at
 // p (no white space skipped), advances p past what sscanf would consume, and
 // returns false when the field fails.

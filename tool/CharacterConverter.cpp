@@ -55,7 +55,7 @@ void StreamPhysiqueData(formats::LineReader& in, TextSink& out, const ProgressHo
     if (k.starts_with("*TM_ROW") && k.size() == 8 && k[7] >= '0' && k[7] <= '3') {
       int row = k[7] - '0';
       if (row == 0) out.Put("NODE_PR").SpInt(bone).SpInt(parent != 0 ? parent : bone).Put('\n');
-      ScanLine(AfterKeyword(in.Line()), "%f %f %f", &rows[row][0], &rows[row][1], &rows[row][2]);
+      ScanLine(in.AfterKeyword(), "%f %f %f", &rows[row][0], &rows[row][1], &rows[row][2]);
       out.Put(kRowNames[row]).SpInt(bone).SpFixed(rows[row][0], 4).SpFixed(rows[row][1], 4)
           .SpFixed(rows[row][2], 4).Put('\n');
       if (row == 0) parent = 0;
@@ -83,7 +83,7 @@ void StreamMotionData(formats::LineReader& in, TextSink& out, const ProgressHook
   ProgressClock clock(in, progress);
   int firstFrame = 0, bone = 0;
   int posTick = 0, rotTick = 0;
-  float pos[3] = {}, rot[4] = {};
+  Fixed4Text pos[3], rot[4];
   auto key = [&](int tick) { return Wrap(std::int64_t{tick / kTicksPerFrame} - firstFrame); };
   while (in.NextKeywordLine()) {
     clock.Tick();
@@ -94,13 +94,12 @@ void StreamMotionData(formats::LineReader& in, TextSink& out, const ProgressHook
         clock.Tick();
         std::string_view s = in.Keyword();
         if (s == "*CONTROL_POS_SAMPLE") {
-          ScanLine(AfterKeyword(in.Line()), "%d %f %f %f", &posTick, &pos[0], &pos[1], &pos[2]);
-          out.Put('P').SpInt(bone).SpInt(key(posTick)).SpFixed(pos[0], 4).SpFixed(pos[1], 4).SpFixed(pos[2], 4)
-              .Put('\n');
+          ScanIntAndFixed4(in.AfterKeyword(), &posTick, pos, 3);
+          out.Put('P').SpInt(bone).SpInt(key(posTick)).SpFixed4(pos[0]).SpFixed4(pos[1]).SpFixed4(pos[2]).Put('\n');
         } else if (s == "*CONTROL_ROT_SAMPLE") {
-          ScanLine(AfterKeyword(in.Line()), "%d %f %f %f %f", &rotTick, &rot[0], &rot[1], &rot[2], &rot[3]);
-          out.Put('R').SpInt(bone).SpInt(key(rotTick)).SpFixed(rot[0], 4).SpFixed(rot[1], 4).SpFixed(rot[2], 4)
-              .SpFixed(rot[3], 4).Put('\n');
+          ScanIntAndFixed4(in.AfterKeyword(), &rotTick, rot, 4);
+          out.Put('R').SpInt(bone).SpInt(key(rotTick)).SpFixed4(rot[0]).SpFixed4(rot[1]).SpFixed4(rot[2])
+              .SpFixed4(rot[3]).Put('\n');
         } else if (s == "*GEOMOBJECT") {
           break;
         }

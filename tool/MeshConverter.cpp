@@ -1,5 +1,7 @@
 #include "tool/MeshConverter.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "formats/AseDepth.h"
@@ -35,7 +37,7 @@ void WriteObjectLine(const formats::LineReader& in, LastValues& v, TextSink& out
   std::string_view line = in.Line();
   if (k.size() < 5 || k[0] != '*') return;
   if (k == "*MESH_VERTEX") {
-    ScanLine(AfterKeyword(line), "%d %f %f %f", &v.vertex, &v.vertexXyz[0], &v.vertexXyz[1], &v.vertexXyz[2]);
+    formats::ScanNumbers(in.AfterKeyword(), &v.vertex, 1, v.vertexXyz, 3);
     out.Put(model::kVertex).SpInt(v.vertex).SpFixed(v.vertexXyz[0], 6).SpFixed(v.vertexXyz[2], 6)
         .SpFixed(v.vertexXyz[1], 6).Put('\n');
   } else if (k == "*MESH_FACE") {
@@ -44,11 +46,14 @@ void WriteObjectLine(const formats::LineReader& in, LastValues& v, TextSink& out
     for (int c : v.corner) out.SpInt(c & 0xFFFF);  // the model file's corners are 16-bit
     out.Put('\n');
   } else if (k == "*MESH_TVERT") {
-    ScanLine(AfterKeyword(line), "%d %f %f %f", &v.tvertex, &v.uvw[0], &v.uvw[1], &v.uvw[2]);
+    formats::ScanNumbers(in.AfterKeyword(), &v.tvertex, 1, v.uvw, 3);
     out.Put(model::kTVertex).SpInt(v.tvertex).SpFixed(v.uvw[0], 6).SpFixed(v.uvw[2], 6).SpFixed(v.uvw[1], 6)
         .Put('\n');
   } else if (k == "*MESH_TFACE") {
-    ScanLine(AfterKeyword(line), "%d %d %d %d", &v.tface, &v.tcorner[0], &v.tcorner[1], &v.tcorner[2]);
+    int tface[4] = {v.tface, v.tcorner[0], v.tcorner[1], v.tcorner[2]};
+    formats::ScanNumbers(in.AfterKeyword(), tface, 4, nullptr, 0);
+    v.tface = tface[0];
+    std::copy(tface + 1, tface + 4, v.tcorner);
     out.Put(model::kTFace).SpInt(v.tface).SpInt(v.tcorner[0]).SpInt(v.tcorner[1]).SpInt(v.tcorner[2]).Put('\n');
   } else if (k == "*TM_ROW3") {
     ScanLine(AfterKeyword(line), "%f %f %f", &v.pos[0], &v.pos[1], &v.pos[2]);

@@ -1,6 +1,8 @@
-// The software device at 800 x 600 with the engine's fixed state, on one
-// core: an empty frame, 100 textured spheres (200,000 triangles, about half
-// of them back faces), and 8 full-screen textured quads.
+// The software device at 800 x 600 with the engine's fixed state: an empty
+// frame, 100 textured spheres (200,000 triangles, about half of them back
+// faces), 8 full-screen textured quads, and 2,000 draws of 24 triangles (the
+// cost of a draw call). Each runs on one thread (/1) and on every processor
+// the process may use (/0).
 //   build/bench/bench_device [--benchmark_filter=Fill]
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -32,7 +34,10 @@ D3DMATRIX Identity() {
 // Runs the device in a scratch directory (its log goes there).
 class Rig {
  public:
-  explicit Rig(std::uint32_t alpha = 0xFF000000u) {
+  explicit Rig(int threads, std::uint32_t alpha = 0xFF000000u) {
+    tarn::ddraw::Profile profile = tarn::ddraw::DefaultProfile();
+    profile.rasterThreads = threads;  // 0: every processor
+    tarn::ddraw::SetProfile(profile);
     char pattern[] = "/tmp/tarn-bench-XXXXXX";
     if (mkdtemp(pattern)) {
       dir_ = pattern;
@@ -64,6 +69,7 @@ class Rig {
   ~Rig() {
     if (texture) texture->Release();
     engine.ReleaseDevice();
+    tarn::ddraw::ResetLayer();
     std::remove((dir_ + "/Tarn.log").c_str());
     if (home_[0] && chdir(home_) == 0) rmdir(dir_.c_str());
   }
@@ -102,16 +108,18 @@ void Frame(Rig& rig, auto draw) {
   rig.engine.Present();
 }
 
+int Threads(const benchmark::State& state) { return static_cast<int>(state.range(0)); }
+
 void BM_EmptyFrame(benchmark::State& state) {
-  Rig rig;
+  Rig rig(Threads(state));
   if (!rig.Ready()) return state.SkipWithError("no device");
   for (auto _ : state) Frame(rig, [] {});
   state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(0);
 
 void BM_Objects(benchmark::State& state) {
-  Rig rig;
+  Rig rig(Threads(state));
   if (!rig.Ready()) return state.SkipWithError("no device");
   std::vector<Vertex> sphere = Sphere(3.0f, 32, 32);  // 1,984 triangles
   // Five layers of 20 spheres between 20 and 120 units ahead, spread across
@@ -142,10 +150,10 @@ void BM_Objects(benchmark::State& state) {
   state.counters["triangles/s"] =
       benchmark::Counter(tris * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_Objects)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Objects)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(0)->UseRealTime();
 
 void BM_Fill(benchmark::State& state) {
-  Rig rig;
+  Rig rig(Threads(state));
   if (!rig.Ready()) return state.SkipWithError("no device");
   // Eight quads that each cover the screen, far to near so that every one
   // passes the depth test: each pixel is drawn eight times.
@@ -168,11 +176,11 @@ void BM_Fill(benchmark::State& state) {
   state.counters["pixels/s"] = benchmark::Counter(8.0 * kW * kH * static_cast<double>(state.iterations()),
                                                   benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(0)->UseRealTime();
 
 // The same with a translucent texture: alpha test and blending on every pixel.
 void BM_FillTranslucent(benchmark::State& state) {
-  Rig rig(0x80000000u);
+  Rig rig(Threads(state), 0x80000000u);
   if (!rig.Ready()) return state.SkipWithError("no device");
   std::vector<Vertex> quads;
   for (int i = 7; i >= 0; --i) {
@@ -192,7 +200,42 @@ void BM_FillTranslucent(benchmark::State& state) {
   state.counters["pixels/s"] = benchmark::Counter(8.0 * kW * kH * static_cast<double>(state.iterations()),
                                                   benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_FillTranslucent)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillTranslucent)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(0)->UseRealTime();
+
+// 2,000 small spheres of 24 triangles, one draw each, spread over the view
+// in five layers, each draw with its own world matrix and its texture bound
+// again, as the engine's scene walk does: what a draw costs before its
+// pixels.
+void BM_Draws(benchmark::State& state) {
+  Rig rig(Threads(state));
+  if (!rig.Ready()) return state.SkipWithError("no device");
+  std::vector<Vertex> sphere = Sphere(0.6f, 4, 4);  // 24 triangles
+  std::vector<D3DMATRIX> placements;
+  for (int layer = 0; layer < 5; ++layer) {
+    float z = 20.0f + 25.0f * layer;
+    float halfW = z * std::tan(0.785398f / 2) * kW / kH, halfH = z * std::tan(0.785398f / 2);
+    for (int i = 0; i < 400; ++i) {
+      D3DMATRIX m = Identity();
+      m._41 = (static_cast<float>(i % 20) / 19.0f * 1.8f - 0.9f) * halfW;
+      m._42 = (static_cast<float>(i / 20) / 19.0f * 1.8f - 0.9f) * halfH;
+      m._43 = z;
+      placements.push_back(m);
+    }
+  }
+  IDirect3DDevice7* d = rig.engine.device;
+  for (auto _ : state)
+    Frame(rig, [&] {
+      for (std::size_t i = 0; i < placements.size(); ++i) {
+        d->SetTransform(D3DTRANSFORMSTATE_WORLD, &placements[i]);
+        d->SetTexture(0, rig.texture);
+        d->DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, sphere.data(), static_cast<DWORD>(sphere.size()), 0);
+      }
+    });
+  state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["draws/s"] = benchmark::Counter(static_cast<double>(placements.size() * state.iterations()),
+                                                 benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Draws)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(0)->UseRealTime();
 
 }  // namespace
 

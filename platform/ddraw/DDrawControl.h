@@ -39,6 +39,10 @@ struct Profile {
   DWORD textureCaps = 0;                      // D3DPTEXTURECAPS_*
   DWORD maxTextureWidth = 0, maxTextureHeight = 0;  // 0: not reported (no limit applied)
   int pitchPadding = 0;  // bytes added to every row of every surface
+  // Threads a device created under this profile draws with: 0 takes
+  // TARN_RASTER_THREADS from the environment, else every processor. The
+  // pixels are the same for any count.
+  int rasterThreads = 0;
 };
 // Powers of two (square not required), 2048 maximum, z formats 24+8 stencil
 // then plain 16, texture formats 5-6-5, 1-5-5-5, 4-4-4-4, 8-8-8-8.

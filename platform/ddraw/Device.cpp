@@ -3,15 +3,11 @@
 #include <cstring>
 
 #include "platform/ddraw/Objects.h"
+#include "platform/ddraw/StateTranslation.h"
 
 namespace tarn::ddraw {
 namespace {
 
-float AsFloat(DWORD bits) {
-  float f;
-  std::memcpy(&f, &bits, 4);
-  return f;
-}
 DWORD FloatBits(float f) {
   DWORD d;
   std::memcpy(&d, &f, 4);
@@ -23,32 +19,24 @@ void Identity(D3DMATRIX& m) {
   m._11 = m._22 = m._33 = m._44 = 1.0f;
 }
 
-raster::Compare ToCompare(DWORD v) {
-  return v >= D3DCMP_NEVER && v <= D3DCMP_ALWAYS ? static_cast<raster::Compare>(v) : raster::Compare::Always;
+std::vector<Device*>& LiveDevices() {
+  static std::vector<Device*> devices;
+  return devices;
 }
-raster::Blend ToBlend(DWORD v, raster::Blend fallback) {
-  return v >= D3DBLEND_ZERO && v <= D3DBLEND_INVDESTCOLOR ? static_cast<raster::Blend>(v) : fallback;
+
+int ThreadsForNewDevice() {
+  int n = CurrentProfile().rasterThreads;
+  return n > 0 ? n : raster::DefaultRasterThreads();
 }
-raster::TextureOp ToOp(DWORD v) {
-  switch (v) {
-    case D3DTOP_DISABLE: return raster::TextureOp::Disable;
-    case D3DTOP_SELECTARG1: return raster::TextureOp::SelectArg1;
-    case D3DTOP_SELECTARG2: return raster::TextureOp::SelectArg2;
-    default: return raster::TextureOp::Modulate;  // the modulate family and the rest
-  }
-}
-raster::Arg ToArg(DWORD v) {
-  switch (v & 0xF) {
-    case D3DTA_TEXTURE: return raster::Arg::Texture;
-    case D3DTA_CURRENT: return raster::Arg::Current;
-    default: return raster::Arg::Diffuse;
-  }
-}
-raster::Colour ToColour(const D3DCOLORVALUE& c) { return raster::Colour{c.r, c.g, c.b, c.a}; }
 
 }  // namespace
 
-Device::Device(Surface* target) : target_(target) {
+void FlushDevices() {
+  for (Device* d : LiveDevices()) d->FlushDrawing();
+}
+
+Device::Device(Surface* target) : target_(target), rasterizer_(ThreadsForNewDevice()) {
+  LiveDevices().push_back(this);
   target_->AddRef();
   for (auto& m : transforms_) Identity(m);
   viewport_ = D3DVIEWPORT7{0, 0, static_cast<DWORD>(target->Width()), static_cast<DWORD>(target->Height()), 0.0f,
@@ -93,6 +81,8 @@ Device::Device(Surface* target) : target_(target) {
 }
 
 Device::~Device() {
+  rasterizer_.Flush();  // queued triangles read the textures and write the target
+  std::erase(LiveDevices(), this);
   for (Surface*& t : textures_)
     if (t) t->Release();
   target_->Release();
@@ -147,6 +137,7 @@ HRESULT Device::EndScene() {
   if (HRESULT hr = Injected("IDirect3DDevice7::EndScene")) return hr;
   if (!inScene_) return D3DERR_SCENE_NOT_IN_SCENE;
   inScene_ = false;
+  rasterizer_.Flush();
   return D3D_OK;
 }
 
@@ -177,6 +168,7 @@ HRESULT Device::Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR colour
   Surface* zs = target_->AttachedZ();
   if ((flags & D3DCLEAR_ZBUFFER) && !zs) return D3DERR_ZBUFFER_NOTPRESENT;
   if (target_->Busy() || (zs && zs->Busy())) return DDERR_SURFACEBUSY;
+  rasterizer_.Flush();
   raster::Target t = MakeTarget(zs);
   auto rgb = static_cast<std::uint16_t>(((colour >> 19) & 31) << 11 | ((colour >> 10) & 63) << 5 | ((colour >> 3) & 31));
   // Rectangles are clipped to the viewport.
@@ -217,6 +209,7 @@ HRESULT Device::SetViewport(LPD3DVIEWPORT7 viewport) {
       !std::isfinite(v.dvMinZ) || !std::isfinite(v.dvMaxZ) || v.dvMinZ < 0.0f || v.dvMaxZ > 1.0f)
     return DDERR_INVALIDPARAMS;
   viewport_ = v;
+  settingsChanged_ = true;
   return D3D_OK;
 }
 
@@ -231,6 +224,7 @@ HRESULT Device::SetMaterial(LPD3DMATERIAL7 material) {
   if (HRESULT hr = Injected("IDirect3DDevice7::SetMaterial")) return hr;
   if (!material) return DDERR_INVALIDPARAMS;
   material_ = *material;
+  settingsChanged_ = true;
   return D3D_OK;
 }
 
@@ -245,6 +239,7 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (HRESULT hr = Injected("IDirect3DDevice7::SetRenderState")) return hr;
   if (state == 0 || state >= 256) return DDERR_INVALIDPARAMS;
   renderStates_[state] = value;
+  settingsChanged_ = true;
   return D3D_OK;
 }
 
@@ -291,6 +286,7 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state
   if (HRESULT hr = Injected("IDirect3DDevice7::SetTextureStageState")) return hr;
   if (stage >= kStages || state == 0 || state >= kStageStates) return DDERR_INVALIDPARAMS;
   stageStates_[stage][state] = value;
+  settingsChanged_ = settingsChanged_ || stage == 0;
   return D3D_OK;
 }
 
@@ -304,6 +300,7 @@ HRESULT Device::LightEnable(DWORD index, BOOL enable) {
     if (on >= raster::State::kLights) return D3DERR_LIGHT_SET_FAILED;
   }
   lights_[index] = enable != FALSE;
+  settingsChanged_ = true;
   return D3D_OK;
 }
 
@@ -350,61 +347,17 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertices,
   offset += 8 * texCount;
   v.stride = offset;
 
-  const DWORD* rs = renderStates_;
-  raster::State s;
+  if (settingsChanged_) {
+    int lightsOn = 0;
+    for (const auto& [index, on] : lights_) lightsOn += on ? 1 : 0;
+    settings_ = TranslateSettings(DeviceSettings{renderStates_, stageStates_[0], material_, viewport_, lightsOn});
+    settingsChanged_ = false;
+  }
+  raster::State s = settings_;
   std::memcpy(s.world, &transforms_[D3DTRANSFORMSTATE_WORLD], 64);
   std::memcpy(s.view, &transforms_[D3DTRANSFORMSTATE_VIEW], 64);
   std::memcpy(s.projection, &transforms_[D3DTRANSFORMSTATE_PROJECTION], 64);
-  s.viewportX = static_cast<int>(viewport_.dwX);
-  s.viewportY = static_cast<int>(viewport_.dwY);
-  s.viewportWidth = static_cast<int>(viewport_.dwWidth);
-  s.viewportHeight = static_cast<int>(viewport_.dwHeight);
-  s.minZ = viewport_.dvMinZ;
-  s.maxZ = viewport_.dvMaxZ;
-  s.zEnable = rs[D3DRENDERSTATE_ZENABLE] != D3DZB_FALSE && zs;
-  s.useW = rs[D3DRENDERSTATE_ZENABLE] == D3DZB_USEW;
-  s.zWrite = rs[D3DRENDERSTATE_ZWRITEENABLE] != FALSE;
-  s.zFunc = ToCompare(rs[D3DRENDERSTATE_ZFUNC]);
-  DWORD cull = rs[D3DRENDERSTATE_CULLMODE];
-  s.cull = cull == D3DCULL_NONE ? raster::Cull::None : cull == D3DCULL_CW ? raster::Cull::Cw : raster::Cull::Ccw;
-  s.gouraud = rs[D3DRENDERSTATE_SHADEMODE] != D3DSHADE_FLAT;
-  s.lighting = rs[D3DRENDERSTATE_LIGHTING] != FALSE;
-  s.normalizeNormals = rs[D3DRENDERSTATE_NORMALIZENORMALS] != FALSE;
-  s.colorVertex = rs[D3DRENDERSTATE_COLORVERTEX] != FALSE;
-  s.diffuseSource = static_cast<int>(rs[D3DRENDERSTATE_DIFFUSEMATERIALSOURCE]);
-  s.ambientSource = static_cast<int>(rs[D3DRENDERSTATE_AMBIENTMATERIALSOURCE]);
-  s.emissiveSource = static_cast<int>(rs[D3DRENDERSTATE_EMISSIVEMATERIALSOURCE]);
-  s.ambient = rs[D3DRENDERSTATE_AMBIENT];
-  s.material.diffuse = ToColour(material_.diffuse);
-  s.material.ambient = ToColour(material_.ambient);
-  s.material.specular = ToColour(material_.specular);
-  s.material.emissive = ToColour(material_.emissive);
-  int li = 0;
-  for (const auto& [index, on] : lights_) {
-    if (!on || li >= raster::State::kLights) continue;
-    s.lights[li++].enabled = true;  // the default light: the members keep their defaults
-  }
-  DWORD fogMode = rs[D3DRENDERSTATE_FOGTABLEMODE];
-  s.fog = rs[D3DRENDERSTATE_FOGENABLE] && fogMode >= D3DFOG_EXP && fogMode <= D3DFOG_LINEAR
-              ? static_cast<raster::Fog>(fogMode)
-              : raster::Fog::None;
-  s.fogDensity = AsFloat(rs[D3DRENDERSTATE_FOGDENSITY]);
-  s.fogStart = AsFloat(rs[D3DRENDERSTATE_FOGSTART]);
-  s.fogEnd = AsFloat(rs[D3DRENDERSTATE_FOGEND]);
-  if (!std::isfinite(s.fogDensity)) s.fogDensity = 0.0f;
-  if (!std::isfinite(s.fogStart)) s.fogStart = 0.0f;
-  if (!std::isfinite(s.fogEnd)) s.fogEnd = 0.0f;
-  s.fogColour = rs[D3DRENDERSTATE_FOGCOLOR] & 0x00FFFFFF;
-  s.alphaTest = rs[D3DRENDERSTATE_ALPHATESTENABLE] != FALSE;
-  s.alphaFunc = ToCompare(rs[D3DRENDERSTATE_ALPHAFUNC]);
-  s.alphaRef = static_cast<std::uint8_t>(rs[D3DRENDERSTATE_ALPHAREF] & 0xFF);
-  s.blend = rs[D3DRENDERSTATE_ALPHABLENDENABLE] != FALSE;
-  s.srcBlend = ToBlend(rs[D3DRENDERSTATE_SRCBLEND], raster::Blend::One);
-  s.destBlend = ToBlend(rs[D3DRENDERSTATE_DESTBLEND], raster::Blend::Zero);
-  s.dither = rs[D3DRENDERSTATE_DITHERENABLE] != FALSE;
-  s.lastPixel = rs[D3DRENDERSTATE_LASTPIXEL] != FALSE;
-
-  const DWORD* ts = stageStates_[0];
+  s.zEnable = s.zEnable && zs;
   raster::Texture texture;
   if (textures_[0] && texCount > 0) {
     const std::vector<std::uint32_t>& texels = textures_[0]->DecodedArgb();
@@ -415,16 +368,6 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertices,
     texture.opaque = textures_[0]->DecodedOpaque();
     s.texture = &texture;
   }
-  // Linear magnification decides: the layer has no mip maps, and a
-  // minified texel is filtered the same way.
-  s.bilinear = ts[D3DTSS_MAGFILTER] == D3DTFG_LINEAR || ts[D3DTSS_MINFILTER] == D3DTFN_LINEAR;
-  s.colourOp = ToOp(ts[D3DTSS_COLOROP]);
-  s.alphaOp = ToOp(ts[D3DTSS_ALPHAOP]);
-  s.colourArg1 = ToArg(ts[D3DTSS_COLORARG1]);
-  s.colourArg2 = ToArg(ts[D3DTSS_COLORARG2]);
-  s.alphaArg1 = ToArg(ts[D3DTSS_ALPHAARG1]);
-  s.alphaArg2 = ToArg(ts[D3DTSS_ALPHAARG2]);
-  if (ts[D3DTSS_COLOROP] == D3DTOP_DISABLE) s.alphaOp = raster::TextureOp::Disable;
 
   rasterizer_.Draw(s, type == D3DPT_TRIANGLELIST ? raster::Primitive::TriangleList : raster::Primitive::LineList, v,
                    MakeTarget(s.zEnable ? zs : nullptr));

@@ -27,6 +27,9 @@ Surface* Primary();
 void SetDisplayMode(int width, int height);
 void PresentPrimary();
 bool SameFormat(const DDPIXELFORMAT& a, const DDPIXELFORMAT& b);
+// Finishes the queued drawing of every device: called before any surface's
+// pixels are read, written or freed other than by a device's own drawing.
+void FlushDevices();
 
 struct LiveTally {
   static void Count(int delta) { CountObject(delta); }
@@ -90,7 +93,12 @@ class Surface final : public Counted<IDirectDrawSurface7> {
   int width_, height_, pitch_, bytesPerPixel_;
   DDPIXELFORMAT format_;
   DDSCAPS2 caps_;
-  std::vector<std::uint64_t> memory_;  // 8-byte aligned rows
+  // Memory on cache-line boundaries, so that the device's threads, each
+  // filling its own screen tiles, never share a line at a tile's edge.
+  struct alignas(64) Line {
+    std::uint8_t bytes[64];
+  };
+  std::vector<Line> memory_;
   Surface* attachedZ_ = nullptr;       // counted reference
   Clipper* clipper_ = nullptr;         // counted reference
   bool locked_ = false;
@@ -159,6 +167,8 @@ class Device final : public Counted<IDirect3DDevice7> {
   HRESULT LightEnable(DWORD index, BOOL enable) override;
   HRESULT GetLightEnable(DWORD index, BOOL* enable) override;
 
+  void FlushDrawing() { rasterizer_.Flush(); }
+
  private:
   static constexpr int kStages = 8;
   static constexpr int kStageStates = 32;
@@ -173,6 +183,9 @@ class Device final : public Counted<IDirect3DDevice7> {
   D3DMATERIAL7 material_{};
   std::map<DWORD, bool> lights_;  // created lights and whether they are on
   bool inScene_ = false;
+  // The settings as the rasterizer takes them, made again after a change.
+  raster::State settings_;
+  bool settingsChanged_ = true;
   raster::Rasterizer rasterizer_;
 };
 

@@ -39,10 +39,11 @@ Surface::Surface(int width, int height, const DDPIXELFORMAT& format, const DDSCA
   int padding = (pitchPadding + bytesPerPixel_ - 1) / bytesPerPixel_ * bytesPerPixel_;
   pitch_ = (width * bytesPerPixel_ + 3) / 4 * 4 + padding;
   std::size_t bytes = static_cast<std::size_t>(pitch_) * static_cast<std::size_t>(height);
-  memory_.assign((bytes + 7) / 8, 0);
+  memory_.assign((bytes + 63) / 64, Line{});
 }
 
 Surface::~Surface() {
+  FlushDevices();  // queued drawing may still read this surface
   if (dc_) tarn::win32::DeleteBufferDc(dc_);
   if (attachedZ_) attachedZ_->Release();
   if (clipper_) clipper_->Release();
@@ -95,6 +96,7 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT source
                      LPDDBLTFX effects) {
   if (HRESULT hr = Injected("IDirectDrawSurface7::Blt")) return hr;
   if (Busy()) return DDERR_SURFACEBUSY;
+  FlushDevices();
   RECT full{0, 0, width_, height_};
   RECT d = destRect ? *destRect : full;
   if (d.left >= d.right || d.top >= d.bottom) return DDERR_INVALIDRECT;
@@ -189,6 +191,7 @@ HRESULT Surface::GetDC(HDC* dc) {
   if (HRESULT hr = Injected("IDirectDrawSurface7::GetDC")) return hr;
   if (!dc) return DDERR_INVALIDPARAMS;
   if (dc_) return DDERR_DCALREADYCREATED;
+  FlushDevices();
   // A DC may be taken while the surface is locked: the engine draws its
   // status glyphs through one between Lock and Unlock of the render target.
   // Both reach the same memory, so neither sees stale pixels.
@@ -243,6 +246,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD, HANDLE) {
   if (HRESULT hr = Injected("IDirectDrawSurface7::Lock")) return hr;
   if (!desc || desc->dwSize != sizeof(DDSURFACEDESC2)) return DDERR_INVALIDPARAMS;
   if (Busy()) return DDERR_SURFACEBUSY;
+  FlushDevices();
   RECT r = rect ? *rect : RECT{0, 0, width_, height_};
   if (r.left < 0 || r.top < 0 || r.right > width_ || r.bottom > height_ || r.left >= r.right || r.top >= r.bottom)
     return DDERR_INVALIDRECT;

@@ -278,6 +278,15 @@ void OutputFile::Abandon() {
   temporary_.clear();
 }
 
+void StartWriteBack(std::FILE* stream) {
+  if (stream == nullptr || std::fflush(stream) != 0) return;
+#if defined(__linux__)
+  int fd = fileno(stream);
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 bool SameExistingFile(const std::string& a, const std::string& b) {
   return SameFile(IdentifyInput(a.c_str()), IdentifyInput(b.c_str()));
 }

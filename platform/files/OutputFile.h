@@ -58,6 +58,15 @@ class OutputFile {
   int slot_ = -1;            // the signal-time clean-up's entry
 };
 
+// Asks the system to start writing to disk what has reached stream so far
+// (flushing stdio's buffer first), without waiting for it. A long output
+// that calls this as it goes keeps the disk busy while the conversion goes
+// on, instead of leaving tens of megabytes for the moment it is renamed into
+// place (when a file system such as ext4 writes out a replacing file's data
+// before the rename returns). Errors are ignored: a pipe has nothing to
+// write back.
+void StartWriteBack(std::FILE* stream);
+
 // True when both names reach the same existing file (device and inode).
 bool SameExistingFile(const std::string& a, const std::string& b);
 

@@ -1,28 +1,35 @@
-// The rasterizer: vertex stage, clipping, triangle and line set-up, and the
-// span loops specialised for the state that is fixed for a whole draw.
+// The rasterizer's stages: state compilation (cached while the state stays
+// the same), the vertex stage, clipping, triangle and line set-up, and the
+// queue that hands triangles to the worker threads tile by tile.
 #include "platform/raster/Raster.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__linux__)
+#include <sched.h>
 #endif
+
+#include "platform/raster/RasterLocal.h"
+#include "platform/raster/VertexStage.h"
 
 namespace tarn::raster {
 namespace {
 
-constexpr float kGuardBand = 8.0f;  // clip-space |x|, |y| <= 8 w before scissoring
-constexpr int kSubPixel = 16;       // 1/16 pixel snap
-constexpr int kFogTable = 1024;
+using namespace detail;
 
-void Multiply(const float* a, const float* b, float* out) {
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j)
-      out[i * 4 + j] = a[i * 4 + 0] * b[0 * 4 + j] + a[i * 4 + 1] * b[1 * 4 + j] + a[i * 4 + 2] * b[2 * 4 + j] +
-                       a[i * 4 + 3] * b[3 * 4 + j];
-}
+constexpr float kGuardBand = 8.0f;  // clip-space |x|, |y| <= 8 w before scissoring
+// Triangles queued before the workers get them: enough to keep them busy
+// while the calling thread sets up the next batch.
+constexpr std::size_t kBatchTriangles = 8192;
 
 bool Finite(float v) { return std::isfinite(v); }
 
@@ -33,26 +40,7 @@ std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {  // b > 0
   return a >= 0 ? (a + b - 1) / b : -((-a) / b);
 }
 
-// a x b / 255, rounded to nearest, for a, b in 0..255.
-inline int Mul255(int a, int b) {
-  int t = a * b + 128;
-  return (t + (t >> 8)) >> 8;
-}
-
-// x / 255 rounded to nearest, for x in 0..65025.
-inline int DivRound255(int x) {
-  int t = x + 128;
-  return (t + (t >> 8)) >> 8;
-}
-
-inline int ClampByte(float v) {
-  if (!(v > 0.0f)) return 0;
-  if (v >= 255.0f) return 255;
-  return static_cast<int>(v + 0.5f);
-}
-
-// Bayer 4x4 thresholds 0..15.
-constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+bool IsPow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
 inline bool Passes(Compare f, std::uint32_t value, std::uint32_t ref) {
   switch (f) {
@@ -68,257 +56,6 @@ inline bool Passes(Compare f, std::uint32_t value, std::uint32_t ref) {
   return true;
 }
 
-// Everything a span loop reads: fixed for one draw.
-struct DrawContext {
-  // depth
-  bool useW = false;
-  float wNear = 0.0f, wScale = 1.0f;  // stored = (w - wNear) * wScale
-  float depthMax = 65535.0f;
-  Compare zFunc = Compare::LessEqual;
-  bool zWrite = true;
-  bool fogFromW = true;
-  // texture
-  const std::uint32_t* texels = nullptr;
-  int texW = 1, texH = 1;
-  int texStride = 1;  // texels per row: texW + 1, the last a copy of column 0
-  bool texPow2 = true;
-  int texShift = 0;  // log2 of texW when it is a power of two
-  TextureOp colourOp = TextureOp::Modulate, alphaOp = TextureOp::Modulate;
-  bool colourTex1 = true, alphaTex1 = true;  // argument 1 is the texture (else argument 2 is)
-  // fog
-  float fogScale = 0.0f;  // table index per unit of distance
-  std::uint16_t fogTable[kFogTable];
-  int fogR = 0, fogG = 0, fogB = 0;
-  // tests and blending
-  bool alphaPass[256];
-  int alphaRef = 0;
-  Blend srcBlend = Blend::SrcAlpha, destBlend = Blend::InvSrcAlpha;
-  bool srcAlphaBlend = true;  // SRCALPHA / INVSRCALPHA
-  // target
-  std::uint8_t* colour = nullptr;
-  int colourPitch = 0;
-  std::uint8_t* depth = nullptr;
-  int depthPitch = 0;
-  int targetWidth = 0, targetHeight = 0;
-};
-
-// The interpolants of one pixel; affine in screen space.
-struct Interp {
-  float iw, uw, vw, z, r, g, b, a;
-};
-
-inline int BlendFactor(Blend f, int src, int srcA, int dst) {
-  switch (f) {
-    case Blend::Zero: return 0;
-    case Blend::One: return 255;
-    case Blend::SrcColor: return src;
-    case Blend::InvSrcColor: return 255 - src;
-    case Blend::SrcAlpha: return srcA;
-    case Blend::InvSrcAlpha: return 255 - srcA;
-    case Blend::DestAlpha: return 255;
-    case Blend::InvDestAlpha: return 0;
-    case Blend::DestColor: return dst;
-    case Blend::InvDestColor: return 255 - dst;
-  }
-  return 255;
-}
-
-inline std::uint32_t SampleTexel(const DrawContext& c, int x, int y) {
-  if (c.texPow2) {
-    x &= c.texW - 1;
-    y &= c.texH - 1;
-  } else {
-    x %= c.texW;
-    if (x < 0) x += c.texW;
-    y %= c.texH;
-    if (y < 0) y += c.texH;
-  }
-  return c.texels[static_cast<std::size_t>(y) * static_cast<std::size_t>(c.texStride) + static_cast<std::size_t>(x)];
-}
-
-// u, v already reduced to a small range by the triangle set-up.
-template <bool kBilinear>
-inline std::uint32_t Sample(const DrawContext& c, float u, float v) {
-  if constexpr (kBilinear) {
-    // Texel centres at (i + 0.5) / size, in 1/256 texel.
-    int iu = static_cast<int>(std::floor(u * static_cast<float>(c.texW * 256) - 128.0f));
-    int iv = static_cast<int>(std::floor(v * static_cast<float>(c.texH * 256) - 128.0f));
-    int x0 = iu >> 8, y0 = iv >> 8;
-    int wx = iu & 255, wy = iv & 255;
-    std::uint32_t t00 = SampleTexel(c, x0, y0), t10 = SampleTexel(c, x0 + 1, y0);
-    std::uint32_t t01 = SampleTexel(c, x0, y0 + 1), t11 = SampleTexel(c, x0 + 1, y0 + 1);
-    // Two channels at a time in 8.8 lanes: red and blue, then alpha and green.
-    auto lerp2 = [](std::uint32_t a, std::uint32_t b, int w) -> std::uint32_t {
-      std::uint32_t rb = ((a & 0x00FF00FFu) * static_cast<std::uint32_t>(256 - w) +
-                          (b & 0x00FF00FFu) * static_cast<std::uint32_t>(w)) >> 8;
-      std::uint32_t ag = (((a >> 8) & 0x00FF00FFu) * static_cast<std::uint32_t>(256 - w) +
-                          ((b >> 8) & 0x00FF00FFu) * static_cast<std::uint32_t>(w)) >> 8;
-      return (rb & 0x00FF00FFu) | ((ag & 0x00FF00FFu) << 8);
-    };
-    std::uint32_t top = lerp2(t00, t10, wx);
-    std::uint32_t bottom = lerp2(t01, t11, wx);
-    return lerp2(top, bottom, wy);
-  } else {
-    int x = static_cast<int>(std::floor(u * static_cast<float>(c.texW)));
-    int y = static_cast<int>(std::floor(v * static_cast<float>(c.texH)));
-    return SampleTexel(c, x, y);
-  }
-}
-
-inline int Combine(TextureOp op, bool tex1, int tex, int diffuse) {
-  switch (op) {
-    case TextureOp::Modulate: return Mul255(tex, diffuse);
-    case TextureOp::SelectArg1: return tex1 ? tex : diffuse;
-    case TextureOp::SelectArg2: return tex1 ? diffuse : tex;
-    case TextureOp::Disable: return diffuse;
-  }
-  return diffuse;
-}
-
-// One span of one row: x from x0 to x1 inclusive, interpolants at x0 and
-// their steps per pixel. Every state that is fixed for the draw is a
-// template argument, so the loop carries no branch on it.
-template <bool kTex, bool kBilinear, bool kFog, bool kBlend, bool kAlphaTest, bool kDither, int kDepthBytes>
-void Span(const DrawContext& c, int y, int x0, int x1, Interp p, const Interp& d) {
-  auto* row = reinterpret_cast<std::uint16_t*>(c.colour + static_cast<std::ptrdiff_t>(y) * c.colourPitch);
-  std::uint8_t* depthRow = kDepthBytes ? c.depth + static_cast<std::ptrdiff_t>(y) * c.depthPitch : nullptr;
-  const int* bayer = kBayer[y & 3];
-  for (int x = x0; x <= x1; ++x, p.iw += d.iw, p.uw += d.uw, p.vw += d.vw, p.z += d.z, p.r += d.r,
-           p.g += d.g, p.b += d.b, p.a += d.a) {
-    float w = 1.0f / p.iw;
-    std::uint32_t depthValue = 0;
-    if constexpr (kDepthBytes != 0) {
-      float dz = c.useW ? (w - c.wNear) * c.wScale : p.z;
-      dz = std::min(std::max(dz, 0.0f), 1.0f);
-      depthValue = static_cast<std::uint32_t>(dz * c.depthMax + 0.5f);
-      std::uint32_t stored;
-      if constexpr (kDepthBytes == 2)
-        stored = reinterpret_cast<std::uint16_t*>(depthRow)[x];
-      else
-        stored = reinterpret_cast<std::uint32_t*>(depthRow)[x];
-      if (!Passes(c.zFunc, depthValue, stored)) continue;
-    }
-    int dr = ClampByte(p.r), dg = ClampByte(p.g), db = ClampByte(p.b), da = ClampByte(p.a);
-    int r = dr, g = dg, b = db, a = da;
-    if constexpr (kTex) {
-      std::uint32_t t = Sample<kBilinear>(c, p.uw * w, p.vw * w);
-      int ta = static_cast<int>(t >> 24), tr = static_cast<int>((t >> 16) & 255);
-      int tg = static_cast<int>((t >> 8) & 255), tb = static_cast<int>(t & 255);
-      r = Combine(c.colourOp, c.colourTex1, tr, dr);
-      g = Combine(c.colourOp, c.colourTex1, tg, dg);
-      b = Combine(c.colourOp, c.colourTex1, tb, db);
-      a = Combine(c.alphaOp, c.alphaTex1, ta, da);
-    }
-    if constexpr (kAlphaTest) {
-      if (!c.alphaPass[a]) continue;
-    }
-    if constexpr (kDepthBytes == 2) {
-      if (c.zWrite) reinterpret_cast<std::uint16_t*>(depthRow)[x] = static_cast<std::uint16_t>(depthValue);
-    } else if constexpr (kDepthBytes == 4) {
-      if (c.zWrite) reinterpret_cast<std::uint32_t*>(depthRow)[x] = depthValue;
-    }
-    if constexpr (kFog) {
-      float dist = c.fogFromW ? w : p.z;
-      float fi = dist * c.fogScale;
-      int idx = fi > 0.0f ? (fi < static_cast<float>(kFogTable - 1) ? static_cast<int>(fi) : kFogTable - 1) : 0;
-      int f = c.fogTable[idx];
-      r = (r * f + c.fogR * (256 - f) + 128) >> 8;
-      g = (g * f + c.fogG * (256 - f) + 128) >> 8;
-      b = (b * f + c.fogB * (256 - f) + 128) >> 8;
-    }
-    if constexpr (kBlend) {
-      std::uint16_t dst = row[x];
-      int rd = ((dst >> 11) & 31) << 3, gd = ((dst >> 5) & 63) << 2, bd = (dst & 31) << 3;
-      rd |= rd >> 5;
-      gd |= gd >> 6;
-      bd |= bd >> 5;
-      if (c.srcAlphaBlend) {
-        if (a != 255) {
-          r = DivRound255(r * a + rd * (255 - a));
-          g = DivRound255(g * a + gd * (255 - a));
-          b = DivRound255(b * a + bd * (255 - a));
-        }
-      } else {
-        r = std::min(255, Mul255(r, BlendFactor(c.srcBlend, r, a, rd)) + Mul255(rd, BlendFactor(c.destBlend, r, a, rd)));
-        g = std::min(255, Mul255(g, BlendFactor(c.srcBlend, g, a, gd)) + Mul255(gd, BlendFactor(c.destBlend, g, a, gd)));
-        b = std::min(255, Mul255(b, BlendFactor(c.srcBlend, b, a, bd)) + Mul255(bd, BlendFactor(c.destBlend, b, a, bd)));
-      }
-    }
-    int r5, g6, b5;
-    if constexpr (kDither) {
-      int t = bayer[x & 3];
-      r5 = std::min(31, (r + (t >> 1)) >> 3);
-      g6 = std::min(63, (g + (t >> 2)) >> 2);
-      b5 = std::min(31, (b + (t >> 1)) >> 3);
-    } else {
-      r5 = r >> 3;
-      g6 = g >> 2;
-      b5 = b >> 3;
-    }
-    row[x] = static_cast<std::uint16_t>(r5 << 11 | g6 << 5 | b5);
-  }
-}
-
-using SpanFn = void (*)(const DrawContext&, int, int, int, Interp, const Interp&);
-
-#if defined(__SSE2__)
-namespace sse2 {
-#include "platform/raster/SpanSimd.inl"
-}  // namespace sse2
-#if defined(__GNUC__) && !defined(__clang__) && !defined(__AVX2__)
-// (g++ only: clang has no target pragma; its build keeps the SSE2 loop.)
-// The same loop in VEX encoding: three-operand forms save the register
-// copies that dominate the SSE2 code. Chosen at run time; the arithmetic,
-// and so every pixel, is the same.
-#pragma GCC push_options
-#pragma GCC target("avx2")
-namespace avx2 {
-#include "platform/raster/SpanSimd.inl"
-}  // namespace avx2
-#pragma GCC pop_options
-#define TARN_RASTER_AVX2 1
-#endif
-SpanFn PickSimd(bool fog, bool blend, bool alphaTest, bool dither) {
-#if defined(TARN_RASTER_AVX2)
-  static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-  if (hasAvx2) return avx2::PickSimd(fog, blend, alphaTest, dither);
-#endif
-  return sse2::PickSimd(fog, blend, alphaTest, dither);
-}
-#endif
-
-template <bool kTex, bool kBilinear, bool kFog, bool kBlend, bool kAlphaTest, bool kDither>
-SpanFn PickDepth(int depthBytes) {
-  if (depthBytes == 2) return &Span<kTex, kBilinear, kFog, kBlend, kAlphaTest, kDither, 2>;
-  if (depthBytes == 4) return &Span<kTex, kBilinear, kFog, kBlend, kAlphaTest, kDither, 4>;
-  return &Span<kTex, kBilinear, kFog, kBlend, kAlphaTest, kDither, 0>;
-}
-template <bool kTex, bool kBilinear, bool kFog, bool kBlend, bool kAlphaTest>
-SpanFn PickDither(bool dither, int depthBytes) {
-  return dither ? PickDepth<kTex, kBilinear, kFog, kBlend, kAlphaTest, true>(depthBytes)
-                : PickDepth<kTex, kBilinear, kFog, kBlend, kAlphaTest, false>(depthBytes);
-}
-template <bool kTex, bool kBilinear, bool kFog, bool kBlend>
-SpanFn PickAlphaTest(bool alphaTest, bool dither, int depthBytes) {
-  return alphaTest ? PickDither<kTex, kBilinear, kFog, kBlend, true>(dither, depthBytes)
-                   : PickDither<kTex, kBilinear, kFog, kBlend, false>(dither, depthBytes);
-}
-template <bool kTex, bool kBilinear, bool kFog>
-SpanFn PickBlend(bool blend, bool alphaTest, bool dither, int depthBytes) {
-  return blend ? PickAlphaTest<kTex, kBilinear, kFog, true>(alphaTest, dither, depthBytes)
-               : PickAlphaTest<kTex, kBilinear, kFog, false>(alphaTest, dither, depthBytes);
-}
-template <bool kTex, bool kBilinear>
-SpanFn PickFog(bool fog, bool blend, bool alphaTest, bool dither, int depthBytes) {
-  return fog ? PickBlend<kTex, kBilinear, true>(blend, alphaTest, dither, depthBytes)
-             : PickBlend<kTex, kBilinear, false>(blend, alphaTest, dither, depthBytes);
-}
-SpanFn PickSpan(bool tex, bool bilinear, bool fog, bool blend, bool alphaTest, bool dither, int depthBytes) {
-  if (!tex) return PickFog<false, false>(fog, blend, alphaTest, dither, depthBytes);
-  return bilinear ? PickFog<true, true>(fog, blend, alphaTest, dither, depthBytes)
-                  : PickFog<true, false>(fog, blend, alphaTest, dither, depthBytes);
-}
-
 // A vertex on the screen: snapped position and the interpolants.
 struct ScreenVertex {
   std::int64_t xi, yi;  // 1/16 pixel
@@ -326,48 +63,14 @@ struct ScreenVertex {
   Interp p;
 };
 
-struct Scissor {
-  int x0, y0, x1, y1;  // inclusive
-};
-
-// Round to nearest (even on ties), as llrint in the default rounding mode.
-inline std::int64_t RoundToInt64(double v) {
-#if defined(__SSE2__)
-  return _mm_cvtsd_si64(_mm_set_sd(v));
-#else
-  return std::llrint(v);
-#endif
-}
-
-// floor(a / b) for b > 0 through a double estimate, made exact by checking
-// it against the integers (an integer division costs several times more).
-// Both stay far inside 2^53 (screen positions are pinned to +-1e6 pixels).
-inline std::int64_t FloorDivFast(std::int64_t a, std::int64_t b) {
-  auto q = static_cast<std::int64_t>(std::floor(static_cast<double>(a) / static_cast<double>(b)));
-  while (q * b > a) --q;
-  while ((q + 1) * b <= a) ++q;
-  return q;
-}
-
-ScreenVertex Project(const ClipVertex& v, const State& s) {
+ScreenVertex Project(const ClipVertex& v, const ViewportMap& m) {
   ScreenVertex o;
-  float iw = 1.0f / v.w;
-  float sx = static_cast<float>(s.viewportX) + (1.0f + v.x * iw) * static_cast<float>(s.viewportWidth) * 0.5f;
-  float sy = static_cast<float>(s.viewportY) + (1.0f - v.y * iw) * static_cast<float>(s.viewportHeight) * 0.5f;
-  // Clipping keeps sane vertices inside the guard band; whatever hostile
-  // arithmetic produced beyond it is pinned, so the fixed-point edge
-  // functions can never overflow (a NaN goes to the low end).
-  constexpr float kLimit = 1.0e6f;
-  if (!(sx > -kLimit)) sx = -kLimit;
-  if (!(sx < kLimit)) sx = kLimit;
-  if (!(sy > -kLimit)) sy = -kLimit;
-  if (!(sy < kLimit)) sy = kLimit;
-  o.xi = RoundToInt64(static_cast<double>(sx) * kSubPixel);
-  o.yi = RoundToInt64(static_cast<double>(sy) * kSubPixel);
-  o.x = static_cast<float>(o.xi) / kSubPixel;
-  o.y = static_cast<float>(o.yi) / kSubPixel;
-  float z = v.z * iw;
-  o.p = Interp{iw, v.u * iw, v.v * iw, s.minZ + z * (s.maxZ - s.minZ), v.r, v.g, v.b, v.a};
+  ProjectedPosition q = ProjectPosition(v.x, v.y, v.z, v.w, m);
+  o.xi = q.xi;
+  o.yi = q.yi;
+  o.x = q.x;
+  o.y = q.y;
+  o.p = Interp{q.iw, v.u * q.iw, v.v * q.iw, q.z, v.r, v.g, v.b, v.a};
   return o;
 }
 
@@ -379,16 +82,6 @@ inline void PlaneDistances(const ClipVertex& v, float* d) {
   d[3] = kGuardBand * v.w - v.x;      // right
   d[4] = kGuardBand * v.w + v.y;      // bottom
   d[5] = kGuardBand * v.w - v.y;      // top
-}
-
-inline unsigned OutCode(const ClipVertex& v) {
-  float d[6];
-  PlaneDistances(v, d);
-  unsigned code = 0;
-  for (int i = 0; i < 6; ++i)
-    if (d[i] < 0.0f) code |= 1u << i;
-  if (!(v.w > 0.0f)) code |= 1u << 6;
-  return code;
 }
 
 inline ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t) {
@@ -435,20 +128,30 @@ int ClipPolygon(ClipVertex* poly, int n, unsigned code, ClipVertex* scratch) {
   return n;
 }
 
-struct FrameSetup {
-  DrawContext ctx;
-  SpanFn span = nullptr;
-  Scissor scissor{};
-  bool textured = false;
-};
+// Texture coordinates only matter modulo 1 for wrapping: move each
+// primitive's near the origin so that float precision holds per pixel.
+void ReduceUv(ClipVertex* v, int n) {
+  float minU = v[0].u, minV = v[0].v;
+  for (int i = 1; i < n; ++i) {
+    minU = std::min(minU, v[i].u);
+    minV = std::min(minV, v[i].v);
+  }
+  float fu = std::floor(minU), fv = std::floor(minV);
+  for (int i = 0; i < n; ++i) {
+    v[i].u = std::min(v[i].u - fu, 1024.0f);  // keeps u x width x 256 inside 32 bits
+    v[i].v = std::min(v[i].v - fv, 1024.0f);
+  }
+}
 
-void DrawTriangle(const FrameSetup& f, ScreenVertex v0, ScreenVertex v1, ScreenVertex v2, Cull cull,
-                  bool gouraud, Counters& counters) {
+// The set-up of one triangle; false when it covers no pixel centre's row or
+// column inside the scissor, is degenerate, or is culled.
+bool SetUpTriangle(const DrawContext* ctx, SpanFn span, FillFn fill, ScreenVertex v0, ScreenVertex v1, ScreenVertex v2,
+                   Cull cull, bool gouraud, Counters& counters, TriangleSetup& t) {
   std::int64_t area = (v1.xi - v0.xi) * (v2.yi - v0.yi) - (v2.xi - v0.xi) * (v1.yi - v0.yi);
-  if (area == 0) return;
+  if (area == 0) return false;
   if ((cull == Cull::Ccw && area < 0) || (cull == Cull::Cw && area > 0)) {
     ++counters.trianglesCulled;
-    return;
+    return false;
   }
   if (!gouraud) {  // flat: the first vertex's colour everywhere
     v1.p.r = v2.p.r = v0.p.r;
@@ -456,11 +159,20 @@ void DrawTriangle(const FrameSetup& f, ScreenVertex v0, ScreenVertex v1, ScreenV
     v1.p.b = v2.p.b = v0.p.b;
     v1.p.a = v2.p.a = v0.p.a;
   }
-  if (area < 0) {
-    std::swap(v1, v2);
-    area = -area;
-  }
+  if (area < 0) std::swap(v1, v2);
   ++counters.trianglesDrawn;
+
+  const DrawContext& c = *ctx;
+  std::int64_t minY = std::min({v0.yi, v1.yi, v2.yi}), maxY = std::max({v0.yi, v1.yi, v2.yi});
+  std::int64_t minX = std::min({v0.xi, v1.xi, v2.xi}), maxX = std::max({v0.xi, v1.xi, v2.xi});
+  t.yStart = static_cast<int>(std::max<std::int64_t>(CeilDiv(minY, kSubPixel), c.scissorY0));
+  t.yEnd = static_cast<int>(std::min<std::int64_t>(FloorDiv(maxY, kSubPixel), c.scissorY1));
+  t.xMin = static_cast<int>(std::max<std::int64_t>(CeilDiv(minX, kSubPixel), c.scissorX0));
+  t.xMax = static_cast<int>(std::min<std::int64_t>(FloorDiv(maxX, kSubPixel), c.scissorX1));
+  if (t.yStart > t.yEnd || t.xMin > t.xMax) return false;
+  t.context = ctx;
+  t.span = span;
+  t.fill = fill;
 
   // Interpolant gradients from the snapped positions.
   float x10 = v1.x - v0.x, y10 = v1.y - v0.y, x20 = v2.x - v0.x, y20 = v2.y - v0.y;
@@ -470,63 +182,34 @@ void DrawTriangle(const FrameSetup& f, ScreenVertex v0, ScreenVertex v1, ScreenV
     dx = (a10 * y20 - a20 * y10) * inv;
     dy = (a20 * x10 - a10 * x20) * inv;
   };
-  Interp ddx, ddy;
-  grad(v0.p.iw, v1.p.iw, v2.p.iw, ddx.iw, ddy.iw);
-  grad(v0.p.uw, v1.p.uw, v2.p.uw, ddx.uw, ddy.uw);
-  grad(v0.p.vw, v1.p.vw, v2.p.vw, ddx.vw, ddy.vw);
-  grad(v0.p.z, v1.p.z, v2.p.z, ddx.z, ddy.z);
-  grad(v0.p.r, v1.p.r, v2.p.r, ddx.r, ddy.r);
-  grad(v0.p.g, v1.p.g, v2.p.g, ddx.g, ddy.g);
-  grad(v0.p.b, v1.p.b, v2.p.b, ddx.b, ddy.b);
-  grad(v0.p.a, v1.p.a, v2.p.a, ddx.a, ddy.a);
+  grad(v0.p.iw, v1.p.iw, v2.p.iw, t.ddx.iw, t.ddy.iw);
+  grad(v0.p.uw, v1.p.uw, v2.p.uw, t.ddx.uw, t.ddy.uw);
+  grad(v0.p.vw, v1.p.vw, v2.p.vw, t.ddx.vw, t.ddy.vw);
+  grad(v0.p.z, v1.p.z, v2.p.z, t.ddx.z, t.ddy.z);
+  grad(v0.p.r, v1.p.r, v2.p.r, t.ddx.r, t.ddy.r);
+  grad(v0.p.g, v1.p.g, v2.p.g, t.ddx.g, t.ddy.g);
+  grad(v0.p.b, v1.p.b, v2.p.b, t.ddx.b, t.ddy.b);
+  grad(v0.p.a, v1.p.a, v2.p.a, t.ddx.a, t.ddy.a);
+  t.x0 = v0.x;
+  t.y0 = v0.y;
+  t.p0 = v0.p;
 
-  // Edges a->b: E = (py - ya) dx - (px - xa) dy, positive inside.
-  struct Edge {
-    std::int64_t xa, ya, dx, dy, bias;
-  };
   const ScreenVertex* vs[3] = {&v0, &v1, &v2};
-  Edge edges[3];
   for (int i = 0; i < 3; ++i) {
     const ScreenVertex& a = *vs[i];
     const ScreenVertex& b = *vs[(i + 1) % 3];
-    Edge& e = edges[i];
-    e.xa = a.xi;
-    e.ya = a.yi;
-    e.dx = b.xi - a.xi;
-    e.dy = b.yi - a.yi;
+    Edge& e = t.edges[i];
+    e.xa = static_cast<std::int32_t>(a.xi);
+    e.ya = static_cast<std::int32_t>(a.yi);
+    e.dx = static_cast<std::int32_t>(b.xi - a.xi);
+    e.dy = static_cast<std::int32_t>(b.yi - a.yi);
     bool topLeft = (e.dy == 0 && e.dx > 0) || e.dy < 0;
     e.bias = topLeft ? 0 : -1;
   }
-  std::int64_t minY = std::min({v0.yi, v1.yi, v2.yi}), maxY = std::max({v0.yi, v1.yi, v2.yi});
-  int yStart = static_cast<int>(std::max<std::int64_t>(CeilDiv(minY, kSubPixel), f.scissor.y0));
-  int yEnd = static_cast<int>(std::min<std::int64_t>(FloorDiv(maxY, kSubPixel), f.scissor.y1));
-  for (int y = yStart; y <= yEnd; ++y) {
-    std::int64_t py = static_cast<std::int64_t>(y) * kSubPixel;
-    std::int64_t lo = f.scissor.x0, hi = f.scissor.x1;
-    for (const Edge& e : edges) {
-      std::int64_t c = (py - e.ya) * e.dx + e.xa * e.dy + e.bias;  // E(x) = c - 16 dy x
-      if (e.dy == 0) {
-        if (c < 0) {
-          lo = 1;
-          hi = 0;
-        }
-      } else if (e.dy > 0) {
-        hi = std::min(hi, FloorDivFast(c, kSubPixel * e.dy));
-      } else {
-        lo = std::max(lo, -FloorDivFast(c, -kSubPixel * e.dy));  // ceil(-c / -16dy)
-      }
-    }
-    if (lo > hi) continue;
-    float ox = static_cast<float>(lo) - v0.x, oy = static_cast<float>(y) - v0.y;
-    Interp p{v0.p.iw + ox * ddx.iw + oy * ddy.iw, v0.p.uw + ox * ddx.uw + oy * ddy.uw,
-             v0.p.vw + ox * ddx.vw + oy * ddy.vw, v0.p.z + ox * ddx.z + oy * ddy.z,
-             v0.p.r + ox * ddx.r + oy * ddy.r,    v0.p.g + ox * ddx.g + oy * ddy.g,
-             v0.p.b + ox * ddx.b + oy * ddy.b,    v0.p.a + ox * ddx.a + oy * ddy.a};
-    f.span(f.ctx, y, static_cast<int>(lo), static_cast<int>(hi), p, ddx);
-  }
+  return true;
 }
 
-void DrawLine(const FrameSetup& f, const ScreenVertex& a, const ScreenVertex& b, bool lastPixel,
+void DrawLine(const DrawContext& c, SpanFn span, const ScreenVertex& a, const ScreenVertex& b, bool lastPixel,
               Counters& counters) {
   float dx = b.x - a.x, dy = b.y - a.y;
   float len = std::max(std::fabs(dx), std::fabs(dy));
@@ -540,55 +223,516 @@ void DrawLine(const FrameSetup& f, const ScreenVertex& a, const ScreenVertex& b,
     float t = steps > 0 ? static_cast<float>(i) / static_cast<float>(steps) : 0.0f;
     int x = static_cast<int>(std::floor(a.x + dx * t + 0.5f));
     int y = static_cast<int>(std::floor(a.y + dy * t + 0.5f));
-    if (x < f.scissor.x0 || x > f.scissor.x1 || y < f.scissor.y0 || y > f.scissor.y1) continue;
+    if (x < c.scissorX0 || x > c.scissorX1 || y < c.scissorY0 || y > c.scissorY1) continue;
     Interp p{a.p.iw + (b.p.iw - a.p.iw) * t, a.p.uw + (b.p.uw - a.p.uw) * t, a.p.vw + (b.p.vw - a.p.vw) * t,
              a.p.z + (b.p.z - a.p.z) * t,    a.p.r + (b.p.r - a.p.r) * t,    a.p.g + (b.p.g - a.p.g) * t,
              a.p.b + (b.p.b - a.p.b) * t,    a.p.a + (b.p.a - a.p.a) * t};
-    f.span(f.ctx, y, x, x, p, zero);
+    span(c, y, x, x, x, p, zero);
   }
 }
 
-Colour FromArgb(std::uint32_t c) {
-  return Colour{static_cast<float>((c >> 16) & 255) / 255.0f, static_cast<float>((c >> 8) & 255) / 255.0f,
-                static_cast<float>(c & 255) / 255.0f, static_cast<float>(c >> 24) / 255.0f};
+// What the fog and alpha-test tables are built from.
+struct ShadingKey {
+  Fog fog = Fog::None;
+  float density = 0, start = 0, end = 0;
+  std::uint32_t colour = 0;
+  Compare alphaFunc = Compare::Always;
+  std::uint8_t alphaRef = 0;
+  bool operator==(const ShadingKey&) const = default;
+};
+
+ShadingKey KeyOf(const State& s) {
+  ShadingKey k;
+  k.fog = s.fog;
+  if (s.fog != Fog::None) {
+    k.density = s.fogDensity;
+    k.start = s.fogStart;
+    k.end = s.fogEnd;
+    k.colour = s.fogColour;
+  }
+  k.alphaFunc = s.alphaFunc;
+  k.alphaRef = s.alphaRef;
+  return k;
 }
 
-void BuildFog(const State& s, DrawContext& c) {
+void BuildShading(const ShadingKey& k, Shading& c) {
   float range;  // distance at which the table ends (fog complete or constant beyond)
-  switch (s.fog) {
-    case Fog::Exp: range = s.fogDensity > 0.0f ? 12.0f / s.fogDensity : 0.0f; break;
-    case Fog::Exp2: range = s.fogDensity > 0.0f ? 4.0f / s.fogDensity : 0.0f; break;
-    case Fog::Linear: range = std::max(s.fogEnd, 0.0f); break;
+  switch (k.fog) {
+    case Fog::Exp: range = k.density > 0.0f ? 12.0f / k.density : 0.0f; break;
+    case Fog::Exp2: range = k.density > 0.0f ? 4.0f / k.density : 0.0f; break;
+    case Fog::Linear: range = std::max(k.end, 0.0f); break;
     default: range = 0.0f; break;
   }
   if (!(range > 0.0f) || !std::isfinite(range)) {  // no fog at any distance
-    for (auto& v : c.fogTable) v = s.fog == Fog::Linear ? 0 : 256;
+    for (auto& v : c.fogTable) v = k.fog == Fog::Linear ? 0 : 256;
     c.fogScale = 0.0f;
   } else {
     c.fogScale = static_cast<float>(kFogTable - 1) / range;
     for (int i = 0; i < kFogTable; ++i) {
       float d = (static_cast<float>(i) + 0.5f) / c.fogScale;
       float f;
-      if (s.fog == Fog::Exp) {
-        f = std::exp(-d * s.fogDensity);
-      } else if (s.fog == Fog::Exp2) {
-        float t = d * s.fogDensity;
+      if (k.fog == Fog::Exp) {
+        f = std::exp(-d * k.density);
+      } else if (k.fog == Fog::Exp2) {
+        float t = d * k.density;
         f = std::exp(-t * t);
       } else {
-        f = s.fogEnd != s.fogStart ? (s.fogEnd - d) / (s.fogEnd - s.fogStart) : (d < s.fogEnd ? 1.0f : 0.0f);
+        f = k.end != k.start ? (k.end - d) / (k.end - k.start) : (d < k.end ? 1.0f : 0.0f);
       }
       f = std::min(std::max(f, 0.0f), 1.0f);
-      c.fogTable[i] = static_cast<std::uint16_t>(std::lrint(f * 256.0f));
+      c.fogTable[i] = static_cast<std::int32_t>(std::lrint(f * 256.0f));
     }
   }
-  c.fogR = static_cast<int>((s.fogColour >> 16) & 255);
-  c.fogG = static_cast<int>((s.fogColour >> 8) & 255);
-  c.fogB = static_cast<int>(s.fogColour & 255);
+  c.fogR = static_cast<int>((k.colour >> 16) & 255);
+  c.fogG = static_cast<int>((k.colour >> 8) & 255);
+  c.fogB = static_cast<int>(k.colour & 255);
+  for (int a = 0; a < 256; ++a) c.alphaPass[a] = Passes(k.alphaFunc, static_cast<std::uint32_t>(a), k.alphaRef);
 }
 
-bool IsPow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
+bool UsesTexture(TextureOp op, Arg a1, Arg a2) {
+  switch (op) {
+    case TextureOp::Modulate: return a1 == Arg::Texture || a2 == Arg::Texture;
+    case TextureOp::SelectArg1: return a1 == Arg::Texture;
+    case TextureOp::SelectArg2: return a2 == Arg::Texture;
+    default: return false;
+  }
+}
+
+void TextureMode(TextureOp op, Arg a1, Arg a2, TextureOp& outOp, bool& tex1) {
+  bool t1 = a1 == Arg::Texture, t2 = a2 == Arg::Texture;
+  if (op == TextureOp::Modulate && !(t1 || t2)) op = TextureOp::Disable;
+  if (op == TextureOp::Modulate && t1 && t2) op = TextureOp::SelectArg1;  // texture x texture: rare; keep it simple
+  if (op == TextureOp::SelectArg1 && !t1) op = TextureOp::Disable;
+  if (op == TextureOp::SelectArg2 && !t2) op = TextureOp::Disable;
+  outOp = op;
+  tex1 = op != TextureOp::SelectArg2;
+}
+
+// The triangles of one batch, binned by screen tile.
+struct Batch {
+  std::vector<TriangleSetup> setups;
+  std::deque<DrawContext> contexts;  // stable addresses for the set-ups
+  std::vector<std::vector<std::uint32_t>> bins;
+  std::uint64_t contextDraw = 0;  // the draw whose context was copied last
+  int tilesX = 0, tilesY = 0, width = 0, height = 0;
+
+  void Clear() {
+    setups.clear();
+    contexts.clear();
+    for (auto& b : bins) b.clear();
+    contextDraw = 0;
+  }
+  void Shape(int w, int h) {  // the tile grid of a target size
+    if (w == width && h == height) return;
+    width = w;
+    height = h;
+    tilesX = (w + kTileWidth - 1) >> kTileShiftX;
+    tilesY = (h + kTileHeight - 1) >> kTileShiftY;
+    bins.assign(static_cast<std::size_t>(tilesX) * static_cast<std::size_t>(tilesY), {});
+  }
+  bool Empty() const { return setups.empty(); }
+  // Tiles are handed out down the columns: threads that start at the same
+  // time work on tiles one above the other, whose rows share no cache line,
+  // rather than side by side.
+  void FillTile(int claim) const {
+    int tx = claim / tilesY, ty = claim % tilesY;
+    const auto& bin = bins[static_cast<std::size_t>(ty * tilesX + tx)];
+    if (bin.empty()) return;
+    int x0 = tx << kTileShiftX, y0 = ty << kTileShiftY;
+    int x1 = std::min(x0 + kTileWidth, width) - 1, y1 = std::min(y0 + kTileHeight, height) - 1;
+    for (std::uint32_t i : bin) FillTriangle(setups[i], x0, y0, x1, y1);
+  }
+};
+
+// Worker threads that fill the tiles of one batch at a time. Each tile is
+// filled by one thread, in the order of its bin; which thread does not
+// matter to the pixels.
+class Workers {
+ public:
+  explicit Workers(int count) {
+    // A thread the system refuses leaves fewer workers; the caller's thread
+    // fills whatever they do not.
+    try {
+      for (int i = 0; i < count; ++i) threads_.emplace_back([this] { Loop(); });
+    } catch (const std::system_error&) {
+    }
+  }
+  ~Workers() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    for (auto& t : threads_) t.join();
+  }
+  Workers(const Workers&) = delete;
+  Workers& operator=(const Workers&) = delete;
+
+  // Hands a batch over; the caller keeps it unchanged until Wait returns.
+  void Start(const Batch* batch) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      job_ = batch;
+      tiles_ = static_cast<int>(batch->bins.size());
+      ++generation_;
+      remaining_.store(tiles_, std::memory_order_relaxed);
+      claim_.store(static_cast<std::uint64_t>(generation_) << 32, std::memory_order_release);
+      busy_ = true;
+    }
+    wake_.notify_all();
+  }
+  // Fills tiles of the current batch beside the workers until none is left.
+  void Wait() {
+    if (!busy_) return;
+    Work(job_, generation_, tiles_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return remaining_.load(std::memory_order_acquire) == 0; });
+    busy_ = false;
+  }
+  bool Busy() const { return busy_; }
+
+ private:
+  // Claims the next tile of generation `gen`; -1 when there is none.
+  int Claim(std::uint32_t gen, int tiles) {
+    std::uint64_t c = claim_.load(std::memory_order_acquire);
+    for (;;) {
+      if (static_cast<std::uint32_t>(c >> 32) != gen) return -1;
+      int next = static_cast<int>(c & 0xFFFFFFFFu);
+      if (next >= tiles) return -1;
+      if (claim_.compare_exchange_weak(c, c + 1, std::memory_order_acq_rel, std::memory_order_acquire)) return next;
+    }
+  }
+  void Work(const Batch* job, std::uint32_t gen, int tiles) {
+    for (int tile; (tile = Claim(gen, tiles)) >= 0;) {
+      job->FillTile(tile);
+      if (remaining_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done_.notify_all();
+      }
+    }
+  }
+  void Loop() {
+    std::uint32_t seen = 0;
+    for (;;) {
+      const Batch* job;
+      std::uint32_t gen;
+      int tiles;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [&] { return quit_ || generation_ != seen; });
+        if (quit_) return;
+        seen = gen = generation_;
+        job = job_;
+        tiles = tiles_;
+      }
+      Work(job, gen, tiles);
+    }
+  }
+
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
+  const Batch* job_ = nullptr;
+  int tiles_ = 0;
+  std::uint32_t generation_ = 0;
+  std::atomic<std::uint64_t> claim_{0};  // generation << 32 | next tile
+  std::atomic<int> remaining_{0};
+  bool quit_ = false;
+  bool busy_ = false;  // the caller's view: a batch was started and not waited for
+};
 
 }  // namespace
+
+class Rasterizer::Impl {
+ public:
+  explicit Impl(int threads) : threads_(std::clamp(threads, 1, 64)) {
+    if (threads_ > 1) workers_ = std::make_unique<Workers>(threads_ - 1);
+  }
+  ~Impl() { Flush(); }
+
+  void Draw(const State& s, Primitive primitive, const Vertices& in, const Target& t);
+  void Flush() {
+    if (!workers_) return;
+    workers_->Wait();
+    if (!filling_.Empty()) {
+      std::swap(filling_, running_);
+      workers_->Start(&running_);
+      workers_->Wait();
+      filling_.Clear();
+    }
+    running_.Clear();
+    textureCopies_.clear();
+    if (shadings_.size() > 32) shadings_.clear();  // nothing queued refers to them now
+  }
+  int Threads() const { return threads_; }
+  Counters counters;
+
+ private:
+  const Shading* ShadingFor(const State& s);
+  void Submit(const DrawContext& context, const TriangleSetup& setup);
+
+  int threads_;
+  std::unique_ptr<Workers> workers_;
+  Batch filling_, running_;
+  std::uint64_t draws_ = 0;
+  std::vector<std::pair<ShadingKey, std::unique_ptr<Shading>>> shadings_;
+  std::deque<std::vector<std::uint32_t>> textureCopies_;  // textures given without the wrap column
+  VertexStage vertexStage_;
+};
+
+const Shading* Rasterizer::Impl::ShadingFor(const State& s) {
+  ShadingKey key = KeyOf(s);
+  // The most recent first: a state that does not change finds itself at once.
+  for (auto it = shadings_.rbegin(); it != shadings_.rend(); ++it)
+    if (it->first == key) return it->second.get();
+  auto shading = std::make_unique<Shading>();
+  BuildShading(key, *shading);
+  shadings_.emplace_back(key, std::move(shading));
+  return shadings_.back().second.get();
+}
+
+void Rasterizer::Impl::Submit(const DrawContext& context, const TriangleSetup& setup) {
+  if (!workers_) {
+    FillTriangle(setup, context.scissorX0, context.scissorY0, context.scissorX1, context.scissorY1);
+    return;
+  }
+  Batch& b = filling_;
+  b.Shape(context.targetWidth, context.targetHeight);
+  if (b.contextDraw != draws_) {  // the draw's first triangle in this batch
+    b.contexts.push_back(context);
+    b.contextDraw = draws_;
+  }
+  const DrawContext* ctx = &b.contexts.back();
+  auto index = static_cast<std::uint32_t>(b.setups.size());
+  b.setups.push_back(setup);
+  b.setups.back().context = ctx;
+  int tx0 = setup.xMin >> kTileShiftX, tx1 = setup.xMax >> kTileShiftX;
+  int ty0 = setup.yStart >> kTileShiftY, ty1 = setup.yEnd >> kTileShiftY;
+  for (int ty = ty0; ty <= ty1; ++ty)
+    for (int tx = tx0; tx <= tx1; ++tx) b.bins[static_cast<std::size_t>(ty * b.tilesX + tx)].push_back(index);
+  if (b.setups.size() >= kBatchTriangles) {
+    // The workers fill this batch while the caller sets up the next.
+    workers_->Wait();
+    running_.Clear();
+    std::swap(filling_, running_);
+    workers_->Start(&running_);
+  }
+}
+
+void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices& in, const Target& t) {
+  if (!t.colour || t.width <= 0 || t.height <= 0 || !in.data || in.stride < 12) return;
+  std::size_t count = primitive == Primitive::TriangleList ? in.count - in.count % 3 : in.count - in.count % 2;
+  if (count == 0) return;
+  ++draws_;
+  // A batch's tile grid is its target's: another size starts a new batch.
+  if (!filling_.Empty() && (filling_.width != t.width || filling_.height != t.height)) Flush();
+
+  DrawContext c;
+  // Scissor: the viewport inside the target.
+  c.scissorX0 = std::max(s.viewportX, 0);
+  c.scissorY0 = std::max(s.viewportY, 0);
+  c.scissorX1 = std::min(s.viewportX + s.viewportWidth, t.width) - 1;
+  c.scissorY1 = std::min(s.viewportY + s.viewportHeight, t.height) - 1;
+  if (c.scissorX0 > c.scissorX1 || c.scissorY0 > c.scissorY1) return;
+
+  // Depth.
+  int depthBytes = (s.zEnable && t.depth && (t.depthBytes == 2 || t.depthBytes == 4)) ? t.depthBytes : 0;
+  c.useW = s.useW;
+  float wNear, wFar;
+  DepthRangeOfProjection(s.projection, &wNear, &wFar);
+  c.wNear = wNear;
+  c.wScale = 1.0f / (wFar - wNear);
+  int bits = std::min(std::max(t.depthBits, 1), t.depthBytes * 8);
+  c.depthMax = static_cast<float>(bits >= 32 ? 4294967040.0 : static_cast<double>((1ull << bits) - 1));
+  c.zFunc = s.zFunc;
+  c.zWrite = s.zWrite;
+  const float* pm = s.projection;
+  c.fogFromW = !(pm[3] == 0.0f && pm[7] == 0.0f && pm[11] == 0.0f && pm[15] == 1.0f);
+
+  // Texture stage 0. A stage that reads a missing texture passes the
+  // diffuse colour through, as if the texture were opaque white.
+  bool textured = s.texture && s.texture->texels && s.texture->width > 0 && s.texture->height > 0;
+  textured = textured && (UsesTexture(s.colourOp, s.colourArg1, s.colourArg2) ||
+                          UsesTexture(s.alphaOp, s.alphaArg1, s.alphaArg2));
+  if (textured) {
+    c.texW = s.texture->width;
+    c.texH = s.texture->height;
+    if (s.texture->stride == c.texW + 1) {
+      c.texels = s.texture->texels;
+    } else {  // make the wrap column the span loops rely on
+      std::size_t from = s.texture->stride > c.texW ? static_cast<std::size_t>(s.texture->stride)
+                                                    : static_cast<std::size_t>(c.texW);
+      std::size_t w = static_cast<std::size_t>(c.texW);
+      std::vector<std::uint32_t>& padded = textureCopies_.emplace_back((w + 1) * static_cast<std::size_t>(c.texH));
+      for (std::size_t y = 0; y < static_cast<std::size_t>(c.texH); ++y) {
+        std::memcpy(&padded[y * (w + 1)], s.texture->texels + y * from, w * 4);
+        padded[y * (w + 1) + w] = s.texture->texels[y * from];
+      }
+      c.texels = padded.data();
+      if (!workers_ && textureCopies_.size() > 1) textureCopies_.pop_front();  // nothing queued needs it
+    }
+    c.texStride = c.texW + 1;
+    c.texPow2 = IsPow2(c.texW) && IsPow2(c.texH);
+    while ((1 << c.texShift) < c.texW) ++c.texShift;
+    TextureMode(s.colourOp, s.colourArg1, s.colourArg2, c.colourOp, c.colourTex1);
+    TextureMode(s.alphaOp, s.alphaArg1, s.alphaArg2, c.alphaOp, c.alphaTex1);
+  }
+
+  bool fog = s.fog != Fog::None;
+  c.shading = ShadingFor(s);
+  bool blend = s.blend && !(s.srcBlend == Blend::One && s.destBlend == Blend::Zero);
+  c.srcBlend = s.srcBlend;
+  c.destBlend = s.destBlend;
+  c.srcAlphaBlend = s.srcBlend == Blend::SrcAlpha && s.destBlend == Blend::InvSrcAlpha;
+  c.dither = s.dither;
+  c.colour = reinterpret_cast<std::uint8_t*>(t.colour);
+  c.colourPitch = t.colourPitch;
+  c.depth = static_cast<std::uint8_t*>(t.depth);
+  c.depthPitch = t.depthPitch;
+  c.targetWidth = t.width;
+  c.targetHeight = t.height;
+
+  // Vertex stage: transform, light and project every vertex once.
+  ViewportMap viewport{static_cast<float>(s.viewportX), static_cast<float>(s.viewportY),
+                       static_cast<float>(s.viewportWidth), static_cast<float>(s.viewportHeight), s.minZ, s.maxZ};
+  // Lines are drawn on this thread, after everything queued before them.
+  if (primitive == Primitive::LineList) Flush();
+  TriangleSetup setup;
+  ClipVertex poly[16], scratch[16];
+  ScreenVertex sv[16];
+  // The vertex stage runs a piece of the draw at a time, so that its results
+  // are still in the cache when the triangles read them.
+  constexpr std::size_t kPiece = 3 * 1024;  // whole triangles and whole lines
+  for (std::size_t first = 0; first < count; first += kPiece) {
+    const std::size_t n = std::min(kPiece, count - first);
+    Vertices piece = in;
+    piece.data = in.data + first * in.stride;
+    piece.count = n;
+    vertexStage_.Run(s, viewport, piece, n);
+    const VertexArrays& out = vertexStage_.Out();
+    const std::uint8_t* code = out.code.data();
+    constexpr std::uint8_t kBad = VertexArrays::kNotFinite;
+
+    // Pixels that are all opaque need neither the alpha test (a reference up
+    // to 255 passes 255 for >=) nor SRCALPHA / INVSRCALPHA blending.
+    bool opaque = (!textured || (s.texture->opaque && c.alphaOp == TextureOp::Modulate)) && vertexStage_.AllOpaque();
+    bool alphaTest = s.alphaTest && s.alphaFunc != Compare::Always &&
+                     !(opaque && (s.alphaFunc == Compare::GreaterEqual || s.alphaFunc == Compare::LessEqual));
+    bool blendChunk = blend && !(opaque && c.srcAlphaBlend);
+    c.alphaFunc = s.alphaFunc;
+    c.alphaRef = s.alphaRef;
+    SpanFn span = PickSpan(c, textured, s.bilinear, fog, blendChunk, alphaTest, s.dither, depthBytes);
+    FillFn fill = PickFill(c, textured, s.bilinear, fog, blendChunk, alphaTest, depthBytes);
+
+    if (primitive == Primitive::LineList) {
+      for (std::size_t i = 0; i < n; i += 2) {
+        if ((code[i] | code[i + 1]) & kBad) continue;
+        ClipVertex pair[2] = {out.Clip(i), out.Clip(i + 1)};
+        if (textured) ReduceUv(pair, 2);
+        ClipVertex a = pair[0], b = pair[1];
+        unsigned ca = code[i], cb = code[i + 1];
+        if (ca & cb) continue;
+        unsigned any = ca | cb;
+        float t0 = 0.0f, t1 = 1.0f;
+        bool visible = true;
+        for (int plane = 0; plane < 7 && visible; ++plane) {
+          if (!(any & (1u << plane))) continue;
+          float da = PlaneDistance(a, plane), db = PlaneDistance(b, plane);
+          if (da < 0.0f && db < 0.0f) visible = false;
+          else if (da < 0.0f) t0 = std::max(t0, da / (da - db));
+          else if (db < 0.0f) t1 = std::min(t1, da / (da - db));
+        }
+        if (!visible || t0 > t1) continue;
+        ClipVertex ca2 = t0 > 0.0f ? Lerp(a, b, t0) : a;
+        ClipVertex cb2 = t1 < 1.0f ? Lerp(a, b, t1) : b;
+        if (!(Finite(ca2.w) && Finite(cb2.w) && ca2.w > 0.0f && cb2.w > 0.0f)) continue;
+        DrawLine(c, span, Project(ca2, viewport), Project(cb2, viewport), s.lastPixel, counters);
+      }
+      continue;
+    }
+
+    for (std::size_t i = 0; i < n; i += 3) {
+      ++counters.trianglesIn;
+      unsigned c0 = code[i], c1 = code[i + 1], c2 = code[i + 2];
+      if (c0 & c1 & c2) continue;  // wholly outside one plane
+      if ((c0 | c1 | c2) & kBad) continue;
+      unsigned any = c0 | c1 | c2;
+      if (!any) {
+        // Culling first: back faces cost no more than this.
+        const std::int32_t* xi = out.xi.data() + i;
+        const std::int32_t* yi = out.yi.data() + i;
+        std::int64_t area = (std::int64_t{xi[1]} - xi[0]) * (std::int64_t{yi[2]} - yi[0]) -
+                            (std::int64_t{xi[2]} - xi[0]) * (std::int64_t{yi[1]} - yi[0]);
+        if (area == 0) continue;
+        if ((s.cull == Cull::Ccw && area < 0) || (s.cull == Cull::Cw && area > 0)) {
+          ++counters.trianglesCulled;
+          continue;
+        }
+        float fu = 0.0f, fv = 0.0f;
+        if (textured) {
+          fu = std::floor(std::min({out.u[i], out.u[i + 1], out.u[i + 2]}));
+          fv = std::floor(std::min({out.v[i], out.v[i + 1], out.v[i + 2]}));
+        }
+        for (std::size_t k = 0; k < 3; ++k) {
+          std::size_t j = i + k;
+          float u = out.u[j], vv = out.v[j];
+          if (textured) {
+            u = std::min(u - fu, 1024.0f);
+            vv = std::min(vv - fv, 1024.0f);
+          }
+          float iw = out.iw[j];
+          sv[k].xi = out.xi[j];
+          sv[k].yi = out.yi[j];
+          sv[k].x = out.sx[j];
+          sv[k].y = out.sy[j];
+          sv[k].p = Interp{iw, u * iw, vv * iw, out.dz[j], out.r[j], out.g[j], out.b[j], out.a[j]};
+        }
+        if (SetUpTriangle(&c, span, fill, sv[0], sv[1], sv[2], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
+        continue;
+      }
+      poly[0] = out.Clip(i);
+      poly[1] = out.Clip(i + 1);
+      poly[2] = out.Clip(i + 2);
+      if (textured) ReduceUv(poly, 3);
+      int m = ClipPolygon(poly, 3, any, scratch);
+      if (m < 3) continue;
+      bool finite = true;
+      for (int k = 0; k < m && finite; ++k)
+        finite = Finite(poly[k].x) && Finite(poly[k].y) && Finite(poly[k].z) && Finite(poly[k].w) && poly[k].w > 0.0f;
+      if (!finite) continue;  // clipping overflowed on absurd coordinates
+      for (int k = 0; k < m; ++k) sv[k] = Project(poly[k], viewport);
+      for (int k = 1; k + 1 < m; ++k)
+        if (SetUpTriangle(&c, span, fill, sv[0], sv[k], sv[k + 1], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
+    }
+  }
+}
+
+Rasterizer::Rasterizer(int threads) : impl_(std::make_unique<Impl>(threads)) {}
+Rasterizer::~Rasterizer() = default;
+
+void Rasterizer::Draw(const State& state, Primitive primitive, const Vertices& vertices, const Target& target) {
+  impl_->Draw(state, primitive, vertices, target);
+}
+void Rasterizer::Flush() { impl_->Flush(); }
+int Rasterizer::Threads() const { return impl_->Threads(); }
+const Counters& Rasterizer::Stats() const { return impl_->counters; }
+
+int DefaultRasterThreads() {
+  if (const char* env = std::getenv("TARN_RASTER_THREADS")) {
+    char* end = nullptr;
+    long n = std::strtol(env, &end, 10);
+    if (end != env && *end == '\0' && n >= 1 && n <= 64) return static_cast<int>(n);
+  }
+#if defined(__linux__)
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    int n = CPU_COUNT(&set);
+    if (n >= 1) return std::min(n, 64);
+  }
+#endif
+  unsigned n = std::thread::hardware_concurrency();
+  return n >= 1 ? static_cast<int>(std::min(n, 64u)) : 1;
+}
 
 void DepthRangeOfProjection(const float* m, float* wNear, float* wFar) {
   float p33 = m[10], p34 = m[11], p43 = m[14], p44 = m[15];
@@ -628,348 +772,6 @@ void Rasterizer::Clear(const Target& t, int x1, int y1, int x2, int y2, bool col
                   static_cast<std::uint16_t>(dv));
       else
         std::fill(reinterpret_cast<std::uint32_t*>(row) + x1, reinterpret_cast<std::uint32_t*>(row) + x2, dv);
-    }
-  }
-}
-
-void Rasterizer::Draw(const State& s, Primitive primitive, const Vertices& in, const Target& t) {
-  if (!t.colour || t.width <= 0 || t.height <= 0 || !in.data || in.stride < 12) return;
-  std::size_t count = primitive == Primitive::TriangleList ? in.count - in.count % 3 : in.count - in.count % 2;
-  if (count == 0) return;
-
-  FrameSetup f;
-  DrawContext& c = f.ctx;
-  // Scissor: the viewport inside the target.
-  f.scissor.x0 = std::max(s.viewportX, 0);
-  f.scissor.y0 = std::max(s.viewportY, 0);
-  f.scissor.x1 = std::min(s.viewportX + s.viewportWidth, t.width) - 1;
-  f.scissor.y1 = std::min(s.viewportY + s.viewportHeight, t.height) - 1;
-  if (f.scissor.x0 > f.scissor.x1 || f.scissor.y0 > f.scissor.y1) return;
-
-  // Depth.
-  int depthBytes = (s.zEnable && t.depth && (t.depthBytes == 2 || t.depthBytes == 4)) ? t.depthBytes : 0;
-  c.useW = s.useW;
-  float wNear, wFar;
-  DepthRangeOfProjection(s.projection, &wNear, &wFar);
-  c.wNear = wNear;
-  c.wScale = 1.0f / (wFar - wNear);
-  int bits = std::min(std::max(t.depthBits, 1), t.depthBytes * 8);
-  c.depthMax = static_cast<float>(bits >= 32 ? 4294967040.0 : static_cast<double>((1ull << bits) - 1));
-  c.zFunc = s.zFunc;
-  c.zWrite = s.zWrite;
-  const float* pm = s.projection;
-  c.fogFromW = !(pm[3] == 0.0f && pm[7] == 0.0f && pm[11] == 0.0f && pm[15] == 1.0f);
-
-  // Texture stage 0. A stage that reads a missing texture passes the
-  // diffuse colour through, as if the texture were opaque white.
-  bool textured = s.texture && s.texture->texels && s.texture->width > 0 && s.texture->height > 0;
-  auto usesTexture = [](TextureOp op, Arg a1, Arg a2) {
-    switch (op) {
-      case TextureOp::Modulate: return a1 == Arg::Texture || a2 == Arg::Texture;
-      case TextureOp::SelectArg1: return a1 == Arg::Texture;
-      case TextureOp::SelectArg2: return a2 == Arg::Texture;
-      default: return false;
-    }
-  };
-  textured = textured && (usesTexture(s.colourOp, s.colourArg1, s.colourArg2) ||
-                          usesTexture(s.alphaOp, s.alphaArg1, s.alphaArg2));
-  if (textured) {
-    c.texW = s.texture->width;
-    c.texH = s.texture->height;
-    if (s.texture->stride == c.texW + 1) {
-      c.texels = s.texture->texels;
-    } else {  // make the wrap column the span loops rely on
-      std::size_t from = s.texture->stride > c.texW ? static_cast<std::size_t>(s.texture->stride)
-                                                    : static_cast<std::size_t>(c.texW);
-      std::size_t w = static_cast<std::size_t>(c.texW);
-      padded_.resize((w + 1) * static_cast<std::size_t>(c.texH));
-      for (std::size_t y = 0; y < static_cast<std::size_t>(c.texH); ++y) {
-        std::memcpy(&padded_[y * (w + 1)], s.texture->texels + y * from, w * 4);
-        padded_[y * (w + 1) + w] = s.texture->texels[y * from];
-      }
-      c.texels = padded_.data();
-    }
-    c.texStride = c.texW + 1;
-    c.texPow2 = IsPow2(c.texW) && IsPow2(c.texH);
-    while ((1 << c.texShift) < c.texW) ++c.texShift;
-    auto mode = [&](TextureOp op, Arg a1, Arg a2, TextureOp& outOp, bool& tex1) {
-      bool t1 = a1 == Arg::Texture, t2 = a2 == Arg::Texture;
-      if (op == TextureOp::Modulate && !(t1 || t2)) op = TextureOp::Disable;
-      if (op == TextureOp::Modulate && t1 && t2) op = TextureOp::SelectArg1;  // texture x texture: rare; keep it simple
-      if (op == TextureOp::SelectArg1 && !t1) op = TextureOp::Disable;
-      if (op == TextureOp::SelectArg2 && !t2) op = TextureOp::Disable;
-      outOp = op;
-      tex1 = op == TextureOp::SelectArg2 ? false : true;
-    };
-    mode(s.colourOp, s.colourArg1, s.colourArg2, c.colourOp, c.colourTex1);
-    mode(s.alphaOp, s.alphaArg1, s.alphaArg2, c.alphaOp, c.alphaTex1);
-  }
-
-  bool fog = s.fog != Fog::None;
-  if (fog) BuildFog(s, c);
-  for (int a = 0; a < 256; ++a) c.alphaPass[a] = Passes(s.alphaFunc, static_cast<std::uint32_t>(a), s.alphaRef);
-  bool blend = s.blend && !(s.srcBlend == Blend::One && s.destBlend == Blend::Zero);
-  c.srcBlend = s.srcBlend;
-  c.destBlend = s.destBlend;
-  c.srcAlphaBlend = s.srcBlend == Blend::SrcAlpha && s.destBlend == Blend::InvSrcAlpha;
-  c.colour = reinterpret_cast<std::uint8_t*>(t.colour);
-  c.colourPitch = t.colourPitch;
-  c.depth = static_cast<std::uint8_t*>(t.depth);
-  c.depthPitch = t.depthPitch;
-  c.targetWidth = t.width;
-  c.targetHeight = t.height;
-
-  // Vertex stage: transform and light every vertex once.
-  float worldView[16], mvp[16];
-  Multiply(s.world, s.view, worldView);
-  Multiply(worldView, s.projection, mvp);
-  // Normals go through the inverse transpose of world x view (3x3 part):
-  // n' = n x cofactor(M) / det(M).
-  const float* m = worldView;
-  float cof[9] = {m[5] * m[10] - m[6] * m[9],  m[6] * m[8] - m[4] * m[10], m[4] * m[9] - m[5] * m[8],
-                  m[2] * m[9] - m[1] * m[10],  m[0] * m[10] - m[2] * m[8], m[1] * m[8] - m[0] * m[9],
-                  m[1] * m[6] - m[2] * m[5],   m[2] * m[4] - m[0] * m[6],  m[0] * m[5] - m[1] * m[4]};
-  float det = m[0] * cof[0] + m[1] * cof[1] + m[2] * cof[2];
-  float invDet = det != 0.0f && std::isfinite(det) ? 1.0f / det : 0.0f;
-  // Lights in camera space: the vector toward each light.
-  struct CamLight {
-    float l[3];
-    Colour diffuse;
-  };
-  CamLight lights[State::kLights];
-  int lightCount = 0;
-  Colour ambientSum = FromArgb(s.ambient);
-  if (s.lighting) {
-    for (const Light& L : s.lights) {
-      if (!L.enabled) continue;
-      ambientSum.r += L.ambient.r;
-      ambientSum.g += L.ambient.g;
-      ambientSum.b += L.ambient.b;
-      const float* v = s.view;
-      float d[3] = {L.direction[0] * v[0] + L.direction[1] * v[4] + L.direction[2] * v[8],
-                    L.direction[0] * v[1] + L.direction[1] * v[5] + L.direction[2] * v[9],
-                    L.direction[0] * v[2] + L.direction[1] * v[6] + L.direction[2] * v[10]};
-      float len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-      if (!(len > 0.0f) || !std::isfinite(len)) continue;
-      CamLight& cl = lights[lightCount++];
-      cl.l[0] = -d[0] / len;
-      cl.l[1] = -d[1] / len;
-      cl.l[2] = -d[2] / len;
-      cl.diffuse = L.diffuse;
-    }
-  }
-
-  // Lighting waits until a triangle is known to be drawn: back faces and
-  // what lies off screen cost no lighting.
-  auto light = [&](std::size_t i) {
-    const std::uint8_t* src = in.data + i * in.stride;
-    ClipVertex& o = lit_[i];
-    Colour vertexDiffuse{1, 1, 1, 1};
-    bool hasDiffuse = in.diffuse >= 0;
-    if (hasDiffuse) {
-      std::uint32_t argb;
-      std::memcpy(&argb, src + in.diffuse, 4);
-      vertexDiffuse = FromArgb(argb);
-    }
-    Colour out;
-    if (s.lighting) {
-      auto source = [&](int which, const Colour& materialColour) {
-        return (s.colorVertex && hasDiffuse && which == 1) ? vertexDiffuse : materialColour;
-      };
-      Colour md = source(s.diffuseSource, s.material.diffuse);
-      Colour ma = source(s.ambientSource, s.material.ambient);
-      Colour me = source(s.emissiveSource, s.material.emissive);
-      out.r = me.r + ma.r * ambientSum.r;
-      out.g = me.g + ma.g * ambientSum.g;
-      out.b = me.b + ma.b * ambientSum.b;
-      if (in.normal >= 0 && lightCount > 0) {
-        float nrm[3];
-        std::memcpy(nrm, src + in.normal, sizeof nrm);
-        float n[3] = {(nrm[0] * cof[0] + nrm[1] * cof[3] + nrm[2] * cof[6]) * invDet,
-                      (nrm[0] * cof[1] + nrm[1] * cof[4] + nrm[2] * cof[7]) * invDet,
-                      (nrm[0] * cof[2] + nrm[1] * cof[5] + nrm[2] * cof[8]) * invDet};
-        if (s.normalizeNormals) {
-          float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-          if (len > 0.0f) {
-            n[0] /= len;
-            n[1] /= len;
-            n[2] /= len;
-          }
-        }
-        for (int l = 0; l < lightCount; ++l) {
-          float dot = n[0] * lights[l].l[0] + n[1] * lights[l].l[1] + n[2] * lights[l].l[2];
-          if (dot > 0.0f) {
-            out.r += md.r * lights[l].diffuse.r * dot;
-            out.g += md.g * lights[l].diffuse.g * dot;
-            out.b += md.b * lights[l].diffuse.b * dot;
-          }
-        }
-      }
-      out.a = md.a;
-    } else {
-      out = vertexDiffuse;
-    }
-    o.r = std::min(std::max(out.r, 0.0f), 1.0f) * 255.0f;
-    o.g = std::min(std::max(out.g, 0.0f), 1.0f) * 255.0f;
-    o.b = std::min(std::max(out.b, 0.0f), 1.0f) * 255.0f;
-    o.a = std::min(std::max(out.a, 0.0f), 1.0f) * 255.0f;
-    if (!(o.r == o.r)) o.r = 0;  // NaN colours from hostile normals
-    if (!(o.g == o.g)) o.g = 0;
-    if (!(o.b == o.b)) o.b = 0;
-    if (!(o.a == o.a)) o.a = 0;
-  };
-  lit_.resize(count);
-  std::vector<bool> bad;  // vertices that are not finite
-  bool anyBad = false;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint8_t* src = in.data + i * in.stride;
-    float pos[3];
-    std::memcpy(pos, src, sizeof pos);
-    ClipVertex& o = lit_[i];
-    o.x = pos[0] * mvp[0] + pos[1] * mvp[4] + pos[2] * mvp[8] + mvp[12];
-    o.y = pos[0] * mvp[1] + pos[1] * mvp[5] + pos[2] * mvp[9] + mvp[13];
-    o.z = pos[0] * mvp[2] + pos[1] * mvp[6] + pos[2] * mvp[10] + mvp[14];
-    o.w = pos[0] * mvp[3] + pos[1] * mvp[7] + pos[2] * mvp[11] + mvp[15];
-    {
-      float alpha = 1.0f;
-      bool hasDiffuse = in.diffuse >= 0;
-      if (hasDiffuse && (!s.lighting || (s.colorVertex && s.diffuseSource == 1))) {
-        std::uint32_t argb;
-        std::memcpy(&argb, src + in.diffuse, 4);
-        alpha = static_cast<float>(argb >> 24) / 255.0f;
-      } else if (s.lighting) {
-        alpha = s.material.diffuse.a;
-      }
-      o.a = std::min(std::max(alpha, 0.0f), 1.0f) * 255.0f;
-      if (!(o.a == o.a)) o.a = 0;
-    }
-    if (in.texCoord >= 0) {
-      float uv[2];
-      std::memcpy(uv, src + in.texCoord, sizeof uv);
-      o.u = Finite(uv[0]) ? uv[0] : 0.0f;
-      o.v = Finite(uv[1]) ? uv[1] : 0.0f;
-    } else {
-      o.u = o.v = 0.0f;
-    }
-    if (!(Finite(o.x) && Finite(o.y) && Finite(o.z) && Finite(o.w))) {
-      if (!anyBad) bad.assign(count, false);
-      anyBad = true;
-      bad[i] = true;
-    }
-  }
-
-  // Texture coordinates only matter modulo 1 for wrapping: move each
-  // primitive's near the origin so that float precision holds per pixel.
-  auto reduceUv = [&](ClipVertex* v, int n) {
-    if (!textured) return;
-    float minU = v[0].u, minV = v[0].v;
-    for (int i = 1; i < n; ++i) {
-      minU = std::min(minU, v[i].u);
-      minV = std::min(minV, v[i].v);
-    }
-    float fu = std::floor(minU), fv = std::floor(minV);
-    for (int i = 0; i < n; ++i) {
-      v[i].u = std::min(v[i].u - fu, 1024.0f);  // keeps u x width x 256 inside 32 bits
-      v[i].v = std::min(v[i].v - fv, 1024.0f);
-    }
-  };
-
-  // Pixels that are all opaque need neither the alpha test (a reference up
-  // to 255 passes 255 for >=) nor SRCALPHA / INVSRCALPHA blending.
-  bool opaque = false;
-  if (!textured || (s.texture->opaque && c.alphaOp == TextureOp::Modulate)) {
-    opaque = true;
-    for (std::size_t i = 0; i < count && opaque; ++i) opaque = lit_[i].a >= 255.0f;
-  }
-  bool alphaTest = s.alphaTest && s.alphaFunc != Compare::Always &&
-                   !(opaque && (s.alphaFunc == Compare::GreaterEqual || s.alphaFunc == Compare::LessEqual));
-  if (opaque && c.srcAlphaBlend) blend = false;
-  c.alphaRef = s.alphaRef;
-  f.span = PickSpan(textured, s.bilinear, fog, blend, alphaTest, s.dither, depthBytes);
-#if defined(__SSE2__)
-  // The engine's state has a four-pixel loop of its own.
-  bool simd = textured && s.bilinear && c.texPow2 && c.colourOp == TextureOp::Modulate &&
-              c.alphaOp == TextureOp::Modulate && depthBytes == 2 && c.zFunc == Compare::LessEqual && c.zWrite &&
-              (!alphaTest || (s.alphaFunc == Compare::GreaterEqual && s.alphaRef > 0)) && (!blend || c.srcAlphaBlend);
-  if (simd) f.span = PickSimd(fog, blend, alphaTest, s.dither);
-#endif
-
-  if (primitive == Primitive::TriangleList) {
-    ClipVertex poly[16], scratch[16];
-    for (std::size_t i = 0; i < count; i += 3) {
-      ++counters_.trianglesIn;
-      if (anyBad && (bad[i] || bad[i + 1] || bad[i + 2])) continue;
-      poly[0] = lit_[i];
-      poly[1] = lit_[i + 1];
-      poly[2] = lit_[i + 2];
-      reduceUv(poly, 3);
-      unsigned c0 = OutCode(poly[0]), c1 = OutCode(poly[1]), c2 = OutCode(poly[2]);
-      if (c0 & c1 & c2) continue;  // wholly outside one plane
-      unsigned any = c0 | c1 | c2;
-      ScreenVertex sv[16];
-      if (!any) {
-        for (int k = 0; k < 3; ++k) sv[k] = Project(poly[k], s);
-        std::int64_t area = (sv[1].xi - sv[0].xi) * (sv[2].yi - sv[0].yi) - (sv[2].xi - sv[0].xi) * (sv[1].yi - sv[0].yi);
-        if (area == 0) continue;
-        if ((s.cull == Cull::Ccw && area < 0) || (s.cull == Cull::Cw && area > 0)) {
-          ++counters_.trianglesCulled;
-          continue;
-        }
-        for (int k = 0; k < 3; ++k) {
-          light(i + static_cast<std::size_t>(k));
-          const ClipVertex& l = lit_[i + static_cast<std::size_t>(k)];
-          sv[k].p.r = l.r;
-          sv[k].p.g = l.g;
-          sv[k].p.b = l.b;
-          sv[k].p.a = l.a;
-        }
-        DrawTriangle(f, sv[0], sv[1], sv[2], s.cull, s.gouraud, counters_);
-        continue;
-      }
-      for (int k = 0; k < 3; ++k) {
-        light(i + static_cast<std::size_t>(k));
-        const ClipVertex& l = lit_[i + static_cast<std::size_t>(k)];
-        poly[k].r = l.r;
-        poly[k].g = l.g;
-        poly[k].b = l.b;
-        poly[k].a = l.a;
-      }
-      int n = ClipPolygon(poly, 3, any, scratch);
-      if (n < 3) continue;
-      bool finite = true;
-      for (int k = 0; k < n && finite; ++k)
-        finite = Finite(poly[k].x) && Finite(poly[k].y) && Finite(poly[k].z) && Finite(poly[k].w) && poly[k].w > 0.0f;
-      if (!finite) continue;  // clipping overflowed on absurd coordinates
-      for (int k = 0; k < n; ++k) sv[k] = Project(poly[k], s);
-      for (int k = 1; k + 1 < n; ++k) DrawTriangle(f, sv[0], sv[k], sv[k + 1], s.cull, s.gouraud, counters_);
-    }
-  } else {
-    for (std::size_t i = 0; i < count; i += 2) {
-      if (anyBad && (bad[i] || bad[i + 1])) continue;
-      light(i);
-      light(i + 1);
-      ClipVertex a = lit_[i], b = lit_[i + 1];
-      ClipVertex pair[2] = {a, b};
-      reduceUv(pair, 2);
-      a = pair[0];
-      b = pair[1];
-      unsigned ca = OutCode(a), cb = OutCode(b);
-      if (ca & cb) continue;
-      unsigned any = ca | cb;
-      float t0 = 0.0f, t1 = 1.0f;
-      bool visible = true;
-      for (int plane = 0; plane < 7 && visible; ++plane) {
-        if (!(any & (1u << plane))) continue;
-        float da = PlaneDistance(a, plane), db = PlaneDistance(b, plane);
-        if (da < 0.0f && db < 0.0f) visible = false;
-        else if (da < 0.0f) t0 = std::max(t0, da / (da - db));
-        else if (db < 0.0f) t1 = std::min(t1, da / (da - db));
-      }
-      if (!visible || t0 > t1) continue;
-      ClipVertex ca2 = t0 > 0.0f ? Lerp(a, b, t0) : a;
-      ClipVertex cb2 = t1 < 1.0f ? Lerp(a, b, t1) : b;
-      if (!(Finite(ca2.w) && Finite(cb2.w) && ca2.w > 0.0f && cb2.w > 0.0f)) continue;
-      DrawLine(f, Project(ca2, s), Project(cb2, s), s.lastPixel, counters_);
     }
   }
 }

@@ -39,6 +39,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace tarn::raster {
@@ -151,20 +152,43 @@ struct ClipVertex {
   float u, v;
 };
 
+// Draws may be queued: with more than one thread, triangles are set up on
+// the calling thread and filled by worker threads, screen tile by screen
+// tile, each tile in the order of submission. The pixels are the same for
+// any number of threads. Flush() returns when every queued pixel is in the
+// target; the caller flushes before it reads or changes the target, the
+// depth buffer or a texture that queued draws use, and before they go away.
 class Rasterizer {
  public:
+  // threads: 1 draws on the calling thread before Draw returns; n > 1 uses
+  // n - 1 workers beside the calling thread.
+  explicit Rasterizer(int threads = 1);
+  ~Rasterizer();
+  Rasterizer(const Rasterizer&) = delete;
+  Rasterizer& operator=(const Rasterizer&) = delete;
+
   void Draw(const State& state, Primitive primitive, const Vertices& vertices, const Target& target);
+  void Flush();
+  int Threads() const;
   // Fills a rectangle (clipped to the target) with a 5-6-5 colour and/or the
-  // depth buffer with depth 0..1.
+  // depth buffer with depth 0..1. Touches no queue: flush first.
   static void Clear(const Target& target, int x1, int y1, int x2, int y2, bool colour,
                     std::uint16_t rgb565, bool depth, float z);
-  const Counters& Stats() const { return counters_; }
+  const Counters& Stats() const;
 
  private:
-  std::vector<ClipVertex> lit_;
-  std::vector<std::uint32_t> padded_;
-  Counters counters_;
+  class Impl;
+  std::unique_ptr<Impl> impl_;
 };
+
+// The thread count a device uses when its profile asks for none: the
+// environment's TARN_RASTER_THREADS when it holds a number from 1 to 64,
+// else the processors this process may run on.
+int DefaultRasterThreads();
+
+// Tests: draw the engine's span with the four-pixel SSE2 loop even where
+// AVX2 is present (the pixels must not change).
+void LimitSimdToSse2(bool limit);
 
 // The w range of a projection: the w at its near (z = 0) and far (z = w)
 // planes; 0..1 when the matrix defines none.

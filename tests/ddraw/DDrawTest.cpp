@@ -329,3 +329,49 @@ TEST_F(DDrawTest, DeviceCallsCheckTheirArguments) {
   plain->Release();
   target->Release();
 }
+
+TEST_F(DDrawTest, EachKindOfSettingReachesTheNextDraw) {
+  // The device keeps its translated settings between draws; each setter
+  // must make the next draw see its change.
+  IDirectDrawSurface7* target = Plain(16, 16, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
+  IDirect3D7* d3d = nullptr;
+  ASSERT_EQ(dd_->QueryInterface(IID_IDirect3D7, reinterpret_cast<void**>(&d3d)), S_OK);
+  IDirect3DDevice7* device = nullptr;
+  ASSERT_EQ(d3d->CreateDevice(IID_IDirect3DHALDevice, target, &device), D3D_OK);
+  struct V {
+    float x, y, z;
+    DWORD colour;
+  };
+  // A clockwise quad over the whole viewport, white.
+  V quad[6] = {{-1, 1, 0.5f, 0xFFFFFFFF}, {1, 1, 0.5f, 0xFFFFFFFF}, {-1, -1, 0.5f, 0xFFFFFFFF},
+               {1, 1, 0.5f, 0xFFFFFFFF},  {1, -1, 0.5f, 0xFFFFFFFF}, {-1, -1, 0.5f, 0xFFFFFFFF}};
+  auto centre = [&] {
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, quad, 6, 0), D3D_OK);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    DDSURFACEDESC2 d = Desc();
+    EXPECT_EQ(target->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    std::uint16_t p = Pixel(d, 8, 8);
+    target->Unlock(nullptr);
+    return p;
+  };
+  device->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+  EXPECT_EQ(centre(), 0xFFFF);
+  device->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);  // black material, no light
+  D3DMATERIAL7 red{};
+  red.emissive = {1, 0, 0, 1};
+  red.diffuse.a = 1;
+  EXPECT_EQ(centre(), 0x0000);
+  device->SetMaterial(&red);
+  EXPECT_EQ(centre(), 0xF800);
+  device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_CW);
+  EXPECT_EQ(centre(), 0x0000);
+  device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_CCW);
+  D3DVIEWPORT7 corner{0, 0, 4, 4, 0.0f, 1.0f};
+  device->SetViewport(&corner);
+  EXPECT_EQ(centre(), 0x0000);
+  device->Release();
+  d3d->Release();
+  target->Release();
+}

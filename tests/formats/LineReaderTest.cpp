@@ -131,6 +131,38 @@ TEST(LineReader, StreamAndMemoryGiveTheReferencePieces) {
   EXPECT_EQ(reader.Consumed(), text.size());
 }
 
+TEST(LineReader, WordsAndTheRestMatchAPlainScanInStreamAndMemory) {
+  // Every blank kind, NUL bytes (a line ends at its first), words of every
+  // length around the 16-byte steps of the word scan.
+  std::mt19937 random(9);
+  const char alphabet[] = "ab* \t\v\f\r{}0";
+  std::string text;
+  while (text.size() < 200000) {
+    int length = static_cast<int>(random() % 90);
+    for (int i = 0; i < length; ++i)
+      text.push_back(random() % 997 == 0 ? '\0' : alphabet[random() % (sizeof alphabet - 1)]);
+    text += "\n";
+  }
+  std::FILE* f = std::tmpfile();
+  ASSERT_NE(f, nullptr);
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::rewind(f);
+  LineReader memory(text.data(), text.size()), stream(f);
+  for (LineReader* reader : {&memory, &stream}) {
+    while (reader->Next()) {
+      std::string_view line = reader->Line();
+      std::string_view first = tarn::formats::WordAt(line, 0);
+      // Asked before SecondWord(), so that the shortcut is what answers.
+      ASSERT_EQ(reader->SecondWordIs("{"), tarn::formats::WordAt(line, 1) == "{");
+      ASSERT_EQ(reader->SecondWordIs("{}"), tarn::formats::WordAt(line, 1) == "{}");
+      ASSERT_EQ(reader->Keyword(), first.substr(0, LineReader::kKeywordBuffer - 1));
+      ASSERT_EQ(reader->SecondWord(), tarn::formats::WordAt(line, 1));
+      ASSERT_EQ(reader->AfterKeyword(), tarn::formats::AfterKeyword(line));
+    }
+  }
+  std::fclose(f);
+}
+
 TEST(LineReader, AseDepthCountsOnlySecondWordBraces) {
   const std::string text = "*GEOMOBJECT {\n*MATERIAL 0 {\n}\n} {\n\n";
   LineReader reader(text.data(), text.size());

@@ -72,6 +72,30 @@ TEST(LineScan, RandomNumbersMatchSscanf) {
                   std::ldexp(static_cast<double>(random()) / 4294967296.0, static_cast<int>(random() % 260) - 130));
     ExpectSameAsSscanf(text);
   }
+  // Plain decimals as exporters write them (the common case, read by a path
+  // of its own), around seven significant digits where that path ends.
+  for (int i = 0; i < 20000; ++i) {
+    char text[64];
+    double magnitude = static_cast<double>(random() % 100000000) / std::pow(10.0, static_cast<double>(random() % 12));
+    std::snprintf(text, sizeof text, "v %s%.*f", random() % 2 ? "-" : "", static_cast<int>(random() % 12), magnitude);
+    ExpectSameAsSscanf(text);
+  }
+}
+
+TEST(LineScan, ScanNumbersStoresWhatScanLineStores) {
+  std::mt19937 random(7);
+  const char alphabet[] = "0123456789.-+e \t:x";
+  for (int i = 0; i < 20000; ++i) {
+    std::string line;
+    int length = static_cast<int>(random() % 40);
+    for (int j = 0; j < length; ++j) line.push_back(alphabet[random() % (sizeof alphabet - 1)]);
+    int i1[4] = {-1, -2, -3, -4}, i2[4] = {-1, -2, -3, -4};
+    float f1[3] = {-5, -6, -7}, f2[3] = {-5, -6, -7};
+    ASSERT_EQ(tarn::formats::ScanNumbers(line, i1, 1, f1, 3), ScanLine(line, "%d %f %f %f", &i2[0], &f2[0], &f2[1], &f2[2])) << line;
+    ASSERT_EQ(tarn::formats::ScanNumbers(line, i1 + 1, 3, nullptr, 0), ScanLine(line, "%d %d %d", &i2[1], &i2[2], &i2[3])) << line;
+    for (int k = 0; k < 4; ++k) ASSERT_EQ(i1[k], i2[k]) << line;
+    for (int k = 0; k < 3; ++k) ASSERT_EQ(std::memcmp(&f1[k], &f2[k], 4), 0) << line;
+  }
 }
 
 TEST(LineScan, FieldsNotReachedKeepTheirValues) {

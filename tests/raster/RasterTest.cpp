@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <random>
+#include <utility>
 #include <vector>
 
 using namespace tarn::raster;
@@ -173,9 +176,9 @@ TEST(Raster, AFanOfTrianglesCoversEachPixelExactlyOnce) {
   EXPECT_GT(b.covered(), 1000);
 }
 
-TEST(Raster, TheEnginesFourPixelSpanCoversEachPixelOnceAndStaysInItsSpan) {
+TEST(Raster, TheEnginesSimdFillCoversEachPixelOnceAndStaysInItsSpan) {
   // The engine's state (texture, bilinear, blending, alpha test, w-buffer)
-  // takes the four-pixel loop; a translucent texel shows a second coverage,
+  // takes the SIMD fill; a translucent texel shows a second coverage,
   // and a write outside the span shows in the guard columns.
   const int w = 61, h = 37;
   Buffers b(w, h);
@@ -480,5 +483,84 @@ TEST(Raster, GarbageVerticesAndMatricesNeverWriteOutsideTheTarget) {
     r.Draw(s, round % 4 == 3 ? Primitive::LineList : Primitive::TriangleList, in, b.target());
     for (int y = 0; y < h; ++y)
       for (int k = 0; k < b.pad; ++k) ASSERT_EQ(b.colour[static_cast<std::size_t>(y * (w + b.pad) + w + k)], 0x5A5A);
+  }
+}
+
+TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
+  // The engine's state (lit, textured, fogged, translucent, dithered,
+  // w-buffered) and a plain one, thousands of triangles (several batches
+  // for the workers, some through the near plane) on a target wider than a
+  // tile (so that tiles cut spans) whose width is no multiple of a tile or a
+  // SIMD group.
+  const int w = 531, h = 157;
+  struct EngineVertex {
+    float x, y, z, nx, ny, nz, u, v;
+  };
+  std::mt19937 random(5);
+  auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
+  std::vector<EngineVertex> lit;
+  for (int i = 0; i < 40000; ++i) {  // about half are culled: several batches remain
+    float cx = uniform(-30, 30), cy = uniform(-9, 9), cz = uniform(-2, 30);
+    for (int k = 0; k < 3; ++k)
+      lit.push_back({cx + uniform(-3, 3), cy + uniform(-3, 3), cz + uniform(-3, 3), uniform(-1, 1), uniform(-1, 1),
+                     uniform(-1, 1), uniform(-4, 4), uniform(-4, 4)});
+  }
+  std::vector<ColourVertex> plain;
+  for (int i = 0; i < 300; ++i)
+    plain.push_back(At(uniform(-20, 550), uniform(-20, 170), w, h, static_cast<std::uint32_t>(random()), uniform(0, 1)));
+  std::vector<std::uint32_t> texels(17 * 16);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) texels[static_cast<std::size_t>(y * 17 + x)] = static_cast<std::uint32_t>(random()) | 0x40000000u;
+    texels[static_cast<std::size_t>(y * 17 + 16)] = texels[static_cast<std::size_t>(y * 17)];
+  }
+  Texture texture{texels.data(), 16, 16, 17};
+  State engine = FlatState(w, h);
+  Perspective(engine.projection, 1.0f, static_cast<float>(w) / h, 1.0f, 100.0f);
+  engine.lighting = true;
+  engine.lights[0].enabled = true;
+  engine.ambient = 0x88888888;
+  engine.material.diffuse = {1, 1, 1, 0.8f};
+  engine.texture = &texture;
+  engine.bilinear = true;
+  engine.colourOp = engine.alphaOp = TextureOp::Modulate;
+  engine.colourArg2 = engine.alphaArg2 = Arg::Diffuse;
+  engine.fog = Fog::Exp2;
+  engine.fogDensity = 0.05f;
+  engine.fogColour = 0xBEBEBE;
+  engine.alphaTest = true;
+  engine.alphaFunc = Compare::GreaterEqual;
+  engine.alphaRef = 8;
+  engine.blend = true;
+  engine.srcBlend = Blend::SrcAlpha;
+  engine.destBlend = Blend::InvSrcAlpha;
+  engine.dither = true;
+  engine.zEnable = true;
+  engine.useW = true;
+  State flat = FlatState(w, h);
+  flat.zEnable = true;
+  flat.cull = Cull::None;
+  Vertices engineVertices;
+  engineVertices.data = reinterpret_cast<const std::uint8_t*>(lit.data());
+  engineVertices.stride = sizeof(EngineVertex);
+  engineVertices.count = lit.size();
+  engineVertices.normal = 12;
+  engineVertices.texCoord = 24;
+
+  auto draw = [&](int threads, bool sse2Only) {
+    LimitSimdToSse2(sse2Only);
+    auto b = std::make_unique<Buffers>(w, h);
+    Rasterizer r(threads);
+    r.Draw(flat, Primitive::TriangleList, Of(plain), b->target());
+    r.Draw(engine, Primitive::TriangleList, engineVertices, b->target());
+    r.Flush();
+    LimitSimdToSse2(false);
+    return b;
+  };
+  auto one = draw(1, false);
+  EXPECT_GT(one->covered(), w * h * 9 / 10);
+  for (auto [threads, sse2Only] : {std::pair{2, false}, std::pair{7, false}, std::pair{1, true}, std::pair{3, true}}) {
+    auto other = draw(threads, sse2Only);
+    EXPECT_TRUE(other->colour == one->colour && other->depth == one->depth)
+        << threads << " threads" << (sse2Only ? ", SSE2" : "");
   }
 }

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 
+#include "formats/LineScan.h"
 #include "tool/TextSink.h"
 
 namespace tarn::tool {
@@ -70,6 +72,44 @@ TEST(FormatInt, MatchesPrintf) {
     char buffer[16], reference[16];
     std::snprintf(reference, sizeof reference, "%d", v);
     EXPECT_EQ(std::string(buffer, FormatInt(buffer, v)), reference);
+  }
+}
+
+// What the motion writer reads from a sample line: numbers copied as text
+// where the export wrote them as "%.4f" prints, read and printed otherwise;
+// either way the text sscanf and "%3.4f" give, fields not reached kept.
+TEST(ScanIntAndFixed4, GivesWhatScanningAndPrintingGive) {
+  const char* tokens[] = {"0.0000", "-0.0000", "1.2345", "-999.9999", "999.9999", "1000.0000", "-1023.9999",
+                          "0.5", "00.1234", "1.23456", "1.2345e1", "+1.2345", ".1234", "12.3456x", "nan",
+                          "5", "-", "", "7.0000", "123.4567", "0.00005", "-0.0001"};
+  std::mt19937 random(3);
+  for (int i = 0; i < 20000; ++i) {
+    int count = 3 + static_cast<int>(random() % 2);
+    std::string line = random() % 8 ? "160" : (random() % 2 ? "-3x" : "1e2");
+    int fields = static_cast<int>(random() % 6);
+    for (int k = 0; k < fields; ++k) {
+      line += random() % 2 ? " " : "\t";
+      if (random() % 3 == 0) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.4f", static_cast<double>(static_cast<int>(random() % 4000000) - 2000000) / 1000.0);
+        line += text;
+      } else {
+        line += tokens[random() % (sizeof tokens / sizeof *tokens)];
+      }
+    }
+    // Start both from the same earlier values.
+    Fixed4Text got[4];
+    float kept[4] = {1.5f, -2.25f, 3.0f, 0.125f};
+    for (int k = 0; k < 4; ++k) got[k].Set(kept[k]);
+    int gotTick = -7, wantTick = -7;
+    ScanIntAndFixed4(line, &gotTick, got, count);
+    float f[4] = {kept[0], kept[1], kept[2], kept[3]};
+    if (count == 3)
+      formats::ScanLine(line, "%d %f %f %f", &wantTick, &f[0], &f[1], &f[2]);
+    else
+      formats::ScanLine(line, "%d %f %f %f %f", &wantTick, &f[0], &f[1], &f[2], &f[3]);
+    ASSERT_EQ(gotTick, wantTick) << line;
+    for (int k = 0; k < count; ++k) ASSERT_EQ(std::string(got[k].View()), Reference(f[k], 4)) << line << " field " << k;
   }
 }
 

@@ -1,0 +1,213 @@
+// The rasterizer's inner records (local to platform/raster): what a span
+// loop reads, the set-up of one triangle, and the span loops' entry points.
+//
+// A pixel's interpolants are computed from its own position: the value at x
+// on row y is the row's value at the span's left end plus (x - left) steps,
+// never a running sum. A span may therefore be drawn in pieces (one per
+// screen tile, on any thread) and every pixel still comes out the same.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/raster/Raster.h"
+
+namespace tarn::raster::detail {
+
+constexpr int kSubPixel = 16;  // 1/16 pixel snap
+constexpr int kFogTable = 1024;
+// Screen tiles: wide, so that a row's span in a tile is long enough to pay
+// for the row's set-up, and low, so that there are enough of them to share
+// among the threads. A whole number of SIMD groups wide, so that no group of
+// pixels ever straddles two tiles (a group writes back the pixels it masks).
+constexpr int kTileShiftX = 8;
+constexpr int kTileShiftY = 4;
+constexpr int kTileWidth = 1 << kTileShiftX;
+constexpr int kTileHeight = 1 << kTileShiftY;
+
+// Bayer 4x4 thresholds 0..15.
+inline constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+
+// What a state compiles to that does not depend on the draw: the fog and
+// alpha-test tables. Shared by the draws that use it, and never changed once
+// built (queued work reads it from other threads).
+struct Shading {
+  float fogScale = 0.0f;  // table index per unit of distance
+  std::int32_t fogTable[kFogTable];  // 0..256, the weight of the pixel's own colour
+  int fogR = 0, fogG = 0, fogB = 0;
+  bool alphaPass[256];
+};
+
+// Everything a span loop reads: fixed for one draw.
+struct DrawContext {
+  const Shading* shading = nullptr;
+  // depth
+  bool useW = false;
+  float wNear = 0.0f, wScale = 1.0f;  // stored = (w - wNear) * wScale
+  float depthMax = 65535.0f;
+  Compare zFunc = Compare::LessEqual;
+  bool zWrite = true;
+  bool fogFromW = true;
+  // texture
+  const std::uint32_t* texels = nullptr;
+  int texW = 1, texH = 1;
+  int texStride = 1;  // texels per row: texW + 1, the last a copy of column 0
+  bool texPow2 = true;
+  int texShift = 0;  // log2 of texW when it is a power of two
+  TextureOp colourOp = TextureOp::Modulate, alphaOp = TextureOp::Modulate;
+  bool colourTex1 = true, alphaTex1 = true;  // argument 1 is the texture (else argument 2 is)
+  // tests and blending
+  Compare alphaFunc = Compare::Always;
+  int alphaRef = 0;
+  Blend srcBlend = Blend::SrcAlpha, destBlend = Blend::InvSrcAlpha;
+  bool srcAlphaBlend = true;  // SRCALPHA / INVSRCALPHA
+  bool dither = false;
+  // target
+  std::uint8_t* colour = nullptr;
+  int colourPitch = 0;
+  std::uint8_t* depth = nullptr;
+  int depthPitch = 0;
+  int targetWidth = 0, targetHeight = 0;
+  int scissorX0 = 0, scissorY0 = 0, scissorX1 = -1, scissorY1 = -1;  // inclusive
+};
+
+// The interpolants of one pixel; affine in screen space.
+struct Interp {
+  float iw, uw, vw, z, r, g, b, a;
+};
+
+// Draws pixels x0..x1 (inclusive) of row y. p holds the interpolants at
+// column `left` (the span's own left end), d their steps per pixel.
+using SpanFn = void (*)(const DrawContext& c, int y, int left, int x0, int x1, const Interp& p, const Interp& d);
+
+// AVX2 is present and not turned off for a test.
+bool UseAvx2();
+
+// The general loop for a draw's fixed state, one template instance per
+// combination (lines, and triangles whose state has no SIMD loop).
+SpanFn PickSpan(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
+                bool dither, int depthBytes);
+
+struct TriangleSetup;
+// Fills the part of a triangle that lies in columns cx0..cx1 and rows
+// cy0..cy1 (a tile, or the whole scissor).
+using FillFn = void (*)(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1);
+
+// The triangle filler for a draw's fixed state: the engine's state has SIMD
+// loops that walk the rows themselves; any other state goes row by row
+// through the triangle's span loop.
+FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
+                int depthBytes);
+
+// One edge a->b in 1/16 pixel: E(px, py) = (py - ya) dx - (px - xa) dy + bias
+// is >= 0 inside. Screen positions are pinned to +-1e6 pixels, so 32 bits
+// hold every member.
+struct Edge {
+  std::int32_t xa, ya, dx, dy, bias;
+};
+
+// A triangle ready to fill: edges, the interpolants at its first vertex and
+// their gradients, and its rows and columns inside the scissor.
+struct TriangleSetup {
+  const DrawContext* context;
+  SpanFn span;
+  FillFn fill;
+  Edge edges[3];
+  float x0, y0;  // first vertex, snapped
+  Interp p0, ddx, ddy;
+  int yStart, yEnd, xMin, xMax;  // inclusive, inside the scissor
+};
+
+inline void FillTriangle(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) { t.fill(t, cx0, cy0, cx1, cy1); }
+
+// The rows of a triangle inside rows cy0..cy1, from the first to the last:
+// each row's span (left end inside the scissor) stepped with integers, so
+// every row's bounds are exact whichever row the walk began at.
+class RowWalker {
+ public:
+  RowWalker(const TriangleSetup& t, int cy0, int cy1) : t_(t) {
+    first_ = t.yStart > cy0 ? t.yStart : cy0;
+    last_ = t.yEnd < cy1 ? t.yEnd : cy1;
+    for (int i = 0; i < 3 && first_ <= last_; ++i) {
+      const Edge& e = t.edges[i];
+      Walk& w = walks_[i];
+      // E(x) = cc - 16 dy x on row y.
+      std::int64_t cc = (std::int64_t{first_} * kSubPixel - e.ya) * e.dx + std::int64_t{e.xa} * e.dy + e.bias;
+      std::int64_t step = std::int64_t{kSubPixel} * e.dx;
+      if (e.dy == 0) {
+        w.kind = kRowTest;
+        w.q = cc;
+        w.sq = step;
+        continue;
+      }
+      // Right bound floor(cc / 16dy) for dy > 0; left bound
+      // ceil(-cc / -16dy) = -floor(cc / -16dy) for dy < 0.
+      w.kind = e.dy > 0 ? kRight : kLeft;
+      w.b = std::int64_t{kSubPixel} * (e.dy > 0 ? std::int64_t{e.dy} : -std::int64_t{e.dy});
+      w.q = FloorDiv(cc, w.b);
+      w.r = cc - w.q * w.b;
+      w.sq = FloorDiv(step, w.b);
+      w.sr = step - w.sq * w.b;
+    }
+  }
+  int First() const { return first_; }
+  int Last() const { return last_; }
+  // Row y's span: `left` its left end, x0..x1 its columns inside cx0..cx1,
+  // p the interpolants at `left`. False when the row has no such column.
+  // Rows are asked for in order, each once.
+  bool Row(int y, int cx0, int cx1, int& left, int& x0, int& x1, Interp& p) {
+    std::int64_t lo = t_.context->scissorX0, hi = t_.context->scissorX1;
+    for (Walk& w : walks_) {
+      if (w.kind == kRowTest) {
+        if (w.q < 0) hi = lo - 1;
+        w.q += w.sq;
+        continue;
+      }
+      if (w.kind == kRight) {
+        if (w.q < hi) hi = w.q;
+      } else if (-w.q > lo) {
+        lo = -w.q;
+      }
+      w.q += w.sq;
+      w.r += w.sr;
+      if (w.r >= w.b) {
+        w.r -= w.b;
+        ++w.q;
+      }
+    }
+    if (lo > hi) return false;
+    x0 = static_cast<int>(lo > cx0 ? lo : cx0);
+    x1 = static_cast<int>(hi < cx1 ? hi : cx1);
+    if (x0 > x1) return false;
+    left = static_cast<int>(lo);
+    float ox = static_cast<float>(lo) - t_.x0, oy = static_cast<float>(y) - t_.y0;
+    const Interp& a = t_.p0;
+    const Interp& dx = t_.ddx;
+    const Interp& dy = t_.ddy;
+    p = Interp{a.iw + ox * dx.iw + oy * dy.iw, a.uw + ox * dx.uw + oy * dy.uw, a.vw + ox * dx.vw + oy * dy.vw,
+               a.z + ox * dx.z + oy * dy.z,    a.r + ox * dx.r + oy * dy.r,    a.g + ox * dx.g + oy * dy.g,
+               a.b + ox * dx.b + oy * dy.b,    a.a + ox * dx.a + oy * dy.a};
+    return true;
+  }
+
+ private:
+  enum Kind { kRowTest, kRight, kLeft };
+  struct Walk {  // set by the constructor for every edge of a triangle that has rows here
+    Kind kind;
+    std::int64_t q, r, b, sq, sr;  // kRowTest: q is E at column 0, sq its step
+  };
+  // floor(a / b) for b > 0 through a double estimate, made exact against
+  // the integers (a 64-bit division costs several times more). Both stay
+  // far inside 2^53 (screen positions are pinned to +-1e6 pixels).
+  static std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    auto q = static_cast<std::int64_t>(static_cast<double>(a) / static_cast<double>(b));  // toward zero
+    while (q * b > a) --q;
+    while ((q + 1) * b <= a) ++q;
+    return q;
+  }
+  const TriangleSetup& t_;
+  int first_, last_;
+  Walk walks_[3];
+};
+
+}  // namespace tarn::raster::detail
