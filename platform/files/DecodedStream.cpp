@@ -98,23 +98,6 @@ int CloseCookie(void* cookie) {
 
 }  // namespace
 
-TextEncoding DetectMark(const unsigned char* p, std::size_t n, std::size_t* markLength) {
-  *markLength = 0;
-  if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
-    *markLength = 2;
-    return TextEncoding::kUtf16Le;
-  }
-  if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF) {
-    *markLength = 2;
-    return TextEncoding::kUtf16Be;
-  }
-  if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
-    *markLength = 3;
-    return TextEncoding::kUtf8;
-  }
-  return TextEncoding::kEightBit;
-}
-
 std::FILE* OpenDecodedStream(int fd, TextEncoding encoding) {
   auto decoder = std::make_unique<Decoder>(fd, encoding);
   if (!decoder->Ready()) return nullptr;

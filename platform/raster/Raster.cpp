@@ -42,20 +42,6 @@ std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {  // b > 0
 
 bool IsPow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
-inline bool Passes(Compare f, std::uint32_t value, std::uint32_t ref) {
-  switch (f) {
-    case Compare::Never: return false;
-    case Compare::Less: return value < ref;
-    case Compare::Equal: return value == ref;
-    case Compare::LessEqual: return value <= ref;
-    case Compare::Greater: return value > ref;
-    case Compare::NotEqual: return value != ref;
-    case Compare::GreaterEqual: return value >= ref;
-    case Compare::Always: return true;
-  }
-  return true;
-}
-
 // A vertex on the screen: snapped position and the interpolants.
 struct ScreenVertex {
   std::int64_t xi, yi;  // 1/16 pixel

@@ -14,6 +14,22 @@
 
 namespace tarn::raster::detail {
 
+// The depth and alpha tests' comparison.
+inline bool Passes(Compare f, std::uint32_t value, std::uint32_t ref) {
+  switch (f) {
+    case Compare::Never: return false;
+    case Compare::Less: return value < ref;
+    case Compare::Equal: return value == ref;
+    case Compare::LessEqual: return value <= ref;
+    case Compare::Greater: return value > ref;
+    case Compare::NotEqual: return value != ref;
+    case Compare::GreaterEqual: return value >= ref;
+    case Compare::Always: return true;
+  }
+  return true;
+}
+
+
 constexpr int kSubPixel = 16;  // 1/16 pixel snap
 constexpr int kFogTable = 1024;
 // Screen tiles: wide, so that a row's span in a tile is long enough to pay

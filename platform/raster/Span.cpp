@@ -34,20 +34,6 @@ inline int ClampByte(float v) {
   return static_cast<int>(v + 0.5f);
 }
 
-inline bool Passes(Compare f, std::uint32_t value, std::uint32_t ref) {
-  switch (f) {
-    case Compare::Never: return false;
-    case Compare::Less: return value < ref;
-    case Compare::Equal: return value == ref;
-    case Compare::LessEqual: return value <= ref;
-    case Compare::Greater: return value > ref;
-    case Compare::NotEqual: return value != ref;
-    case Compare::GreaterEqual: return value >= ref;
-    case Compare::Always: return true;
-  }
-  return true;
-}
-
 inline int BlendFactor(Blend f, int src, int srcA, int dst) {
   switch (f) {
     case Blend::Zero: return 0;
