@@ -13,13 +13,10 @@
 
 #include "platform/codepage/Cp949.h"
 #include "platform/files/DecodedStream.h"
+#include "platform/files/Refusal.h"
 
 namespace tarn::files {
 namespace {
-
-// The errno of the last refusal of a special file, so that its report can
-// say what happened rather than what errno's table says.
-thread_local int refusedErrno = 0;
 
 // The start folder's handle, or -1 for the working folder.
 std::atomic<int> startFolder{-1};
@@ -51,11 +48,6 @@ std::string StripTextMode(const char* mode) {
   return m;
 }
 
-void Refuse(int error) {
-  refusedErrno = error;
-  errno = error;
-}
-
 // Opens a regular file for reading without ever blocking on what stands
 // under the name; -1 with errno otherwise.
 int OpenRegularForReading(const std::string& path, long long* size) {
@@ -65,7 +57,7 @@ int OpenRegularForReading(const std::string& path, long long* size) {
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     const bool folder = S_ISDIR(st.st_mode);
     ::close(fd);
-    Refuse(folder ? EISDIR : ENXIO);
+    detail::Refuse(folder ? EISDIR : ENXIO);
     return -1;
   }
   const int flags = ::fcntl(fd, F_GETFL);
@@ -133,7 +125,7 @@ std::string ResolveAnsiPath(const char* name) {
 }
 
 std::FILE* AnsiFopen(const char* name, const char* mode, long long* size) {
-  refusedErrno = 0;
+  detail::ClearRefusal();
   if (name == nullptr || mode == nullptr) {
     errno = EINVAL;
     return nullptr;
@@ -146,7 +138,7 @@ std::FILE* AnsiFopen(const char* name, const char* mode, long long* size) {
 namespace {
 
 std::FILE* OpenOwnFileAt(int folder, const char* name, OwnFile mode) {
-  refusedErrno = 0;
+  detail::ClearRefusal();
   if (name == nullptr) {
     errno = EINVAL;
     return nullptr;
@@ -159,13 +151,13 @@ std::FILE* OpenOwnFileAt(int folder, const char* name, OwnFile mode) {
                         (mode == OwnFile::kAppend ? O_APPEND : 0),
                     0666);
   if (fd < 0) {
-    if (errno == ELOOP || errno == ENXIO) Refuse(errno);
+    if (errno == ELOOP || errno == ENXIO) detail::Refuse(errno);
     return nullptr;
   }
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
     ::close(fd);
-    Refuse(ENXIO);
+    detail::Refuse(ENXIO);
     return nullptr;
   }
   if (mode == OwnFile::kEmpty && ::ftruncate(fd, 0) != 0) {
@@ -226,16 +218,6 @@ FileIdentity IdentifyInput(const char* name) { return IdentityOfPath(ResolveAnsi
 FileIdentity IdentifyOutput(const char* name) { return IdentityOfPath(AnsiToHostPath(name)); }
 
 bool SameFile(const FileIdentity& a, const FileIdentity& b) { return a.known && b.known && a == b; }
-
-std::string LastErrorText() {
-  const int error = errno;
-  if (error != 0 && error == refusedErrno) {
-    if (error == EISDIR) return "a folder, not a file";
-    if (error == ELOOP) return "a symbolic link, not followed";
-    return "not a regular file";
-  }
-  return std::strerror(error);
-}
 
 }  // namespace tarn::files
 

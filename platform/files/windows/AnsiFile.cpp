@@ -19,19 +19,13 @@
 #include <cstring>
 
 #include "platform/files/DecodedStream.h"
+#include "platform/files/Refusal.h"
 
 namespace tarn::files {
 namespace {
 
-thread_local int refusedErrno = 0;
-
 SRWLOCK startFolderLock = SRWLOCK_INIT;  // the toolchain's threads have no std::mutex
 std::string startFolder;  // empty: the working folder
-
-void Refuse(int error) {
-  refusedErrno = error;
-  errno = error;
-}
 
 // errno for the last failed Windows call, as the C runtime would set it.
 void SetErrnoFromLastError() {
@@ -93,7 +87,7 @@ std::FILE* StreamOf(HANDLE file, int flags, const char* mode) {
 
 std::FILE* OpenForReading(const char* name, bool text, long long* size) {
   if (IsFolder(name)) {
-    Refuse(EISDIR);
+    detail::Refuse(EISDIR);
     return nullptr;
   }
   HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -105,7 +99,7 @@ std::FILE* OpenForReading(const char* name, bool text, long long* size) {
   LARGE_INTEGER bytes;
   if (GetFileType(file) != FILE_TYPE_DISK || GetFileSizeEx(file, &bytes) == 0) {
     CloseHandle(file);
-    Refuse(ENXIO);
+    detail::Refuse(ENXIO);
     return nullptr;
   }
   if (size != nullptr) *size = static_cast<long long>(bytes.QuadPart);
@@ -133,14 +127,14 @@ std::FILE* OpenForReading(const char* name, bool text, long long* size) {
 }
 
 std::FILE* OpenOwnFileNamed(const std::string& name, OwnFile mode) {
-  refusedErrno = 0;
+  detail::ClearRefusal();
   // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused.
   HANDLE file = CreateFileA(name.c_str(), mode == OwnFile::kAppend ? FILE_APPEND_DATA : GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     if (IsFolder(name.c_str()))
-      Refuse(EISDIR);
+      detail::Refuse(EISDIR);
     else
       SetErrnoFromLastError();
     return nullptr;
@@ -151,7 +145,7 @@ std::FILE* OpenOwnFileNamed(const std::string& name, OwnFile mode) {
       info.nNumberOfLinks != 1) {
     const bool link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     CloseHandle(file);
-    Refuse(link ? ELOOP : ENXIO);
+    detail::Refuse(link ? ELOOP : ENXIO);
     return nullptr;
   }
   if (mode == OwnFile::kEmpty && SetEndOfFile(file) == 0) {
@@ -185,7 +179,7 @@ std::string AnsiToHostPath(const char* name) { return name != nullptr ? name : "
 std::string ResolveAnsiPath(const char* name) { return AnsiToHostPath(name); }
 
 std::FILE* AnsiFopen(const char* name, const char* mode, long long* size) {
-  refusedErrno = 0;
+  detail::ClearRefusal();
   if (name == nullptr || mode == nullptr) {
     errno = EINVAL;
     return nullptr;
@@ -260,15 +254,5 @@ FileIdentity IdentifyInput(const char* name) { return IdentityOf(name); }
 FileIdentity IdentifyOutput(const char* name) { return IdentityOf(name); }
 
 bool SameFile(const FileIdentity& a, const FileIdentity& b) { return a.known && b.known && a == b; }
-
-std::string LastErrorText() {
-  const int error = errno;
-  if (error != 0 && error == refusedErrno) {
-    if (error == EISDIR) return "a folder, not a file";
-    if (error == ELOOP) return "a symbolic link, not followed";
-    return "not a regular file";
-  }
-  return std::strerror(error);
-}
 
 }  // namespace tarn::files
