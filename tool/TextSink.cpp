@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "formats/LineScan.h"
-#include "platform/files/OutputFile.h"
 
 namespace tarn::tool {
 namespace {
@@ -209,9 +208,6 @@ void TextSink::Drain() {
     text_->append(buffer_, n);
   } else if (stream_ == nullptr || std::fwrite(buffer_, 1, n, stream_) != n) {
     failed_ = true;
-  } else if ((unwrittenBack_ += n) >= kWriteBackStep) {
-    files::StartWriteBack(stream_);
-    unwrittenBack_ = 0;
   }
 }
 

@@ -101,8 +101,6 @@ class TextSink {
 
  private:
   static constexpr std::size_t kSize = 1 << 16;
-  // A long output is handed to the disk's write-back every few megabytes.
-  static constexpr std::size_t kWriteBackStep = 4 << 20;
   void Reserve(std::size_t n) {
     if (static_cast<std::size_t>(buffer_ + kSize - pos_) < n) Drain();
   }
@@ -111,7 +109,6 @@ class TextSink {
 
   std::FILE* stream_ = nullptr;
   std::string* text_ = nullptr;
-  std::size_t unwrittenBack_ = 0;  // bytes handed to the stream since the last StartWriteBack
   bool failed_ = false;
   char buffer_[kSize];
   char* pos_ = buffer_;

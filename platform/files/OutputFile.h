@@ -14,6 +14,9 @@
 //     (/dev/stdout in a pipeline): written directly, since such an output
 //     cannot be replaced; a failure there cannot take back what was written.
 //   - a folder: refused.
+// The system is not asked to put the data on disk before the name changes
+// (no fsync): a power loss soon after a conversion may leave a file empty,
+// as it may for any program's fresh output.
 // Temporary files are removed on every failure, when the OutputFile is
 // destroyed without Commit, and when SIGINT, SIGTERM or SIGHUP ends the
 // process (which then exits with 128 + the signal). A write past the
@@ -57,15 +60,6 @@ class OutputFile {
   unsigned owner_ = 0, group_ = 0;
   int slot_ = -1;            // the signal-time clean-up's entry
 };
-
-// Asks the system to start writing to disk what has reached stream so far
-// (flushing stdio's buffer first), without waiting for it. A long output
-// that calls this as it goes keeps the disk busy while the conversion goes
-// on, instead of leaving tens of megabytes for the moment it is renamed into
-// place (when a file system such as ext4 writes out a replacing file's data
-// before the rename returns). Errors are ignored: a pipe has nothing to
-// write back.
-void StartWriteBack(std::FILE* stream);
 
 // True when both names reach the same existing file (device and inode).
 bool SameExistingFile(const std::string& a, const std::string& b);

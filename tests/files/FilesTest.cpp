@@ -149,6 +149,11 @@ TEST(Outputs, WhatStandsUnderTheNameKeepsWhatItIs) {
   fs::permissions("private.mca", fs::perms::owner_read | fs::perms::owner_write);
   ASSERT_TRUE(WriteOutput("private.mca", "new"));
   EXPECT_EQ(fs::status("private.mca").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  // A replaced file is replaced, not rewritten: its other names keep the old contents.
+  fs::create_hard_link("private.mca", "second-name.mca");
+  ASSERT_TRUE(WriteOutput("private.mca", "newer"));
+  EXPECT_EQ(ReadFile("private.mca"), "newer");
+  EXPECT_EQ(ReadFile("second-name.mca"), "new");
   const mode_t mask = umask(022);
   ASSERT_TRUE(WriteOutput("fresh.mca", "x"));
   umask(mask);

@@ -181,11 +181,6 @@ void OutputFile::Abandon() {
   temporary_.clear();
 }
 
-// Windows writes a renamed file back on its own schedule; nothing to start.
-void StartWriteBack(std::FILE* stream) {
-  if (stream != nullptr) std::fflush(stream);
-}
-
 bool SameExistingFile(const std::string& a, const std::string& b) {
   return SameFile(IdentifyInput(a.c_str()), IdentifyInput(b.c_str()));
 }
