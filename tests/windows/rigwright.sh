@@ -27,12 +27,13 @@ fi
 window=$(xdotool search --name '^Rigwright$' | head -1)
 if [ -n "$window" ]; then
   xwd -root -silent >screen.xwd && "$compare" --png screen.xwd screen.png && echo "screen: $work/screen.png"
-  press_escape "$window"
+  escape_until_exit 30 "$window" $pid
+  status=$?
 else
   echo "FAILED: no X window named Rigwright"
   bad=1
+  wait_exit 30 $pid
+  status=$?
 fi
-wait_exit 30 $pid
-status=$?
 [ $status -eq 0 ] || { echo "exit status $status after Esc (want 0)"; bad=1; }
 exit $bad

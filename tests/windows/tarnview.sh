@@ -37,8 +37,7 @@ log_ready() { [ -f Tarn.log ] && [ "$(wc -l <Tarn.log)" -ge 14 ]; }
 wait_for 60 log_ready || fail "Tarn.log has fewer than 14 lines"
 sleep 5
 xwd -root -silent >"$work/screen.xwd" || fail "xwd could not read the screen"
-press_escape "$window"
-wait_exit 30 $pid
+escape_until_exit 30 "$window" $pid
 status=$?
 
 bad=0

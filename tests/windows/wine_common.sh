@@ -65,3 +65,21 @@ press_escape() {
   sleep 0.5
   xdotool keyup Escape
 }
+
+# escape_until_exit SECONDS WINDOW PID: presses Escape every few seconds until
+# PID ends (a frame slower than the press, on a loaded machine, misses one);
+# PID's exit status, or 124 when it outlives SECONDS.
+escape_until_exit() {
+  local deadline=$((SECONDS + $1))
+  while [ $SECONDS -lt $deadline ]; do
+    press_escape "$2"
+    local tries=15
+    while kill -0 "$3" 2>/dev/null && [ $tries -gt 0 ]; do
+      tries=$((tries - 1))
+      sleep 0.2
+    done
+    kill -0 "$3" 2>/dev/null || { wait "$3"; return; }
+  done
+  kill "$3" 2>/dev/null
+  return 124
+}
