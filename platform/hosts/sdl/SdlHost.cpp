@@ -41,6 +41,25 @@ std::string NoDisplay() {
   return "no display could be opened (" + (where.empty() ? std::string("DISPLAY is not set") : where) + ")";
 }
 
+bool Unset(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr || *value == '\0';
+}
+
+// Without WAYLAND_DISPLAY and XDG_RUNTIME_DIR no Wayland compositor can be
+// reached, and libwayland says so on stderr in words of its own before ours;
+// the other drivers are still tried, in SDL's order.
+void LeaveOutUnreachableWayland() {
+  if (!Unset("SDL_VIDEODRIVER") || !Unset("WAYLAND_DISPLAY") || !Unset("XDG_RUNTIME_DIR")) return;
+  std::string drivers;
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    const char* name = SDL_GetVideoDriver(i);
+    if (name == nullptr || std::strcmp(name, "wayland") == 0) continue;
+    drivers += (drivers.empty() ? "" : ",") + std::string(name);
+  }
+  if (!drivers.empty()) SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+}
+
 }  // namespace
 
 SdlHost::~SdlHost() {
@@ -55,6 +74,7 @@ bool SdlHost::Start(std::string& error) {
   SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SCALING, "0");
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  LeaveOutUnreachableWayland();
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     error = NoDisplay() + ": " + SDL_GetError();
     return false;
