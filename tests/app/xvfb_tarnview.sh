@@ -27,7 +27,7 @@ trap cleanup EXIT
 
 # A free display number: Xvfb picks it and writes it to a pipe (-displayfd).
 exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 display=
 for _ in $(seq 50); do
@@ -90,12 +90,14 @@ grep -q '^Succed: DrawCreate$' "$world/Tarn.log" || { echo "FAIL: no log line"; 
 window=$(xdotool search --name '^Doze1$' | head -1)
 xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
 sleep 0.3
-# Held for a while: the engine polls the key state once per frame, so a tap
-# shorter than a frame could fall between two polls, as on the platform.
+# Held until the program ends: the engine polls the key state once per
+# frame, so a tap shorter than a frame (a slow one, on a loaded machine)
+# could fall between two polls, as on the platform.
 xdotool keydown Escape
-sleep 0.3
+finish "Escape"
+ended=$?
 xdotool keyup Escape
-finish "Escape" || exit 1
+[ $ended -eq 0 ] || exit 1
 
 start || exit 1
 "$closer" Doze1 || { echo "FAIL: no window titled Doze1 to close"; exit 1; }

@@ -41,7 +41,7 @@ server() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   wm_pid=
   rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 "$1x24" -wr -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 "$1x24" -wr -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
   if [ ! -s "$work/display" ]; then

@@ -17,7 +17,7 @@ for n in $(seq 70 99); do
   if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then display=:$n; break; fi
 done
 [ -n "$display" ] || { echo "no free X display between :70 and :99"; exit 1; }
-setsid Xvfb "$display" -screen 0 800x600x16 +extension GLX -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null &
+setsid Xvfb "$display" -noreset -screen 0 800x600x16 +extension GLX -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null &
 echo $! >"$state/xvfb.pid"
 export DISPLAY=$display
 if ! wait_for 10 xdotool getdisplaygeometry; then
