@@ -32,18 +32,17 @@ bool Screenless(const char* driver) {
          std::strcmp(driver, "evdev") == 0;
 }
 
-std::string NoDisplay() {
-  std::string where;
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') where += std::string(where.empty() ? "" : ", ") + name + "=" + value;
-  }
-  return "no display could be opened (" + (where.empty() ? std::string("DISPLAY is not set") : where) + ")";
-}
-
 bool Unset(const char* name) {
   const char* value = std::getenv(name);
   return value == nullptr || *value == '\0';
+}
+
+std::string NoDisplay() {
+  std::string where;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    if (!Unset(name)) where += std::string(where.empty() ? "" : ", ") + name + "=" + std::getenv(name);
+  }
+  return "no display could be opened (" + (where.empty() ? std::string("DISPLAY is not set") : where) + ")";
 }
 
 // Without WAYLAND_DISPLAY and XDG_RUNTIME_DIR no Wayland compositor can be
@@ -80,8 +79,7 @@ bool SdlHost::Start(std::string& error) {
     return false;
   }
   started_ = true;
-  const char* asked = std::getenv("SDL_VIDEODRIVER");
-  if (Screenless(SDL_GetCurrentVideoDriver()) && (asked == nullptr || *asked == '\0')) {
+  if (Screenless(SDL_GetCurrentVideoDriver()) && Unset("SDL_VIDEODRIVER")) {
     error = NoDisplay();
     return false;
   }
