@@ -42,17 +42,14 @@ wait_for() {
   done
 }
 
+# ends_within SECONDS PID: true once PID has ended (wait then gives its
+# status), false when it still runs after SECONDS.
+gone() { ! kill -0 "$1" 2>/dev/null; }
+ends_within() { wait_for "$1" gone "$2"; }
+
 # wait_exit SECONDS PID: the exit status of PID, or 124 when it outlives SECONDS.
 wait_exit() {
-  local tries=$(($1 * 5))
-  while kill -0 "$2" 2>/dev/null; do
-    tries=$((tries - 1))
-    if [ $tries -le 0 ]; then
-      kill "$2" 2>/dev/null
-      return 124
-    fi
-    sleep 0.2
-  done
+  ends_within "$1" "$2" || { kill "$2" 2>/dev/null; return 124; }
   wait "$2"
 }
 
@@ -73,12 +70,7 @@ escape_until_exit() {
   local deadline=$((SECONDS + $1))
   while [ $SECONDS -lt $deadline ]; do
     press_escape "$2"
-    local tries=15
-    while kill -0 "$3" 2>/dev/null && [ $tries -gt 0 ]; do
-      tries=$((tries - 1))
-      sleep 0.2
-    done
-    kill -0 "$3" 2>/dev/null || { wait "$3"; return; }
+    ends_within 3 "$3" && { wait "$3"; return; }
   done
   kill "$3" 2>/dev/null
   return 124
