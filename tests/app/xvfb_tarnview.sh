@@ -25,19 +25,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A free display number: Xvfb picks it and writes it to a pipe (-displayfd).
-exec 3<> <(:)
-Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display=
-for _ in $(seq 50); do
-  if read -t 0.1 -u 3 display && [ -n "$display" ]; then break; fi
-done
-if [ -z "$display" ]; then
+. "$(dirname "$0")/../common/xvfb.sh"
+if ! start_xvfb "$work" -screen 0 1024x768x24 -nolisten tcp; then
   echo "SKIP: no X server could be started: $(head -c 300 "$work/xvfb.log")"
   exit 77
 fi
-export DISPLAY=:$display
 export SDL_AUDIODRIVER=dummy
 # The display libraries under SDL (D-Bus, the Mesa driver it unloads) keep
 # memory to the end of the process, which a sanitizer build reports as

@@ -35,20 +35,17 @@ fail() {
   failures=$((failures + 1))
 }
 
+. "$(dirname "$0")/../common/xvfb.sh"
+
 # server WxH: a fresh Xvfb of that size (the previous one ends).
 server() {
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   wm_pid=
-  rm -f "$work/display"
-  Xvfb -displayfd 3 -noreset -screen 0 "$1x24" -wr -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-  if [ ! -s "$work/display" ]; then
+  if ! start_xvfb "$work" -screen 0 "$1x24" -wr -nolisten tcp; then
     echo "SKIP: Xvfb did not start: $(head -c 300 "$work/xvfb.log")"
     exit 77
   fi
-  export DISPLAY=":$(cat "$work/display")"
 }
 
 # window_manager: starts one (the first installed of a few that honour the

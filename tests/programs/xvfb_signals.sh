@@ -21,14 +21,11 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-if [ ! -s "$work/display" ]; then
+. "$(dirname "$0")/../common/xvfb.sh"
+if ! start_xvfb "$work" -screen 0 800x600x24 -nolisten tcp; then
   echo "SKIP: Xvfb did not start: $(head -c 300 "$work/xvfb.log")"
   exit 77
 fi
-export DISPLAY=":$(cat "$work/display")"
 export GSETTINGS_BACKEND=memory
 failures=0
 

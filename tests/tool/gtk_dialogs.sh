@@ -9,7 +9,7 @@ export_file=$(realpath "$2")
 work=$(mktemp -d /tmp/rigwright-dialogs-XXXXXX)
 cleanup() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -17,10 +17,8 @@ trap cleanup EXIT
 mkdir -p "$work/assets"
 cp "$export_file" "$work/assets/hero.ase"
 
-Xvfb -displayfd 3 -noreset -screen 0 800x600x24 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+. "$(dirname "$0")/../common/xvfb.sh"
+start_xvfb "$work" -screen 0 800x600x24
 export GSETTINGS_BACKEND=memory
 
 cd "$work" && "$program" 2>/dev/null &

@@ -8,16 +8,13 @@ program=$(realpath "$1")
 work=$(mktemp -d /tmp/rigwright-smoke-XXXXXX)
 cleanup() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
   [ -n "${KEEP_SHOT:-}" ] && cp "$work/shot.png" "$KEEP_SHOT"; rm -rf "$work"
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -noreset -screen 0 800x600x24 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
+. "$(dirname "$0")/../common/xvfb.sh"
+start_xvfb "$work" -screen 0 800x600x24 || { echo "Xvfb did not start"; exit 1; }
 
 "$program" --screenshot "$work/shot.png" --screenshot-delay 500 &
 app=$!
