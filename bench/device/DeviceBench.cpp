@@ -118,24 +118,32 @@ void BM_EmptyFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(0);
 
+// World matrices for five layers between 20 and 120 units ahead, each a
+// grid of columns x rows spread over that share of what the camera sees of
+// the layer (spreadX and spreadY: 2 would reach the edges).
+std::vector<D3DMATRIX> Layers(int columns, int rows, float spreadX, float spreadY) {
+  std::vector<D3DMATRIX> placements;
+  for (int layer = 0; layer < 5; ++layer) {
+    float z = 20.0f + 25.0f * layer;
+    float halfW = z * std::tan(0.785398f / 2) * kW / kH, halfH = z * std::tan(0.785398f / 2);
+    for (int i = 0; i < columns * rows; ++i) {
+      D3DMATRIX m = Identity();
+      m._41 = (static_cast<float>(i % columns) / static_cast<float>(columns - 1) * spreadX - spreadX * 0.5f) * halfW;
+      m._42 = (static_cast<float>(i / columns) / static_cast<float>(rows - 1) * spreadY - spreadY * 0.5f) * halfH;
+      m._43 = z;
+      placements.push_back(m);
+    }
+  }
+  return placements;
+}
+
 void BM_Objects(benchmark::State& state) {
   Rig rig(Threads(state));
   if (!rig.Ready()) return state.SkipWithError("no device");
   std::vector<Vertex> sphere = Sphere(3.0f, 32, 32);  // 1,984 triangles
   // Five layers of 20 spheres between 20 and 120 units ahead, spread across
   // what the camera sees of each layer.
-  std::vector<D3DMATRIX> placements;
-  for (int layer = 0; layer < 5; ++layer) {
-    float z = 20.0f + 25.0f * layer;
-    float halfW = z * std::tan(0.785398f / 2) * kW / kH, halfH = z * std::tan(0.785398f / 2);
-    for (int i = 0; i < 20; ++i) {
-      D3DMATRIX m = Identity();
-      m._41 = (static_cast<float>(i % 5) / 4.0f * 1.6f - 0.8f) * halfW;
-      m._42 = (static_cast<float>(i / 5) / 3.0f * 1.4f - 0.7f) * halfH;
-      m._43 = z;
-      placements.push_back(m);
-    }
-  }
+  std::vector<D3DMATRIX> placements = Layers(5, 4, 1.6f, 1.4f);
   IDirect3DDevice7* d = rig.engine.device;
   for (auto _ : state)
     Frame(rig, [&] {
@@ -210,18 +218,7 @@ void BM_Draws(benchmark::State& state) {
   Rig rig(Threads(state));
   if (!rig.Ready()) return state.SkipWithError("no device");
   std::vector<Vertex> sphere = Sphere(0.6f, 4, 4);  // 24 triangles
-  std::vector<D3DMATRIX> placements;
-  for (int layer = 0; layer < 5; ++layer) {
-    float z = 20.0f + 25.0f * layer;
-    float halfW = z * std::tan(0.785398f / 2) * kW / kH, halfH = z * std::tan(0.785398f / 2);
-    for (int i = 0; i < 400; ++i) {
-      D3DMATRIX m = Identity();
-      m._41 = (static_cast<float>(i % 20) / 19.0f * 1.8f - 0.9f) * halfW;
-      m._42 = (static_cast<float>(i / 20) / 19.0f * 1.8f - 0.9f) * halfH;
-      m._43 = z;
-      placements.push_back(m);
-    }
-  }
+  std::vector<D3DMATRIX> placements = Layers(20, 20, 1.8f, 1.8f);
   IDirect3DDevice7* d = rig.engine.device;
   for (auto _ : state)
     Frame(rig, [&] {
