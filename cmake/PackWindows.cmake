@@ -1,9 +1,9 @@
-# cmake -DSTAGE=DIR -DZIP=FILE -DSAMPLE=DIR -DBIN=DIR -DREADME=FILE -P PackWindows.cmake
+# cmake -DSTAGE=DIR [-DZIP=FILE] -DSAMPLE=DIR -DBIN=DIR -DREADME=FILE -P PackWindows.cmake
 # Stages the Windows programs, the sample world and the README in STAGE and
-# packs them into ZIP. tarnview.exe goes into the world's folder, where it
+# packs them into ZIP (without ZIP, the staged folder is the result). tarnview.exe goes into the world's folder, where it
 # must run; only the world's own files are taken from SAMPLE (not the build's
 # files, nor what a run of the engine or the tool left there).
-foreach(var STAGE ZIP SAMPLE BIN README)
+foreach(var STAGE SAMPLE BIN README)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "PackWindows.cmake needs -D${var}=...")
   endif()
@@ -23,6 +23,9 @@ endforeach()
 file(COPY ${BIN}/tarnview.exe DESTINATION ${STAGE}/world)
 file(COPY ${BIN}/rigwright.exe ${BIN}/rigwright-batch.exe DESTINATION ${STAGE})
 configure_file(${README} ${STAGE}/README.txt @ONLY NEWLINE_STYLE CRLF)
+if(NOT ZIP)
+  return()
+endif()
 get_filename_component(parent ${STAGE} DIRECTORY)
 get_filename_component(name ${STAGE} NAME)
 file(REMOVE ${ZIP})

@@ -60,8 +60,8 @@ class LineReader {
   // SecondWord() == word, without finding where the second word ends.
   bool SecondWordIs(std::string_view word) const;
   bool HasWord() const { return !keyword_.empty(); }
-  // 1 for the first line delivered; pieces of a long line count as lines.
-  long LineNumber() const { return lineNumber_; }
+  // 1 for the first line delivered; pieces of a long long line count as lines.
+  long long LineNumber() const { return lineNumber_; }
   // Bytes consumed from the input so far (for progress reports).
   std::size_t Consumed() const { return consumed_; }
 
@@ -78,7 +78,7 @@ class LineReader {
   const char* nul_ = nullptr;
   bool eof_ = true;
   std::size_t consumed_ = 0;
-  long lineNumber_ = 0;
+  long long lineNumber_ = 0;
   std::string_view line_, keyword_;
   const char* keywordEnd_ = nullptr;
   mutable std::string_view second_;

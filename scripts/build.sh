@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# build.sh [normal|asan|win32]: configures (once) and builds one configuration.
+# build.sh [normal|asan|win32|win64]: configures (once) and builds one configuration.
 #   normal -> build/       g++, RelWithDebInfo
 #   asan   -> build-asan/  clang, Debug with AddressSanitizer + UBSan
 # so that one run of the test suite builds the tree with both compilers;
 #   win32  -> build-win32/: the Windows programs cross-built with mingw-w64
 # (build-win32/bin/*.exe) and build-win32/tarn-win32.zip, whose sample world
-# comes from build/ (its target sample_world is built first).
+# comes from build/ (its target sample_world is built first);
+#   win64  -> build-win64/: the same programs for 64-bit Windows (PE32+), and
+# the zip's folder staged unpacked (build-win64/tarn-win64/) for the Wine
+# tests on machines that run no 32-bit program.
 # TARN_WERROR=ON (the test suite sets it) makes warnings errors; unset, a
 # folder keeps what it was configured with (OFF when new).
 set -euo pipefail
@@ -41,15 +44,17 @@ case "$config" in
     configure $dir clang clang++ 'clang\+\+(-[0-9]+)?' -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DTARN_SANITIZE=ON -DTARN_BENCH=OFF
     ;;
-  win32)
+  win32|win64)
     scripts/deps.sh
     scripts/deps-win32.sh build
     configure build gcc g++ 'g\+\+(-[0-9]+)?|c\+\+' -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build build -j"$jobs" --target sample_world
-    dir=build-win32
-    [ -f $dir/CMakeCache.txt ] || cmake -S . -B $dir -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+    dir=build-$config
+    toolchain=cmake/mingw-w64-i686.cmake
+    [ $config = win64 ] && toolchain=cmake/mingw-w64-x86_64.cmake
+    [ -f $dir/CMakeCache.txt ] || cmake -S . -B $dir -DCMAKE_TOOLCHAIN_FILE=$toolchain \
       -DCMAKE_BUILD_TYPE=Release -DTARN_SAMPLE_WORLD="$PWD/build/sample" -DTARN_WERROR="${werror:-OFF}" >/dev/null
     ;;
-  *) echo "usage: build.sh [normal|asan|win32]" >&2; exit 2 ;;
+  *) echo "usage: build.sh [normal|asan|win32|win64]" >&2; exit 2 ;;
 esac
 cmake --build $dir -j"$jobs"

@@ -1,40 +1,58 @@
 #!/usr/bin/env bash
-# deps-win32.sh [build|wine|all]: the Debian packages of the Windows build
-# (build: the mingw-w64 cross compiler) and of its tests under Wine (wine:
-# 32-bit Wine with the i386 GL libraries its Direct3D needs, the X tools of
-# the tests, and the ko_KR.UTF-8 locale for the Korean ANSI code page).
+# deps-win32.sh [build|wine|all]: the Debian packages of the Windows builds
+# (build: the mingw-w64 cross compilers for 32-bit and 64-bit Windows) and of
+# their tests under Wine (wine: wine64 with the GL libraries its Direct3D
+# needs, the X tools of the tests and the ko_KR.UTF-8 locale for the Korean
+# ANSI code page; and, where this machine runs 32-bit programs, 32-bit Wine
+# with its i386 GL libraries). Some kernels run no 32-bit program: the i386
+# loader's answer decides, and the Wine tests then take the 64-bit programs.
 # Installs only what is missing; a Linux-only build never needs these.
 # Exit status 1, with the reason, when something cannot be installed.
 set -euo pipefail
 what=${1:-all}
-packages=()
 case "$what" in
-  build) packages=(g++-mingw-w64-i686) ;;
-  wine) packages=(wine wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 xvfb xdotool x11-apps locales) ;;
-  all) packages=(g++-mingw-w64-i686 wine wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
-                 xvfb xdotool x11-apps locales) ;;
+  build|wine|all) ;;
   *) echo "usage: deps-win32.sh [build|wine|all]" >&2; exit 2 ;;
 esac
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+i386_loader=/lib/ld-linux.so.2
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then missing+=("$p"); fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
+# install PACKAGE...: those not yet installed.
+updated=no
+install() {
+  local missing=() p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then missing+=("$p"); fi
+  done
+  [ ${#missing[@]} -gt 0 ] || return 0
   echo "deps-win32: installing ${missing[*]}" >&2
   if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
+    updated=no
   fi
-  if ! { $SUDO apt-get update -qq &&
+  if ! { { [ $updated = yes ] || $SUDO apt-get update -qq; } &&
          DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >&2; then
     echo "deps-win32: could not install ${missing[*]}" >&2
     exit 1
   fi
+  updated=yes
+}
+
+if [ "$what" != wine ]; then install g++-mingw-w64-i686 g++-mingw-w64-x86-64; fi
+[ "$what" != build ] || exit 0
+
+install wine wine64 libgl1 libglx-mesa0 libgl1-mesa-dri xvfb xdotool x11-apps locales
+# The i386 loader comes with libc6:i386; whether it runs is this machine's answer.
+install libc6:i386
+if answer=$("$i386_loader" --version 2>&1 </dev/null); then
+  install wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
+else
+  echo "deps-win32: this machine runs no 32-bit program ($i386_loader: $(printf '%s' "$answer" | head -1));" \
+       "the Wine tests run the 64-bit programs under wine64" >&2
 fi
 
 # Wine takes the ANSI code page from the locale: ko_KR.UTF-8 gives 949.
-if [ "$what" != build ] && ! locale -a 2>/dev/null | grep -qix 'ko_KR.utf-\?8'; then
+if ! locale -a 2>/dev/null | grep -qix 'ko_KR.utf-\?8'; then
   echo "deps-win32: generating the ko_KR.UTF-8 locale" >&2
   if [ -f /etc/locale.gen ] && command -v locale-gen >/dev/null; then
     $SUDO sed -i 's/^# *\(ko_KR.UTF-8 UTF-8\)/\1/' /etc/locale.gen

@@ -3,15 +3,17 @@
 # UBSan) configuration under ctest, both built with warnings as errors, then
 # a regression run of every fuzz target (FUZZ_SECONDS each, default 30; 0
 # skips it). The normal configuration also builds the Windows programs
-# (build-win32) and runs them under Wine; where Wine or mingw-w64 cannot be
-# installed those tests are skipped, and why is printed.
+# (build-win32 and build-win64) and runs them under Wine: the 32-bit ones
+# where this machine runs 32-bit programs, the 64-bit ones where it does not;
+# where Wine or mingw-w64 cannot be installed those tests are skipped, and
+# why is printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-win32=yes
+windows=yes
 if ! scripts/deps-win32.sh all; then
-  echo "== win32: the Windows build's packages could not be installed; its Wine tests are skipped"
-  win32=no
+  echo "== windows: the Windows builds' packages could not be installed; their Wine tests are skipped"
+  windows=no
 fi
 jobs=$(nproc 2>/dev/null || echo 2)
 export TARN_WERROR=ON
@@ -21,7 +23,7 @@ passed=0
 failed=0
 for config in normal asan; do
   echo "== $config configuration"
-  if [ $config = normal ] && [ $win32 = yes ]; then scripts/build.sh win32; fi
+  if [ $config = normal ] && [ $windows = yes ]; then scripts/build.sh win32; scripts/build.sh win64; fi
   scripts/build.sh $config
   dir=build; [ $config = asan ] && dir=build-asan
   log=$(mktemp)

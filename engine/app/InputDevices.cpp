@@ -51,7 +51,7 @@ std::int32_t InputDevices::Create(HWND owner, std::int32_t wantKeyboard, std::in
   useMouse = wantMouse;
   // The instance is stored as a window long; on a 64-bit build it comes back
   // through the pointer-sized call so that it is not cut to 32 bits.
-  auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWL_HINSTANCE));
+  auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
   if (DirectInputCreateA(instance, 0x0700, &directInput, nullptr) != DI_OK)
     return ReportFailure("DirectInputCreate() failed");
   if (useKeyboard &&

@@ -108,7 +108,7 @@ int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, con
       // *MESH_NUM<...> count
       int n = 0;
       fmt::ScanLine(line, "%s %d", word, &n);
-      const long at = reader.LineNumber();
+      const long long at = reader.LineNumber();
       if (key == "*MESH_NUMVERTEX")
         SetPositionCount(BoundCount(n, kMaxIndexed, inputBytes, name, at, log));
       else if (key == "*MESH_NUMFACES")

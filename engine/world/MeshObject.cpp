@@ -28,15 +28,15 @@ void FaceNormal(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c, f
 }
 
 std::int32_t MeshObject::BoundCount(std::int32_t n, std::int64_t limit, std::size_t inputBytes, const char* name,
-                                    long line, const LoadLog& log) const {
+                                    long long line, const LoadLog& log) const {
   if (n < 0) {
-    log.Error("%s line %ld: negative count %d read as 0", name, line, n);
+    log.Error("%s line %lld: negative count %d read as 0", name, line, n);
     return 0;
   }
   std::int64_t fits = static_cast<std::int64_t>(inputBytes / kMinCountedLine);
   std::int64_t bound = fits < limit ? fits : limit;
   if (n > bound) {
-    log.Error("%s line %ld: count %d is more than the file can hold, read as %lld", name, line, n,
+    log.Error("%s line %lld: count %d is more than the file can hold, read as %lld", name, line, n,
               static_cast<long long>(bound));
     return static_cast<std::int32_t>(bound);
   }
@@ -148,7 +148,7 @@ void MeshObject::ReadModel(fmt::LineReader& reader, std::size_t inputBytes, cons
       // Num<...> count
       int n = 0;
       fmt::ScanLine(line, model::kReadCount, word, &n);
-      const long at = reader.LineNumber();
+      const long long at = reader.LineNumber();
       if (key == model::kNumVertex) {
         SetPositionCount(BoundCount(n, kMaxIndexed, inputBytes, name, at, log));
       } else if (key == model::kNumFace) {

@@ -96,7 +96,7 @@ class MeshObject {
 
   // Bounds a count read from a line (see above); logs when it cuts.
   std::int32_t BoundCount(std::int32_t n, std::int64_t limit, std::size_t inputBytes, const char* name,
-                          long line, const LoadLog& log) const;
+                          long long line, const LoadLog& log) const;
 
   // A count line: sets the count and empties its array (no memory is taken
   // for what the count declares).

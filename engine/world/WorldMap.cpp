@@ -51,9 +51,9 @@ std::FILE* OpenText(const char* path, const char* what, const LoadLog& log) {
 // line named what it reads.
 struct Origin {
   char text[512];
-  Origin(const char* file, long line) { std::snprintf(text, sizeof text, "%s line %ld: ", file, line); }
-  Origin(const char* file, long line, const char* folder) {
-    std::snprintf(text, sizeof text, "%s line %ld: %s/", file, line, folder);
+  Origin(const char* file, long long line) { std::snprintf(text, sizeof text, "%s line %lld: ", file, line); }
+  Origin(const char* file, long long line, const char* folder) {
+    std::snprintf(text, sizeof text, "%s line %lld: %s/", file, line, folder);
   }
 };
 
@@ -86,11 +86,11 @@ std::size_t SurfaceBytes(IDirectDrawSurface7* surface) {
 
 // Loads picture `name` into texture entry `index` of the current table;
 // `folder` is where the picture lies, as log lines name it ("" or "texture/").
-void MakeTexture(const char* listName, long line, int index, const char* folder, const char* name,
+void MakeTexture(const char* listName, long long line, int index, const char* folder, const char* name,
                  RenderSwitches* switches, const WorldServices& services) {
   if (switches == nullptr) return;
   if (index < 0 || index >= switches->textureCount || switches->textures == nullptr) {
-    services.log.Error("%s line %ld: texture index %d is outside the table of %d entries", listName, line, index,
+    services.log.Error("%s line %lld: texture index %d is outside the table of %d entries", listName, line, index,
                        switches->textureCount);
     return;
   }
@@ -100,9 +100,9 @@ void MakeTexture(const char* listName, long line, int index, const char* folder,
     if (picture.LoadPicture(name) == 0 || picture.pixels.empty()) {
       // An ending the loader does not read (jpg) is not an error of the file.
       if (tarn::files::AnsiFileSize(name, nullptr) != 0)
-        services.log.Error("%s line %ld: %s%s: cannot open the picture", listName, line, folder, name);
+        services.log.Error("%s line %lld: %s%s: cannot open the picture", listName, line, folder, name);
       else if (picture.pixels.empty())
-        services.log.Error("%s line %ld: %s%s: the picture could not be read", listName, line, folder, name);
+        services.log.Error("%s line %lld: %s%s: the picture could not be read", listName, line, folder, name);
     }
     if (services.createTexture == nullptr) return;
     if (slot != nullptr) {
@@ -113,7 +113,7 @@ void MakeTexture(const char* listName, long line, int index, const char* folder,
     services.createTexture(services.context, picture, &slot);
     const std::size_t bytes = SurfaceBytes(slot);
     if (switches->textureBytes + bytes > services.textureBudget) {
-      services.log.Error("%s line %ld: %s%s: the textures already hold %zu KB of %zu; this one is not made", listName,
+      services.log.Error("%s line %lld: %s%s: the textures already hold %zu KB of %zu; this one is not made", listName,
                          line, folder, name, switches->textureBytes >> 10, services.textureBudget >> 10);
       slot->Release();
       slot = nullptr;
@@ -123,10 +123,10 @@ void MakeTexture(const char* listName, long line, int index, const char* folder,
   }, [] {});
 }
 
-void ResetTable(const char* listName, long line, int n, RenderSwitches* switches, const WorldServices& services) {
+void ResetTable(const char* listName, long long line, int n, RenderSwitches* switches, const WorldServices& services) {
   if (switches == nullptr) return;
   if (n < 0 || n > kMaxTextures) {
-    services.log.Error("%s line %ld: texture count %d is outside 0 to %d, read as %d", listName, line, n, kMaxTextures,
+    services.log.Error("%s line %lld: texture count %d is outside 0 to %d, read as %d", listName, line, n, kMaxTextures,
                        n < 0 ? 0 : kMaxTextures);
     n = n < 0 ? 0 : kMaxTextures;
   }
@@ -139,10 +139,10 @@ MeshObject& NewMesh(LoadedWorld& world) {
 }
 
 // False (and one log line per world) once the world holds its budget.
-bool HasRoom(LoadedWorld& world, const char* fileName, long line, const WorldServices& services) {
+bool HasRoom(LoadedWorld& world, const char* fileName, long long line, const WorldServices& services) {
   if (world.bytes < kWorldBudget) return true;
   if (!world.budgetLogged)
-    services.log.Error("%s line %ld: the world already holds %zu MB; this and later objects are not loaded",
+    services.log.Error("%s line %lld: the world already holds %zu MB; this and later objects are not loaded",
                        fileName, line, world.bytes >> 20);
   world.budgetLogged = true;
   return false;
@@ -153,7 +153,7 @@ std::size_t Remaining(const LoadedWorld& world) { return world.bytes < kWorldBud
 
 // Returns whether the model file could be opened.
 bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& world, const WorldServices& services,
-               const char* floorName, long line) {
+               const char* floorName, long long line) {
   if (!HasRoom(world, floorName, line, services)) return true;
   MeshObject& mesh = NewMesh(world);
   mesh.drawRecord.kind = kDrawCulled;
@@ -169,7 +169,7 @@ bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& wor
       const LoadLog log = services.log.Within(origin.text);
       Guarded(log, name, [&] { mesh.LoadModelFile(name, log, &opened); }, [&] { mesh.Empty(); });
     } else {
-      services.log.Error("%s line %ld: %s/%s: cannot enter the folder %s", floorName, line, folder, name, folder);
+      services.log.Error("%s line %lld: %s/%s: cannot enter the folder %s", floorName, line, folder, name, folder);
     }
   }
   world.bytes += mesh.MemoryBytes();
@@ -186,16 +186,16 @@ void ReadFloor(fmt::LineReader& reader, const char* name, SceneNode* root, Rende
       // NumObject n: Model\0.t3m .. Model\<n-1>.t3m
       int n = 0;
       fmt::ScanLine(reader.Line(), "%s %d", word, &n);
-      const long at = reader.LineNumber();
+      const long long at = reader.LineNumber();
       if (n > kMaxModels) {
-        services.log.Error("%s line %ld: %d models is more than %d, read as %d", name, at, n, kMaxModels, kMaxModels);
+        services.log.Error("%s line %lld: %d models is more than %d, read as %d", name, at, n, kMaxModels, kMaxModels);
         n = kMaxModels;
       }
       int missing = 0;
       for (int i = 0; i < n; ++i) {
         missing = LoadModel("Model", i, root, world, services, name, at) ? 0 : missing + 1;
         if (missing == kMaxMissingModels && i + 1 < n) {
-          services.log.Error("%s line %ld: %d model files in a row are missing; models %d to %d are not loaded", name,
+          services.log.Error("%s line %lld: %d model files in a row are missing; models %d to %d are not loaded", name,
                              at, missing, i + 1, n - 1);
           break;
         }
@@ -217,7 +217,7 @@ void ReadFloor(fmt::LineReader& reader, const char* name, SceneNode* root, Rende
       fmt::ScanLine(reader.Line(), "%s %d %s", word, &index, text);
       FolderVisit visit("texture");
       if (!visit.Entered())
-        services.log.Error("%s line %ld: texture/%s: cannot enter the folder texture", name, reader.LineNumber(), text);
+        services.log.Error("%s line %lld: texture/%s: cannot enter the folder texture", name, reader.LineNumber(), text);
       else
         MakeTexture(name, reader.LineNumber(), index, "texture/", text, switches, services);
     } else if (reader.Is("End")) {
@@ -259,7 +259,7 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %s %d %f %f %f %f", word, text, &material, &r[0], &r[1], &r[2], &r[3]);
       if (text[0] == '\0') {
-        services.log.Error("%s line %ld: House without a file name", name, reader.LineNumber());
+        services.log.Error("%s line %lld: House without a file name", name, reader.LineNumber());
         continue;
       }
       if (!HasRoom(world, name, reader.LineNumber(), services)) continue;

@@ -288,12 +288,12 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
   WindowRecord* w = FindWindowRecord(window);
   if (w == nullptr) return 0;
   switch (index) {
-    case GWL_WNDPROC: return reinterpret_cast<LONG_PTR>(w->procedure);
-    case GWL_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWL_ID: return w->id;
+    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->procedure);
+    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
+    case GWLP_ID: return w->id;
     case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
     case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
-    case GWL_USERDATA: return w->userData;
+    case GWLP_USERDATA: return w->userData;
     default: return 0;
   }
 }
@@ -303,12 +303,12 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
   if (w == nullptr) return 0;
   LONG_PTR old = GetWindowLongPtrA(window, index);
   switch (index) {
-    case GWL_WNDPROC: w->procedure = reinterpret_cast<WNDPROC>(value); break;
-    case GWL_HINSTANCE: w->instance = reinterpret_cast<HINSTANCE>(value); break;
-    case GWL_ID: w->id = static_cast<LONG>(value); break;
+    case GWLP_WNDPROC: w->procedure = reinterpret_cast<WNDPROC>(value); break;
+    case GWLP_HINSTANCE: w->instance = reinterpret_cast<HINSTANCE>(value); break;
+    case GWLP_ID: w->id = static_cast<LONG>(value); break;
     case GWL_STYLE: w->style = static_cast<DWORD>(value); break;
     case GWL_EXSTYLE: w->exStyle = static_cast<DWORD>(value); break;
-    case GWL_USERDATA: w->userData = value; break;
+    case GWLP_USERDATA: w->userData = value; break;
     default: return 0;
   }
   return old;

@@ -54,8 +54,17 @@ std::string ConsoleHost::SystemText(const char* argument) { return argument != n
 
 }  // namespace tarn::hosts
 
-// The import slot the linker would otherwise fill from user32.
+// The import slot the linker would otherwise fill from user32. Its symbol is
+// spelt by the target's conventions: 32-bit Windows decorates stdcall names
+// with a leading underscore and the argument bytes, 64-bit Windows has one
+// calling convention and leaves names bare. A slot under the wrong name is
+// silently not ours, and the reports become boxes again.
+#ifdef _WIN64
+#define TARN_MESSAGE_BOX_SLOT "__imp_MessageBoxA"
+#else
+#define TARN_MESSAGE_BOX_SLOT "__imp__MessageBoxA@16"
+#endif
 extern "C" {
-int(WINAPI* ConsoleMessageBoxSlot)(HWND, LPCSTR, LPCSTR, UINT) asm("__imp__MessageBoxA@16") =
+int(WINAPI* ConsoleMessageBoxSlot)(HWND, LPCSTR, LPCSTR, UINT) asm(TARN_MESSAGE_BOX_SLOT) =
     tarn::hosts::ConsoleMessageBox;
 }

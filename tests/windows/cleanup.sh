@@ -8,5 +8,5 @@ if [ -f "$state/xvfb.pid" ]; then
   kill "$(cat "$state/xvfb.pid")" 2>/dev/null
   rm -f "$state/xvfb.pid"
 fi
-rm -rf "$WINEPREFIX" "$state/display" "$TMPDIR"
+rm -rf "$WINEPREFIX" "$state/display" "$state/route" "$TMPDIR"
 exit 0

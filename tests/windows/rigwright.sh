@@ -1,24 +1,24 @@
 #!/usr/bin/env bash
-# wine.rigwright STATE_DIR WIN32_DIR EXPECTED_MENU FRAME_COMPARE
+# wine.rigwright STATE_DIR EXPECTED_MENU FRAME_COMPARE
 # rigwright.exe under Wine opens its window titled "Rigwright" with a menu
 # bar; its program file holds menu 101 (as tool/rigwright.rc lists it), the
 # icon group, the bitmap and the toolbar in Korean (1042); Esc ends it with
 # status 0.
 set -u
 . "$(dirname "$0")/wine_common.sh" "$1"
-win32=$2 expected=$3 compare=$4
+expected=$2 compare=$3
 need_wine
-need_program "$win32" rigwright.exe
-need_program "$win32" menu-probe.exe
+need_program rigwright.exe
+need_program menu-probe.exe
 
 work=$state/rigwright
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
-wine "$win32/bin/rigwright.exe" >"$work/wine.log" 2>&1 &
+"$wine" "$programs/bin/rigwright.exe" >"$work/wine.log" 2>&1 &
 pid=$!
 bad=0
-wine "$win32/bin/menu-probe.exe" "$(winepath -w "$win32/bin/rigwright.exe")" 60 >probe.txt 2>probe.err || bad=1
+"$wine" "$programs/bin/menu-probe.exe" "$("$wine" winepath.exe -w "$programs/bin/rigwright.exe")" 60 >probe.txt 2>probe.err || bad=1
 tr -d '\r' <probe.txt >probe-lf.txt
 if ! diff "$expected" probe-lf.txt; then
   echo "FAILED: the window or its resources differ from $expected (above)"

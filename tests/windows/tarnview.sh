@@ -1,29 +1,34 @@
 #!/usr/bin/env bash
-# wine.tarnview STATE_DIR WIN32_DIR TARNVIEW_REPLAY FRAME_COMPARE
-# tarnview.exe in the sample world of tarn-win32.zip, unpacked as a Windows
-# user would, under Wine: the set-up lines of Tarn.log
-# are the Linux build's, the terrain's debug file appears with its Korean
-# name, the screen shows the Linux frame of the same scene (mean difference
-# under 24 per channel outside the HUD's texts), and Escape ends the
-# program with status 0.
+# wine.tarnview STATE_DIR TARNVIEW_REPLAY FRAME_COMPARE
+# tarnview.exe in the sample world under Wine: on the 32-bit route the world
+# of tarn-win32.zip, unpacked as a Windows user would; on the 64-bit route
+# the same world as the 64-bit build stages it (tarn-win64/world). The set-up lines of Tarn.log are the Linux build's, the terrain's
+# debug file appears with its Korean name, the screen shows the Linux frame
+# of the same scene (mean difference under 24 per channel outside the HUD's
+# texts), and Escape ends the program with status 0.
 set -u
 . "$(dirname "$0")/wine_common.sh" "$1"
-win32=$2 replay=$3 compare=$4
+replay=$2 compare=$3
 need_wine
-[ -f "$win32/tarn-win32.zip" ] || skip "$win32/tarn-win32.zip is missing (scripts/build.sh win32 makes it)"
 
 work=$state/tarnview
 rm -rf "$work"
 mkdir -p "$work"
-(cd "$work" && cmake -E tar xf "$win32/tarn-win32.zip") || { echo "FAILED: cannot unpack tarn-win32.zip"; exit 1; }
-mv "$work/tarn-win32/world" "$work/windows"
-[ -f "$work/windows/tarnview.exe" ] || { echo "FAILED: the zip has no world/tarnview.exe"; exit 1; }
+if [ "$wine_route_bits" = 32 ]; then
+  [ -f "$programs/tarn-win32.zip" ] || skip "$programs/tarn-win32.zip is missing (scripts/build.sh win32 makes it)"
+  (cd "$work" && cmake -E tar xf "$programs/tarn-win32.zip") || { echo "FAILED: cannot unpack tarn-win32.zip"; exit 1; }
+  mv "$work/tarn-win32/world" "$work/windows"
+  [ -f "$work/windows/tarnview.exe" ] || { echo "FAILED: the zip has no world/tarnview.exe"; exit 1; }
+else
+  [ -f "$programs/tarn-win64/world/tarnview.exe" ] || skip "$programs/tarn-win64/world is missing (scripts/build.sh win64 stages it)"
+  cp -r "$programs/tarn-win64/world" "$work/windows"
+fi
 cp -r "$work/windows" "$work/linux"
 rm "$work/linux/tarnview.exe"
 (cd "$work/linux" && "$replay" --frames 1 --shot ../linux.png >/dev/null) || { echo "tarnview-replay failed"; exit 1; }
 
 cd "$work/windows"
-wine tarnview.exe >"$work/wine.log" 2>&1 &
+"$wine" tarnview.exe >"$work/wine.log" 2>&1 &
 pid=$!
 fail() {
   echo "FAILED: $*"

@@ -2,9 +2,15 @@
 # one X server (800 x 600 at 16 bits) per test run, made by setup.sh in
 # STATE_DIR and ended by cleanup.sh; the tests run the programs there under
 # the Korean ANSI code page.
+#
+# setup.sh also picks the run's route: the 32-bit programs under 32-bit Wine
+# where this machine runs 32-bit programs, the 64-bit ones under wine64 where
+# it does not (some kernels are built without them: the i386 loader then
+# fails with "Exec format error"). The route's programs folder and loader
+# stand in STATE_DIR/route; every Wine command of the tests goes through
+# "$wine", never the wine script, which always prefers the 32-bit loader.
 state=$1
 export WINEPREFIX=$state/prefix
-export WINEARCH=win32
 export WINEDEBUG=-all
 # Wine keeps its server's socket folder under TMPDIR: in the run's state, so
 # that cleanup.sh removes it and /tmp keeps nothing of the run.
@@ -13,22 +19,44 @@ mkdir -p "$TMPDIR"
 export LANG=ko_KR.UTF-8
 export LC_ALL=ko_KR.UTF-8
 
+wine_route_bits=
+programs=
+wine=
+# use_route BITS PROGRAMS_DIR: the loader and prefix kind of that route.
+use_route() {
+  wine_route_bits=$1
+  programs=$2
+  if [ "$1" = 64 ]; then
+    wine=/usr/lib/wine/wine64
+    export WINEARCH=win64
+    # Programs that Wine starts itself go through the same loader.
+    export WINELOADER=$wine
+  else
+    wine=/usr/lib/wine/wine
+    export WINEARCH=win32
+    unset WINELOADER
+  fi
+}
+if [ -f "$state/route" ]; then
+  read -r route_bits route_dir <"$state/route"
+  use_route "$route_bits" "$route_dir"
+fi
+
 skip() {
   echo "SKIPPED: $*"
   exit 77
 }
 
-# Skips (with the reason) where Wine or the run's X server is not there.
+# Skips (with the reason) where the run has no Wine set-up.
 need_wine() {
-  command -v wine >/dev/null 2>&1 || skip "wine is not installed (scripts/deps-win32.sh wine installs it)"
-  [ -f "$state/display" ] || skip "no Wine set-up for this run (wine.setup was skipped or failed)"
+  [ -f "$state/display" ] && [ -n "$wine" ] || skip "no Wine set-up for this run (wine.setup was skipped or failed)"
   export DISPLAY
   DISPLAY=$(cat "$state/display")
 }
 
-# need_program DIR NAME: skips when the Windows build did not make NAME.
+# need_program NAME: skips when the route's Windows build did not make NAME.
 need_program() {
-  [ -f "$1/bin/$2" ] || skip "$1/bin/$2 is missing (scripts/build.sh win32 makes it)"
+  [ -f "$programs/bin/$1" ] || skip "$programs/bin/$1 is missing (scripts/build.sh win$wine_route_bits makes it)"
 }
 
 # wait_for SECONDS COMMAND...: polls COMMAND every 0.2 s until it succeeds.

@@ -40,7 +40,7 @@ int KeyCodeByName(std::string_view name) {
   return -1;
 }
 
-bool ReplayScript::ParseLine(std::string_view line, long number, std::string& error) {
+bool ReplayScript::ParseLine(std::string_view line, long long number, std::string& error) {
   auto fail = [&](const std::string& what) {
     error = "input script line " + std::to_string(number) + ": " + what;
     return false;

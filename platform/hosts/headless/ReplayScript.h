@@ -47,7 +47,7 @@ class ReplayScript {
     std::int64_t first, last;
     FrameInput input;
   };
-  bool ParseLine(std::string_view line, long number, std::string& error);
+  bool ParseLine(std::string_view line, long long number, std::string& error);
   std::vector<Entry> entries_;
   std::int64_t lastFrame_ = -1;
 };

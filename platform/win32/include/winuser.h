@@ -147,6 +147,12 @@ struct CREATESTRUCTA {
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
 #define GWL_USERDATA (-21)
+// The pointer-sized longs: the same slots, and the only names 64-bit Windows
+// has for the first, second and last.
+#define GWLP_WNDPROC (-4)
+#define GWLP_HINSTANCE (-6)
+#define GWLP_ID (-12)
+#define GWLP_USERDATA (-21)
 
 // Virtual keys the system looks at (and the host's common ones).
 #define VK_BACK 0x08
