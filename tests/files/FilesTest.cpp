@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -184,6 +185,38 @@ TEST(Outputs, WhatStandsUnderTheNameKeepsWhatItIs) {
   }
   EXPECT_EQ(ReadFile("a.mpd"), "lower");
   EXPECT_FALSE(AnyTemporary(dir.path()));
+}
+
+TEST(Names, WorkingFolderChangesFoldCaseFolderByFolderAndSayWhyTheyFail) {
+  TempWorkDir dir;
+  fs::create_directories("World/Model/Sub");
+  WriteFile("World/file", "x");
+  const struct {
+    const char* name;
+    int error;  // 0: entered
+    const char* lands;
+  } cases[] = {
+      {"world\\MODEL\\sub", 0, "World/Model/Sub"},
+      {"World/./model/../Model//Sub/", 0, "World/Model/Sub"},
+      {"World/missing", ENOENT, nullptr},
+      {"wORLD/missing/Sub", ENOENT, nullptr},
+      {"World/file/Sub", ENOTDIR, nullptr},
+      {"WORLD/FILE", ENOTDIR, nullptr},
+      {"", ENOENT, nullptr},
+  };
+  for (const auto& c : cases) {
+    fs::current_path(dir.path());
+    errno = 0;
+    const int result = _chdir(c.name);
+    if (c.error == 0) {
+      EXPECT_EQ(result, 0) << c.name << ": " << std::strerror(errno);
+      EXPECT_EQ(fs::current_path(), dir.path() / c.lands) << c.name;
+    } else {
+      EXPECT_EQ(result, -1) << c.name;
+      EXPECT_EQ(errno, c.error) << c.name << ": " << std::strerror(errno);
+      EXPECT_EQ(fs::current_path(), dir.path()) << c.name;
+    }
+  }
 }
 
 // In a child: open an output over "old", write, then `end` it; the exit
