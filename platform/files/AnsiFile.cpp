@@ -9,7 +9,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/codepage/Cp949.h"
 #include "platform/files/DecodedStream.h"
@@ -26,10 +28,16 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// The entry of `dir` whose name equals `name` ignoring ASCII case, or "".
-std::string FindFolded(const std::string& dir, const std::string& name) {
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (d == nullptr) return {};
+// The entry of folder `dir` (relative to the folder handle `at`) whose name
+// equals `name` ignoring ASCII case, or "".
+std::string FindFolded(int at, const std::string& dir, const std::string& name) {
+  const int listing = ::openat(at, dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing < 0) return {};
+  DIR* d = ::fdopendir(listing);
+  if (d == nullptr) {
+    ::close(listing);
+    return {};
+  }
   std::string found;
   while (dirent* e = ::readdir(d)) {
     if (::strcasecmp(e->d_name, name.c_str()) == 0) {
@@ -39,6 +47,37 @@ std::string FindFolded(const std::string& dir, const std::string& name) {
   }
   ::closedir(d);
   return found;
+}
+
+// The folder a host path names, opened one component at a time from the
+// root or the working folder, each component exact when it exists and else
+// the entry that matches it without regard to case. A whole path may be
+// longer than the kernel takes at once (PATH_MAX): a working folder that
+// deep still has a name to come back to. -1 with errno when it fails.
+int OpenFolderByParts(const std::string& path) {
+  int folder = ::open(path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  std::size_t pos = 0;
+  while (folder >= 0 && pos < path.size()) {
+    std::size_t slash = path.find('/', pos);
+    if (slash == std::string::npos) slash = path.size();
+    std::string part = path.substr(pos, slash - pos);
+    pos = slash + 1;
+    if (part.empty() || part == ".") continue;
+    int next = ::openat(folder, part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (next < 0 && errno == ENOENT) {
+      const std::string folded = FindFolded(folder, ".", part);
+      if (folded.empty()) {
+        errno = ENOENT;
+      } else {
+        next = ::openat(folder, folded.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      }
+    }
+    const int error = errno;
+    ::close(folder);
+    folder = next;
+    errno = error;
+  }
+  return folder;
 }
 
 std::string StripTextMode(const char* mode) {
@@ -115,7 +154,7 @@ std::string ResolveAnsiPath(const char* name) {
     if (part.empty()) continue;
     std::string candidate = resolved.empty() || resolved.back() == '/' ? resolved + part : resolved + "/" + part;
     if (!Exists(candidate)) {
-      std::string folded = FindFolded(resolved, part);
+      std::string folded = FindFolded(AT_FDCWD, resolved, part);
       if (folded.empty()) return exact;
       candidate = resolved.empty() || resolved.back() == '/' ? resolved + folded : resolved + "/" + folded;
     }
@@ -226,7 +265,22 @@ int _chdir(const char* dir) {
     errno = EINVAL;
     return -1;
   }
-  return ::chdir(tarn::files::ResolveAnsiPath(dir).c_str());
+  const std::string path = tarn::files::AnsiToHostPath(dir);
+  if (path.empty()) {
+    errno = ENOENT;
+    return -1;
+  }
+  // The exact name in one step when the kernel takes it; else folder by
+  // folder, for another letter case or a name longer than PATH_MAX.
+  if (::chdir(path.c_str()) == 0) return 0;
+  if (errno != ENOENT && errno != ENAMETOOLONG) return -1;
+  const int folder = tarn::files::OpenFolderByParts(path);
+  if (folder < 0) return -1;
+  const int result = ::fchdir(folder);
+  const int error = errno;
+  ::close(folder);
+  errno = error;
+  return result;
 }
 
 char* _getcwd(char* buffer, int size) {
@@ -234,9 +288,11 @@ char* _getcwd(char* buffer, int size) {
     errno = EINVAL;
     return nullptr;
   }
-  char host[4096];
-  if (::getcwd(host, sizeof host) == nullptr) return nullptr;
-  std::string ansi = tarn::codepage::Utf8ToCp949(host);
+  // Of any length: past PATH_MAX the C library finds the name folder by
+  // folder, and _chdir comes back to it the same way.
+  std::unique_ptr<char, decltype(&std::free)> host(::getcwd(nullptr, 0), &std::free);
+  if (host == nullptr) return nullptr;
+  std::string ansi = tarn::codepage::Utf8ToCp949(host.get());
   if (ansi.size() + 1 > static_cast<std::size_t>(size)) {
     errno = ERANGE;
     return nullptr;

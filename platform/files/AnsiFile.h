@@ -85,7 +85,10 @@ std::string LastErrorText();
 }  // namespace tarn::files
 
 // The C runtime's working-directory calls, on system names. Windows has
-// them in its C runtime; elsewhere they are ours.
+// them in its C runtime; elsewhere they are ours: _chdir resolves a name as
+// for reading, and both take names of any length, so that a folder deeper
+// than PATH_MAX is named by _getcwd (as long as the caller's buffer holds
+// it) and entered again by _chdir, folder by folder through handles.
 #if defined(_WIN32)
 #include <direct.h>
 #else

@@ -20,38 +20,21 @@ namespace {
 
 // Temporary files that a signal must not leave behind: the folder's handle
 // and the name in it. A slot is filled before its handle is published, and
-// the handler only reads, so it needs no lock.
+// RemoveTemporaryOutputs only reads, so it needs no lock.
 struct CleanUpSlot {
   std::atomic<int> folder{-1};
   char name[NAME_MAX + 1];
 };
+static_assert(std::atomic<int>::is_always_lock_free, "the slots are read from signal handlers");
 constexpr int kSlots = 32;
 CleanUpSlot slots[kSlots];
 std::mutex slotsLock;  // between threads that claim slots (tests run several)
 
-extern "C" void RemoveTemporariesAndExit(int signal) {
-  for (CleanUpSlot& s : slots) {
-    const int folder = s.folder.load();
-    if (folder >= 0) ::unlinkat(folder, s.name, 0);
-  }
-  ::_exit(128 + signal);
-}
-
-void InstallHandlers() {
+// Past the file-size limit, write() then fails with EFBIG: a failed
+// conversion with its message, not a killed process.
+void IgnoreFileSizeSignal() {
   static std::once_flag once;
-  std::call_once(once, [] {
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-      struct sigaction old {};
-      if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;  // nohup stays nohup
-      struct sigaction action {};
-      action.sa_handler = RemoveTemporariesAndExit;
-      sigemptyset(&action.sa_mask);
-      ::sigaction(signal, &action, nullptr);
-    }
-    // Past the file-size limit, write() then fails with EFBIG: a failed
-    // conversion with its message, not a killed process.
-    ::signal(SIGXFSZ, SIG_IGN);
-  });
+  std::call_once(once, [] { ::signal(SIGXFSZ, SIG_IGN); });
 }
 
 // Holds SIGINT, SIGTERM and SIGHUP back while a temporary file and its
@@ -169,7 +152,7 @@ bool OutputFile::Open(const std::string& destination) {
     error_ = std::strerror(ENOENT);
     return false;
   }
-  InstallHandlers();
+  IgnoreFileSizeSignal();
 
   if (path.compare(0, 5, "/dev/") == 0 || path.compare(0, 6, "/proc/") == 0) {
     int fd = OpenDirect(path);
@@ -295,6 +278,13 @@ void OutputFile::Abandon() {
     folder_ = -1;
   }
   temporary_.clear();
+}
+
+void RemoveTemporaryOutputs() {
+  for (CleanUpSlot& s : slots) {
+    const int folder = s.folder.load();
+    if (folder >= 0) ::unlinkat(folder, s.name, 0);
+  }
 }
 
 bool SameExistingFile(const std::string& a, const std::string& b) {

@@ -17,11 +17,13 @@
 // The system is not asked to put the data on disk before the name changes
 // (no fsync): a power loss soon after a conversion may leave a file empty,
 // as it may for any program's fresh output.
-// Temporary files are removed on every failure, when the OutputFile is
-// destroyed without Commit, and when SIGINT, SIGTERM or SIGHUP ends the
-// process (which then exits with 128 + the signal). A write past the
-// file-size limit fails with EFBIG instead of ending the process (SIGXFSZ
-// is ignored once an output has been opened).
+// Temporary files are removed on every failure and when the OutputFile is
+// destroyed without Commit. Signals belong to the program's host, not to
+// this layer: a host that ends the process at a signal calls
+// RemoveTemporaryOutputs from its handler first (platform/hosts/signals),
+// and one that ends through the program's quit path lets the destructors
+// do it. A write past the file-size limit fails with EFBIG instead of
+// ending the process (SIGXFSZ is ignored once an output has been opened).
 #pragma once
 
 #include <cstdio>
@@ -60,6 +62,13 @@ class OutputFile {
   unsigned owner_ = 0, group_ = 0;
   int slot_ = -1;            // the signal-time clean-up's entry
 };
+
+// Removes the temporary file of every output being written now, for a
+// process about to end without unwinding. Safe in a signal handler (it
+// only unlinks); the outputs' later Commit fails, their Abandon is harmless.
+// On Windows it serves the console's control handler, which runs on a
+// thread of its own.
+void RemoveTemporaryOutputs();
 
 // True when both names reach the same existing file (device and inode).
 bool SameExistingFile(const std::string& a, const std::string& b);

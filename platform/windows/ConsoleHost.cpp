@@ -11,10 +11,19 @@
 
 #include <cstdio>
 
+#include "platform/files/OutputFile.h"
+
 namespace tarn::hosts {
 namespace {
 
 ConsoleHost* Current = nullptr;
+
+// Ctrl+C, Ctrl+Break and the console's closing: the outputs in flight lose
+// their temporaries, then the default handler ends the process.
+BOOL WINAPI EndOfConsole(DWORD) {
+  files::RemoveTemporaryOutputs();
+  return FALSE;
+}
 
 int WINAPI ConsoleMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   if (Current != nullptr)
@@ -26,9 +35,13 @@ int WINAPI ConsoleMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
 
 struct ConsoleHost::Machine {};
 
-ConsoleHost::ConsoleHost(std::string program) : program_(std::move(program)) { Current = this; }
+ConsoleHost::ConsoleHost(std::string program) : program_(std::move(program)) {
+  Current = this;
+  SetConsoleCtrlHandler(EndOfConsole, TRUE);
+}
 
 ConsoleHost::~ConsoleHost() {
+  SetConsoleCtrlHandler(EndOfConsole, FALSE);
   if (Current == this) Current = nullptr;
 }
 

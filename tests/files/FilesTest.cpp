@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -186,6 +187,38 @@ TEST(Outputs, WhatStandsUnderTheNameKeepsWhatItIs) {
   EXPECT_FALSE(AnyTemporary(dir.path()));
 }
 
+TEST(Names, WorkingFolderChangesFoldCaseFolderByFolderAndSayWhyTheyFail) {
+  TempWorkDir dir;
+  fs::create_directories("World/Model/Sub");
+  WriteFile("World/file", "x");
+  const struct {
+    const char* name;
+    int error;  // 0: entered
+    const char* lands;
+  } cases[] = {
+      {"world\\MODEL\\sub", 0, "World/Model/Sub"},
+      {"World/./model/../Model//Sub/", 0, "World/Model/Sub"},
+      {"World/missing", ENOENT, nullptr},
+      {"wORLD/missing/Sub", ENOENT, nullptr},
+      {"World/file/Sub", ENOTDIR, nullptr},
+      {"WORLD/FILE", ENOTDIR, nullptr},
+      {"", ENOENT, nullptr},
+  };
+  for (const auto& c : cases) {
+    fs::current_path(dir.path());
+    errno = 0;
+    const int result = _chdir(c.name);
+    if (c.error == 0) {
+      EXPECT_EQ(result, 0) << c.name << ": " << std::strerror(errno);
+      EXPECT_EQ(fs::current_path(), dir.path() / c.lands) << c.name;
+    } else {
+      EXPECT_EQ(result, -1) << c.name;
+      EXPECT_EQ(errno, c.error) << c.name << ": " << std::strerror(errno);
+      EXPECT_EQ(fs::current_path(), dir.path()) << c.name;
+    }
+  }
+}
+
 // In a child: open an output over "old", write, then `end` it; the exit
 // status the parent sees.
 template <class End>
@@ -202,12 +235,29 @@ int InChild(End end) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
 }
 
+// What a host's handler does before it ends the process at a signal.
+extern "C" void EndAtSignal(int signal) {
+  RemoveTemporaryOutputs();
+  _exit(128 + signal);
+}
+
 TEST(Outputs, SignalsAndSizeLimitsLeaveTheOldFileAndNoTemporary) {
   TempWorkDir dir;
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     WriteFile("out.mca", "old");
-    EXPECT_EQ(InChild([signal](OutputFile&) { raise(signal); return 0; }), 128 + signal);
+    EXPECT_EQ(InChild([signal](OutputFile&) {
+                // Opening outputs leaves the signals as they were: they are the host's.
+                OutputFile second;
+                if (!second.Open("second.mca")) return 91;
+                struct sigaction now {};
+                if (sigaction(signal, nullptr, &now) != 0 || now.sa_handler != SIG_DFL) return 92;
+                ::signal(signal, EndAtSignal);
+                raise(signal);
+                return 0;
+              }),
+              128 + signal);
     EXPECT_EQ(ReadFile("out.mca"), "old");
+    EXPECT_FALSE(fs::exists("second.mca"));
     EXPECT_FALSE(AnyTemporary(dir.path())) << signal;
   }
   WriteFile("out.mca", "old");

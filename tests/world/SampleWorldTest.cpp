@@ -1,19 +1,52 @@
 // The bundled sample world, as the build writes it: it loads without a
 // single log line and holds what the README promises.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 #include <string>
 
 #include "engine/world/WorldMap.h"
+#include "programs/WorldReport.h"
 #include "tests/world/WorldTestKit.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-TEST(SampleWorld, LoadsCompletely) {
+// The folder the build writes the sample world into.
+std::string SampleFolder() {
   const char* build = std::getenv("TARN_BUILD_DIR");
-  ASSERT_NE(build, nullptr) << "run through ctest";
-  const std::string folder = std::string(build) + "/sample";
+  return build != nullptr ? std::string(build) + "/sample" : std::string();
+}
+
+// A picture the loader made a texture of.
+struct Made {
+  int w, h;
+  bool alpha;
+};
+
+// Services that record each texture's picture instead of making a surface.
+WorldServices RecordingPictures(std::vector<Made>* made, CapturedLog* log) {
+  WorldServices services;
+  services.context = made;
+  services.createTexture = [](void* c, Image& picture, IDirectDrawSurface7** texture) {
+    bool alpha = false;
+    for (std::uint32_t p : picture.pixels) alpha |= (p >> 24) != 255;
+    static_cast<std::vector<Made>*>(c)->push_back({picture.width, picture.height, alpha});
+    *texture = nullptr;
+    return 1;
+  };
+  services.log = log->Sink();
+  return services;
+}
+
+TEST(SampleWorld, LoadsCompletely) {
+  const std::string folder = SampleFolder();
+  ASSERT_FALSE(folder.empty()) << "run through ctest";
   ASSERT_TRUE(std::filesystem::exists(folder + "/exam.map"));
   const auto home = std::filesystem::current_path();
   std::filesystem::current_path(folder);
@@ -22,22 +55,8 @@ TEST(SampleWorld, LoadsCompletely) {
   RenderSwitches switches;
   LoadedWorld world;
   CapturedLog log;
-  struct Made {
-    int w, h;
-    bool alpha;
-  };
   std::vector<Made> made;
-  WorldServices services;
-  services.context = &made;
-  services.createTexture = [](void* c, Image& picture, IDirectDrawSurface7** texture) {
-    bool alpha = false;
-    for (std::uint32_t p : picture.pixels) alpha |= (p >> 24) != 255;
-    static_cast<std::vector<Made>*>(c)->push_back({picture.width, picture.height, alpha});
-    *texture = nullptr;
-    return 1;
-  };
-  services.log = log.Sink();
-  EXPECT_EQ(LoadWorldMap("exam.map", &root, &switches, services, world), 1);
+  EXPECT_EQ(LoadWorldMap("exam.map", &root, &switches, RecordingPictures(&made, &log), world), 1);
   std::filesystem::remove(kHeightFieldDebugFile);  // keep the world folder as the build made it
   std::filesystem::current_path(home);
 
@@ -72,6 +91,91 @@ TEST(SampleWorld, LoadsCompletely) {
     if (v.z < 21.01f && v.y < 3.4f) front += v.nz < -0.99f;
   }
   EXPECT_GE(front, 6);
+}
+
+// The world in the working folder: its --stats report and the sizes of the
+// pictures its textures were made of; the log's lines go to `log`.
+std::string LoadHere(CapturedLog& log) {
+  SceneNode root;
+  RenderSwitches switches;
+  LoadedWorld world;
+  std::vector<Made> made;
+  if (LoadWorldMap("exam.map", &root, &switches, RecordingPictures(&made, &log), world) != 1) return "no world";
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  PrintWorldStats(out, &root, &switches);
+  for (const Made& m : made) std::fprintf(out, "picture %dx%d\n", m.w, m.h);
+  std::fclose(out);
+  std::string report(text, size);
+  std::free(text);
+  return report;
+}
+
+// Copies the world's files (the folders one level deep) from `from` into the
+// working folder, by names relative to it.
+void CopyWorldHere(const fs::path& from) {
+  for (const auto& e : fs::directory_iterator(from)) {
+    const std::string name = e.path().filename().string();
+    if (e.is_regular_file() && name != "Makefile" && name != "cmake_install.cmake") {
+      fs::copy_file(e.path(), name);
+    } else if (e.is_directory() && name != "CMakeFiles") {
+      fs::create_directory(name);
+      for (const auto& f : fs::directory_iterator(e.path()))
+        if (f.is_regular_file()) fs::copy_file(f.path(), name + "/" + f.path().filename().string());
+    }
+  }
+}
+
+// Folders nested below the working folder until its absolute name is longer
+// than PATH_MAX, entered and left by relative names only (no call takes the
+// whole name); leaving removes them, with what they hold.
+class DeepFolder {
+ public:
+  DeepFolder() {
+    for (levels_ = 0; levels_ < PATH_MAX / kPart.size() + 2; ++levels_)
+      if (::mkdir(kPart.c_str(), 0755) != 0 || ::chdir(kPart.c_str()) != 0) break;
+  }
+  ~DeepFolder() {
+    for (const auto& e : fs::directory_iterator("."))
+      fs::remove_all(e.path().filename());
+    for (; levels_ > 0; --levels_)
+      if (::chdir("..") != 0 || ::rmdir(kPart.c_str()) != 0) break;
+  }
+  DeepFolder(const DeepFolder&) = delete;
+  DeepFolder& operator=(const DeepFolder&) = delete;
+  bool Made() const { return levels_ == PATH_MAX / kPart.size() + 2; }
+
+ private:
+  inline static const std::string kPart = std::string(200, 'd');
+  std::size_t levels_ = 0;
+};
+
+TEST(SampleWorld, LoadsTheSameInAFolderDeeperThanPathMax) {
+  const std::string sample = SampleFolder();
+  ASSERT_FALSE(sample.empty()) << "run through ctest";
+  ScratchFolder scratch;
+  fs::create_directory("shallow");
+  fs::current_path("shallow");
+  CopyWorldHere(sample);
+  CapturedLog shallowLog;
+  const std::string shallow = LoadHere(shallowLog);
+  fs::current_path(scratch.path());
+  EXPECT_TRUE(shallowLog.lines.empty()) << shallowLog.lines[0];
+
+  {
+    DeepFolder deep;
+    ASSERT_TRUE(deep.Made());
+    CopyWorldHere(sample);
+    char name[PATH_MAX];
+    EXPECT_EQ(::getcwd(name, sizeof name), nullptr);  // deep indeed
+    CapturedLog deepLog;
+    EXPECT_EQ(LoadHere(deepLog), shallow);
+    EXPECT_TRUE(deepLog.lines.empty()) << deepLog.lines[0];
+    // The loader came back to the folder it started in.
+    EXPECT_TRUE(fs::exists("exam.map"));
+  }
+  EXPECT_FALSE(fs::exists(std::string(200, 'd')));  // the deep tree is gone
 }
 
 }  // namespace

@@ -5,8 +5,9 @@
 //     keeps that file's attributes and security), MoveFileEx otherwise;
 //   - a device under the name ("NUL", "CON", a pipe): written directly;
 //   - a folder: refused.
-// Temporaries are removed on every failure, on Abandon, and when Ctrl+C or
-// the console's closing ends the process.
+// Temporaries are removed on every failure and on Abandon; when Ctrl+C or
+// the console's closing ends the process, the console host's control
+// handler removes them through RemoveTemporaryOutputs.
 #define _CRT_RAND_S  // rand_s, the system's random numbers
 #include "platform/files/OutputFile.h"
 
@@ -29,17 +30,7 @@ constexpr int kSlots = 32;
 std::string slots[kSlots];
 SRWLOCK slotsLock = SRWLOCK_INIT;
 
-BOOL WINAPI RemoveTemporaries(DWORD) {
-  AcquireSRWLockExclusive(&slotsLock);
-  for (std::string& name : slots)
-    if (!name.empty()) DeleteFileA(name.c_str());
-  ReleaseSRWLockExclusive(&slotsLock);
-  return FALSE;  // then the default handler ends the process
-}
-
 int ClaimSlot(const std::string& name) {
-  static const bool installed = SetConsoleCtrlHandler(RemoveTemporaries, TRUE) != 0;
-  (void)installed;
   int claimed = -1;
   AcquireSRWLockExclusive(&slotsLock);
   for (int i = 0; i < kSlots && claimed < 0; ++i) {
@@ -179,6 +170,13 @@ void OutputFile::Abandon() {
   ReleaseSlot(slot_);
   folder_ = -1;
   temporary_.clear();
+}
+
+void RemoveTemporaryOutputs() {
+  AcquireSRWLockExclusive(&slotsLock);
+  for (std::string& name : slots)
+    if (!name.empty()) DeleteFileA(name.c_str());
+  ReleaseSRWLockExclusive(&slotsLock);
 }
 
 bool SameExistingFile(const std::string& a, const std::string& b) {

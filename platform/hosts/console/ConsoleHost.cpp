@@ -5,11 +5,13 @@
 #include <cstdio>
 
 #include "platform/codepage/Cp949.h"
+#include "platform/hosts/signals/QuitSignals.h"
 #include "platform/win32/Host.h"
 
 namespace tarn::hosts {
 
-// The stand-ins' machine: their MessageBoxA arrives here in UTF-8.
+// The stand-ins' machine: their MessageBoxA arrives here in UTF-8. A quit
+// signal ends the run at once, without the outputs' temporaries.
 struct ConsoleHost::Machine : win32::Host {
   explicit Machine(ConsoleHost& owner) : owner_(owner) {}
   int MessageBox(HWND, const std::string& textUtf8, const std::string& captionUtf8, UINT type) override {
@@ -17,6 +19,7 @@ struct ConsoleHost::Machine : win32::Host {
     return IDOK;
   }
   ConsoleHost& owner_;
+  QuitSignals signals_{QuitSignals::Ending::kNow};
 };
 
 ConsoleHost::ConsoleHost(std::string program)

@@ -2,6 +2,10 @@
 // message box is a line on stderr ("<program>: <caption>: <text>"), answered
 // with OK; an error box marks the run as failed, so the program's exit
 // status can say so. A progress line on a terminal is ended before a box.
+// SIGINT, SIGTERM and SIGHUP (Ctrl+C, Ctrl+Break and the console's closing
+// on Windows) remove the temporary files of the outputs being written and
+// end the process: with 128 + the signal on Linux, as the console's default
+// handler does on Windows.
 //
 // One implementation per platform: over the stand-ins on Linux (texts
 // converted to UTF-8, the shell's arguments converted from it), over the

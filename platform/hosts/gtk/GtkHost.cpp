@@ -3,7 +3,6 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
-#include <csignal>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -11,6 +10,7 @@
 
 #include "platform/codepage/Cp949.h"
 #include "platform/hosts/gtk/BoxText.h"
+#include "platform/hosts/signals/QuitSignals.h"
 #include "platform/win32/MenuTable.h"
 #include "platform/win32/PaintHooks.h"
 #include "platform/win32/WindowTable.h"
@@ -31,7 +31,8 @@ struct GtkHost::Impl {
   std::map<HWND, Window> windows;
   // The message box or file dialog running now, if any.
   GtkWidget* modal = nullptr;
-  guint signalSources[2] = {0, 0};
+  QuitSignals signals{QuitSignals::Ending::kQuitPath};
+  guint signalSource = 0;
   bool screenshotTaken = false;
   std::string screenshotPath;
   GtkWidget* screenshotWindow = nullptr;
@@ -197,15 +198,17 @@ gboolean TakeScreenshot(gpointer data) {
   return G_SOURCE_REMOVE;
 }
 
-// SIGINT or SIGTERM: the program ends as when its windows are closed. A
-// running dialog is cancelled first, since its command would otherwise hold
-// the message loop until someone answered it.
-gboolean OnQuitSignal(gpointer data) {
+// SIGINT, SIGTERM or SIGHUP: the program ends as when its windows are
+// closed. A running dialog is cancelled first, since its command would
+// otherwise hold the message loop until someone answered it.
+gboolean LookForQuitSignal(gpointer data) {
   auto* impl = static_cast<GtkHost::Impl*>(data);
+  if (impl->signals.Take() == 0) return G_SOURCE_CONTINUE;
   if (impl->modal != nullptr) gtk_dialog_response(GTK_DIALOG(impl->modal), GTK_RESPONSE_CANCEL);
   for (const auto& [handle, w] : impl->windows) PostMessageA(handle, WM_CLOSE, 0, 0);
   return G_SOURCE_CONTINUE;
 }
+gboolean OnQuitSignal(gint, GIOCondition, gpointer data) { return LookForQuitSignal(data); }
 
 GtkWindow* Parent(GtkHost::Impl& impl, HWND owner) {
   auto it = impl.windows.find(owner);
@@ -223,12 +226,13 @@ bool GtkHost::Initialise(int* argc, char*** argv) {
 GtkHost::GtkHost() : impl_(std::make_unique<Impl>()) {
   current = impl_.get();
   win32::SetWindowDcProvider(ProvideDc, ReleaseDc);
-  impl_->signalSources[0] = g_unix_signal_add(SIGINT, OnQuitSignal, impl_.get());
-  impl_->signalSources[1] = g_unix_signal_add(SIGTERM, OnQuitSignal, impl_.get());
+  // Without a descriptor to watch (none could be made), a look every 50 ms.
+  const int wake = impl_->signals.WakeDescriptor();
+  impl_->signalSource = wake >= 0 ? g_unix_fd_add(wake, G_IO_IN, OnQuitSignal, impl_.get())
+                                  : g_timeout_add(50, LookForQuitSignal, impl_.get());
 }
 GtkHost::~GtkHost() {
-  for (guint source : impl_->signalSources)
-    if (source != 0) g_source_remove(source);
+  if (impl_->signalSource != 0) g_source_remove(impl_->signalSource);
   win32::SetWindowDcProvider(nullptr, nullptr);
   current = nullptr;
   for (auto& [handle, w] : impl_->windows) gtk_widget_destroy(w.window);

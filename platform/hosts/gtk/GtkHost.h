@@ -17,8 +17,11 @@
 //     of the request;
 //   - while the queue is empty, PeekMessageA waits up to 10 ms for an event,
 //     so an idle program does not burn a processor;
-//   - SIGINT and SIGTERM cancel a running dialog and post WM_CLOSE to every
-//     window, so the program ends through its own quit path.
+//   - SIGINT, SIGTERM and SIGHUP (those not ignored at the start) cancel a
+//     running dialog and post WM_CLOSE to every window, so the program ends
+//     through its own quit path, as before any output was written; a second
+//     signal, if the first has not ended it, ends the process at once
+//     (platform/hosts/signals/QuitSignals.h).
 // Not implemented: child windows, mouse messages, timers, the clipboard.
 #pragma once
 

@@ -9,6 +9,8 @@
 // that its mouse motion is not lost to an unacquired mouse). After the last frame
 // is presented the host posts the quit message, so the loop ends before
 // another frame, as after Escape.
+// A run is a command, not a window: SIGINT, SIGTERM and SIGHUP (those not
+// ignored at the start) end it at once with 128 + the signal.
 #pragma once
 
 #include <functional>
@@ -19,6 +21,7 @@
 
 #include "platform/hosts/headless/ReplayOptions.h"
 #include "platform/hosts/headless/ReplayScript.h"
+#include "platform/hosts/signals/QuitSignals.h"
 #include "platform/win32/Host.h"
 
 namespace tarn::hosts {
@@ -69,6 +72,7 @@ class HeadlessHost : public win32::Host {
   std::vector<std::uint16_t> last_;
   int lastWidth_ = 0, lastHeight_ = 0;
   std::string shotError_;
+  QuitSignals signals_{QuitSignals::Ending::kNow};
 };
 
 }  // namespace tarn::hosts

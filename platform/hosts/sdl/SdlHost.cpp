@@ -73,6 +73,8 @@ bool SdlHost::Start(std::string& error) {
   SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SCALING, "0");
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // The quit signals are the host's (signals_), not SDL's.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   LeaveOutUnreachableWayland();
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     error = NoDisplay() + ": " + SDL_GetError();
@@ -178,6 +180,7 @@ void SdlHost::PumpEvents(int waitMilliseconds) {
     }
     have = SDL_PollEvent(&event) != 0;
   }
+  if (signals_.Take() != 0) CloseWindow();
 }
 
 void SdlHost::FramePresented(const std::uint16_t* pixels, int pitchBytes, int width, int height) {

@@ -16,9 +16,9 @@
 // offers it (a software renderer does not): the system paces nothing itself
 // and moves a fixed step per frame, so on a fast machine an unpaced loop
 // would walk many times faster than on the machines it was made for.
-// SIGINT and SIGTERM close the window as the window manager's close does
-// (SDL turns them into its quit event), so the program ends through its
-// quit path.
+// SIGINT, SIGTERM and SIGHUP (those not ignored at the start) close the
+// window as the window manager's close does, so the program ends through its
+// quit path; the host holds them, not SDL (platform/hosts/signals).
 // Not implemented: more than one window, text input, joysticks.
 #pragma once
 
@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/hosts/sdl/FrameFit.h"
+#include "platform/hosts/signals/QuitSignals.h"
 #include "platform/win32/Host.h"
 
 struct SDL_Window;
@@ -71,6 +72,7 @@ class SdlHost : public win32::Host {
   AreaShrinker shrinker_;
   std::vector<std::uint32_t> shrunk_;
   bool focused_ = false;
+  QuitSignals signals_{QuitSignals::Ending::kQuitPath};
 };
 
 }  // namespace tarn::hosts

@@ -1,0 +1,122 @@
+// The hosts' hold on SIGINT, SIGTERM and SIGHUP: how each ending treats the
+// outputs being written, a second signal, and a signal ignored at the start.
+// Every case runs in a child, since dispositions belong to the process.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+#include "platform/files/OutputFile.h"
+#include "platform/hosts/signals/QuitSignals.h"
+#include "tests/common/TempDir.h"
+
+namespace fs = std::filesystem;
+using tarn::files::OutputFile;
+using tarn::hosts::QuitSignals;
+using tarn::test::ReadFile;
+using tarn::test::TempWorkDir;
+using tarn::test::WriteFile;
+
+namespace {
+
+bool AnyTemporary() {
+  for (const auto& e : fs::directory_iterator("."))
+    if (e.path().filename().string().find(".part") != std::string::npos) return true;
+  return false;
+}
+
+bool Readable(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return fd >= 0 && poll(&p, 1, 0) == 1;
+}
+
+// Runs `body` in a child with an output open over "out.mca" (which holds
+// "old"); the child's exit status, or 200 + the signal that killed it.
+int InChild(const std::function<int(OutputFile&)>& body) {
+  WriteFile("out.mca", "old");
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    int code = 90;
+    {
+      OutputFile out;
+      if (out.Open("out.mca")) {
+        std::fputs("new\n", out.Stream());
+        std::fflush(out.Stream());
+        code = body(out);
+      }
+    }
+    _exit(code);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
+}
+
+TEST(QuitSignals, EndingNowRemovesTheTemporariesAndExitsWith128PlusTheSignal) {
+  TempWorkDir dir;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    EXPECT_EQ(InChild([signal](OutputFile&) {
+                QuitSignals signals(QuitSignals::Ending::kNow);
+                if (!signals.Holding() || !signals.Owns(signal)) return 91;
+                raise(signal);
+                return 92;
+              }),
+              128 + signal);
+    EXPECT_EQ(ReadFile("out.mca"), "old");
+    EXPECT_FALSE(AnyTemporary()) << signal;
+  }
+}
+
+TEST(QuitSignals, TheQuitPathTakesTheFirstSignalAndASecondEndsNow) {
+  TempWorkDir dir;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    EXPECT_EQ(InChild([signal](OutputFile&) {
+                QuitSignals signals(QuitSignals::Ending::kQuitPath);
+                if (Readable(signals.WakeDescriptor()) || signals.Take() != 0) return 91;
+                raise(signal);
+                // Noted, not acted on: the loop takes it, the output is still being written.
+                if (!Readable(signals.WakeDescriptor())) return 92;
+                if (signals.Take() != signal || signals.Take() != 0) return 93;
+                if (Readable(signals.WakeDescriptor()) || !AnyTemporary()) return 94;
+                raise(signal);
+                return 95;
+              }),
+              128 + signal);
+    EXPECT_EQ(ReadFile("out.mca"), "old");
+    EXPECT_FALSE(AnyTemporary()) << signal;
+  }
+}
+
+TEST(QuitSignals, IgnoredStaysIgnoredOneHoldsAtATimeAndTheOldHandlersComeBack) {
+  TempWorkDir dir;
+  EXPECT_EQ(InChild([](OutputFile& out) {
+              ::signal(SIGHUP, SIG_IGN);
+              {
+                QuitSignals signals(QuitSignals::Ending::kNow);
+                QuitSignals second(QuitSignals::Ending::kQuitPath);
+                if (!signals.Holding() || second.Holding() || second.Owns(SIGINT)) return 91;
+                if (signals.Owns(SIGHUP) || !signals.Owns(SIGINT) || !signals.Owns(SIGTERM)) return 92;
+                raise(SIGHUP);  // as nohup meant
+              }
+              struct sigaction now {};
+              sigaction(SIGINT, nullptr, &now);
+              if (now.sa_handler != SIG_DFL) return 93;
+              sigaction(SIGHUP, nullptr, &now);
+              if (now.sa_handler != SIG_IGN) return 94;
+              // Free again: the next host holds them.
+              QuitSignals next(QuitSignals::Ending::kQuitPath);
+              if (!next.Holding()) return 95;
+              return out.Commit() ? 0 : 96;
+            }),
+            0);
+  EXPECT_EQ(ReadFile("out.mca"), "new\n");
+  EXPECT_FALSE(AnyTemporary());
+}
+
+}  // namespace
