@@ -11,6 +11,7 @@
 #include "TarnVersion.h"
 #include "platform/hosts/console/ConsoleHost.h"
 #include "platform/files/AnsiFile.h"
+#include "programs/ExitStatus.h"
 #include "tool/CharacterConverter.h"
 #include "tool/MeshConverter.h"
 #include "tool/ToolMessages.h"
@@ -31,7 +32,8 @@ constexpr char kUsage[] =
     "  --help, --version                   this text; the version\n"
     "\n"
     "Messages go to stderr. The exit status is 0 on success, 1 when a conversion failed\n"
-    "and 2 for a wrong command line. Inputs over 50 MB show their progress on a terminal.\n";
+    "or a message could not be written, and 2 for a wrong command line. Inputs over\n"
+    "50 MB show their progress on a terminal.\n";
 
 constexpr long long kProgressThreshold = 50LL << 20;
 
@@ -114,9 +116,7 @@ int Chr(const std::vector<std::string>& args) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "--help" || command == "-h") {
@@ -136,3 +136,7 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "rigwright-batch: unknown %s '%s'\n", command[0] == '-' ? "option" : "command", command.c_str());
   return Usage();
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return tarn::programs::ExitStatus("rigwright-batch", Run(argc, argv)); }

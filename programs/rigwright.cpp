@@ -11,6 +11,7 @@
 
 #include "TarnVersion.h"
 #include "platform/hosts/gtk/GtkHost.h"
+#include "programs/ExitStatus.h"
 #include "tool/ToolResources.h"
 #include "tool/ToolWindow.h"
 
@@ -42,9 +43,7 @@ std::string DisplayNames() {
   return where.empty() ? "DISPLAY is not set" : where;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   std::string screenshot;
   int delayMs = 1000;
   for (int i = 1; i < argc; ++i) {
@@ -81,3 +80,7 @@ int main(int argc, char** argv) {
   tarn::win32::SetHost(nullptr);
   return code;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return tarn::programs::ExitStatus("rigwright", Run(argc, argv)); }

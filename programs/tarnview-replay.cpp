@@ -9,6 +9,7 @@
 #include "engine/app/Engine.h"
 #include "platform/hosts/headless/HeadlessHost.h"
 #include "programs/EngineRun.h"
+#include "programs/ExitStatus.h"
 #include "programs/WorldReport.h"
 
 namespace {
@@ -26,9 +27,7 @@ int Fail(const std::string& message, int status) {
   return status;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   tarn::hosts::ReplayOptions options;
   std::string error;
   if (!tarn::hosts::ParseReplayOptions(argc, argv, options, error)) {
@@ -68,3 +67,7 @@ int main(int argc, char** argv) {
               static_cast<double>(lastCamera.z));
   return 0;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return tarn::programs::ExitStatus("tarnview-replay", Run(argc, argv)); }

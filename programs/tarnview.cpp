@@ -15,6 +15,7 @@
 #include "TarnVersion.h"
 #include "platform/hosts/sdl/SdlHost.h"
 #include "programs/EngineRun.h"
+#include "programs/ExitStatus.h"
 
 namespace {
 
@@ -38,9 +39,7 @@ int Usage(const std::string& problem) {
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   const char* folder = nullptr;
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
@@ -76,3 +75,7 @@ int main(int argc, char** argv) {
   }
   return tarn::programs::RunEngine(host);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return tarn::programs::ExitStatus("tarnview", Run(argc, argv)); }

@@ -3,11 +3,14 @@
 # stdout, status 0) and --version (the project's version, status 0) answer
 # without one, an unknown option gets a usage line on stderr and status 2,
 # and the two programs that need a display say that none could be opened
-# and end at once with status 1, in one line of their own.
-# usage: command_lines.sh VERSION PROGRAM...
+# and end at once with status 1, in one line of their own. Then what they
+# print is lost (a full disk, /dev/full; a closed stdout): the status says so.
+# usage: command_lines.sh VERSION BUILD_DIR PROGRAM...
+# (BUILD_DIR holds the sample world, sample/, and its exports, sample-sources/)
 set -u
 version=$1
-shift
+build=$2
+shift 2
 unset DISPLAY WAYLAND_DISPLAY XDG_RUNTIME_DIR
 failures=0
 fail() {
@@ -52,5 +55,100 @@ for program in "$@"; do
       ;;
   esac
 done
+
+# Output that cannot be written. Each row runs twice in a folder of its own
+# (world: a copy of the sample world; empty: nothing): once with stdout and
+# stderr to /dev/null, expecting NULL, and once with the streams named by
+# LOST going to /dev/full (out, err, both) or stdout closed (closed),
+# expecting FULL. Where the status changes and stderr still works, the
+# program says why, once: "NAME: write error: REASON", or the converter's own
+# message for an output it wrote to stdout itself. Nothing printed, nothing
+# lost: a run that writes nothing to a lost stream keeps its status.
+ase=$build/sample-sources/models.ase
+[ -f "$ase" ] && [ -f "$build/sample/exam.map" ] || fail "no sample world in $build"
+table() {
+  cat <<'ROWS'
+# program       folder null full lost   arguments
+tarnview        empty  0    1    out    --help
+tarnview        empty  0    1    out    --version
+tarnview        empty  0    1    closed --version
+tarnview        empty  2    2    both   --no-such-option
+tarnview        empty  1    1    err
+rigwright       empty  0    1    out    --help
+rigwright       empty  0    1    out    --version
+rigwright       empty  2    2    both   --screenshot
+rigwright       empty  1    1    err
+tarnview-replay empty  0    1    out    --help
+tarnview-replay empty  0    1    closed --help
+tarnview-replay empty  0    1    out    --version
+tarnview-replay empty  2    2    err    --frames
+tarnview-replay world  0    1    out    --stats --frames 0
+tarnview-replay world  0    1    out    --frames 3 --clock virtual
+tarnview-replay world  0    0    err    --frames 3 --clock virtual
+tarnview-replay world  0    1    closed --frames 0
+rigwright-batch empty  0    1    out    --help
+rigwright-batch empty  0    1    out    --version
+rigwright-batch empty  2    2    both
+rigwright-batch empty  2    2    err    mesh
+rigwright-batch empty  0    1    err    mesh @ASE@ -C .
+rigwright-batch empty  0    0    out    mesh @ASE@ -C .
+rigwright-batch empty  0    0    closed mesh @ASE@ -C .
+rigwright-batch empty  1    1    err    physique missing.ase out.mpd
+rigwright-batch empty  0    1    out    motion @ASE@ /dev/stdout
+ROWS
+}
+
+# lost_run LOST ARGS...: the run with LOST's streams lost; status in $status.
+lost_run() {
+  local lost=$1
+  shift
+  case $lost in
+    out) timeout 20 "$@" >/dev/full 2>"$err" ;;
+    err) timeout 20 "$@" >/dev/null 2>/dev/full ;;
+    both) timeout 20 "$@" >/dev/full 2>/dev/full ;;
+    closed) timeout 20 "$@" >&- 2>"$err" ;;
+  esac
+  status=$?
+}
+
+declare -A path
+for program in "$@"; do path[$(basename "$program")]=$program; done
+rows=0
+while read -r name folder null full lost rest; do
+  [ -z "$name" ] || [ "${name:0:1}" = "#" ] || [ -z "${path[$name]:-}" ] && continue
+  rows=$((rows + 1))
+  read -ra args <<<"${rest//@ASE@/$ase}"
+  label="$name ${args[*]}"
+  for mode in null "$lost"; do
+    dir=$(mktemp -d)
+    [ "$folder" = world ] && cp -R "$build/sample/." "$dir"
+    : >"$err"
+    if [ "$mode" = null ]; then
+      (cd "$dir" || exit 99; timeout 20 "${path[$name]}" "${args[@]}" >/dev/null 2>"$err")
+      status=$?
+      [ $status -eq "$null" ] || fail "$label: status $status, not $null: $(head -c 300 "$err")"
+    else
+      (cd "$dir" || exit 99; lost_run "$lost" "${path[$name]}" "${args[@]}"; exit $status)
+      status=$?
+      [ $status -eq "$full" ] || fail "$label, $lost lost: status $status, not $full"
+      case $lost in
+        out) reason="No space left on device" ;;
+        closed) reason="Bad file descriptor" ;;
+        *) reason= ;;
+      esac
+      said=$(grep -c "^$name: write error" "$err")
+      if [ -n "$reason" ] && [ "$full" != "$null" ]; then
+        [ "$said" -le 1 ] && grep -q "^$name: .*: $reason\$" "$err" ||
+          fail "$label, $lost lost: not said once on stderr ($reason): $(head -c 300 "$err")"
+      elif [ "$said" -ne 0 ]; then
+        fail "$label, $lost lost: a write error for what was not lost: $(head -c 300 "$err")"
+      fi
+    fi
+    rm -rf "$dir"
+  done
+done < <(table)
+[ $rows -gt 0 ] || fail "no row of the lost-output table ran"
+echo "lost output: $rows rows run"
+
 [ $failures -eq 0 ] && echo "command lines of $# programs as expected"
 [ $failures -eq 0 ]
