@@ -54,7 +54,8 @@ void LeaveOutUnreachableWayland() {
   for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
     const char* name = SDL_GetVideoDriver(i);
     if (name == nullptr || std::strcmp(name, "wayland") == 0) continue;
-    drivers += (drivers.empty() ? "" : ",") + std::string(name);
+    if (!drivers.empty()) drivers += ',';
+    drivers += name;
   }
   if (!drivers.empty()) SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
 }
