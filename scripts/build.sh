@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# build.sh [normal|asan|win32|win64]: configures (once) and builds one configuration.
-#   normal -> build/       g++, RelWithDebInfo
-#   asan   -> build-asan/  clang, Debug with AddressSanitizer + UBSan
+# build.sh [normal|asan|release|win32|win64]: configures (once) and builds one configuration.
+#   normal  -> build/          g++, RelWithDebInfo
+#   asan    -> build-asan/     clang, Debug with AddressSanitizer + UBSan
 # so that one run of the test suite builds the tree with both compilers;
-#   win32  -> build-win32/: the Windows programs cross-built with mingw-w64
+#   release -> build-release/  g++, Release (-O3): built, never tested, since
+# g++ warns at -O3 about inlined code that -O2 lets pass;
+#   win32   -> build-win32/: the Windows programs cross-built with mingw-w64
 # (build-win32/bin/*.exe) and build-win32/tarn-win32.zip, whose sample world
 # comes from build/ (its target sample_world is built first);
-#   win64  -> build-win64/: the same programs for 64-bit Windows (PE32+), and
+#   win64   -> build-win64/: the same programs for 64-bit Windows (PE32+), and
 # the zip's folder staged unpacked (build-win64/tarn-win64/) for the Wine
 # tests on machines that run no 32-bit program.
 # TARN_WERROR=ON (the test suite sets it) makes warnings errors; unset, a
@@ -44,6 +46,10 @@ case "$config" in
     configure $dir clang clang++ 'clang\+\+(-[0-9]+)?' -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DTARN_SANITIZE=ON -DTARN_BENCH=OFF
     ;;
+  release)
+    dir=build-release
+    configure $dir gcc g++ 'g\+\+(-[0-9]+)?|c\+\+' -DCMAKE_BUILD_TYPE=Release
+    ;;
   win32|win64)
     scripts/deps.sh
     scripts/deps-win32.sh build
@@ -55,6 +61,6 @@ case "$config" in
     [ -f $dir/CMakeCache.txt ] || cmake -S . -B $dir -DCMAKE_TOOLCHAIN_FILE=$toolchain \
       -DCMAKE_BUILD_TYPE=Release -DTARN_SAMPLE_WORLD="$PWD/build/sample" -DTARN_WERROR="${werror:-OFF}" >/dev/null
     ;;
-  *) echo "usage: build.sh [normal|asan|win32|win64]" >&2; exit 2 ;;
+  *) echo "usage: build.sh [normal|asan|release|win32|win64]" >&2; exit 2 ;;
 esac
 cmake --build $dir -j"$jobs"
