@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# build.sh [normal|asan|release|win32|win64]: configures (once) and builds one configuration.
+# build.sh [normal|asan|win32|win64]: configures (once) and builds one configuration.
 #   normal  -> build/          g++, RelWithDebInfo
 #   asan    -> build-asan/     clang, Debug with AddressSanitizer + UBSan
-# so that one run of the test suite builds the tree with both compilers;
-#   release -> build-release/  g++, Release (-O3): built, never tested, since
-# g++ warns at -O3 about inlined code that -O2 lets pass;
+# so that one run of the test suite builds the tree with both compilers
+# (scripts/package.sh builds the third, g++ Release, into build-deb/);
 #   win32   -> build-win32/: the Windows programs cross-built with mingw-w64
 # (build-win32/bin/*.exe) and build-win32/tarn-win32.zip, whose sample world
 # comes from build/ (its target sample_world is built first);
@@ -46,10 +45,6 @@ case "$config" in
     configure $dir clang clang++ 'clang\+\+(-[0-9]+)?' -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DTARN_SANITIZE=ON -DTARN_BENCH=OFF
     ;;
-  release)
-    dir=build-release
-    configure $dir gcc g++ 'g\+\+(-[0-9]+)?|c\+\+' -DCMAKE_BUILD_TYPE=Release
-    ;;
   win32|win64)
     scripts/deps.sh
     scripts/deps-win32.sh build
@@ -61,6 +56,6 @@ case "$config" in
     [ -f $dir/CMakeCache.txt ] || cmake -S . -B $dir -DCMAKE_TOOLCHAIN_FILE=$toolchain \
       -DCMAKE_BUILD_TYPE=Release -DTARN_SAMPLE_WORLD="$PWD/build/sample" -DTARN_WERROR="${werror:-OFF}" >/dev/null
     ;;
-  *) echo "usage: build.sh [normal|asan|release|win32|win64]" >&2; exit 2 ;;
+  *) echo "usage: build.sh [normal|asan|win32|win64]" >&2; exit 2 ;;
 esac
 cmake --build $dir -j"$jobs"

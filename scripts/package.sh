@@ -41,13 +41,20 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
 fi
 
+# TARN_WERROR=ON (the test suite sets it) makes warnings errors here too:
+# this is the build at g++'s highest optimisation and with _FORTIFY_SOURCE,
+# both of which find warnings that the tested configurations do not see.
+werror=${TARN_WERROR:-}
+if [ -f $build/CMakeCache.txt ] && [ -n "$werror" ] && ! grep -qx "TARN_WERROR:BOOL=$werror" $build/CMakeCache.txt; then
+  cmake -S . -B $build -DTARN_WERROR="$werror" >/dev/null
+fi
 if [ ! -f $build/CMakeCache.txt ]; then
   export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CFLAGS_MAINT_STRIP=-g DEB_CXXFLAGS_MAINT_STRIP=-g
   eval "$(dpkg-buildflags --export=sh)"
   # CMake reads no CPPFLAGS: the preprocessor's flags go with the compiler's.
   CFLAGS="$CPPFLAGS $CFLAGS" CXXFLAGS="$CPPFLAGS $CXXFLAGS" LDFLAGS="$LDFLAGS" \
     cmake -S . -B $build -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-      -DTARN_TESTS=OFF -DTARN_BENCH=OFF >/dev/null
+      -DTARN_TESTS=OFF -DTARN_BENCH=OFF -DTARN_WERROR="${werror:-OFF}" >/dev/null
 fi
 cmake --build $build -j"$jobs" >$build/build.log 2>&1 || { cat $build/build.log >&2; exit 1; }
 

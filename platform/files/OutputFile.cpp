@@ -241,7 +241,9 @@ bool OutputFile::Commit() {
     if (replaces_) {
       struct stat now;
       if (::fstat(fd, &now) == 0 && (now.st_uid != owner_ || now.st_gid != group_)) {
-        if (::fchown(fd, owner_, group_) != 0) ::fchown(fd, static_cast<uid_t>(-1), group_);
+        // Without the right to give the owner, the group alone where it may;
+        // failing that too, the file keeps the writer's own, as any new file.
+        if (::fchown(fd, owner_, group_) != 0 && ::fchown(fd, static_cast<uid_t>(-1), group_) != 0) errno = 0;
       }
     }
     ::fchmod(fd, mode_);
