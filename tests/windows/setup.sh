@@ -5,7 +5,8 @@
 # loader's answer decides, not the kernel's name), starts the run's X server
 # (Xvfb, 800 x 600 at 16 bits with GLX, as the engine's display mode wants)
 # and makes a fresh WINEPREFIX. Skipped, with the reason, where no Wine can
-# run. TARN_WINE_BITS=32 or 64 forces a route.
+# run. TARN_WINE_BITS=32 or 64 forces a route (the wine64.* tests force 64,
+# with TARN_WINE_ALSO set: they skip where the machine's own route is that).
 set -u
 . "$(dirname "$0")/wine_common.sh" "$1"
 win32_dir=$2 win64_dir=$3
@@ -13,16 +14,22 @@ i386_loader=/lib/ld-linux.so.2
 
 "$(dirname "$0")/cleanup.sh" "$state" >/dev/null 2>&1
 rm -f "$state/route"
-if [ -n "${TARN_WINE_BITS:-}" ]; then
-  bits=$TARN_WINE_BITS
-  why="TARN_WINE_BITS=$bits"
-elif answer=$("$i386_loader" --version 2>&1 </dev/null); then
+if answer=$("$i386_loader" --version 2>&1 </dev/null); then
   bits=32
   why="this machine runs 32-bit programs"
 else
   bits=64
   answer=$(printf '%s' "$answer" | head -1)
   why="this machine runs no 32-bit program ($i386_loader: ${answer:-not there})"
+fi
+# TARN_WINE_ALSO: a second run beside the machine's own route, pointless
+# where that route is the one asked for.
+if [ -n "${TARN_WINE_ALSO:-}" ] && [ "${TARN_WINE_BITS:-}" = $bits ]; then
+  skip "$why: the wine.* tests run the $bits-bit programs already"
+fi
+if [ -n "${TARN_WINE_BITS:-}" ]; then
+  bits=$TARN_WINE_BITS
+  why="TARN_WINE_BITS=$bits"
 fi
 case $bits in
   32) use_route 32 "$win32_dir" ;;
