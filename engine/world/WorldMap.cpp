@@ -15,29 +15,24 @@ namespace fmt = tarn::formats;
 
 namespace {
 
-// A working folder's name as the system holds it: host names it cannot
-// spell in code page 949 take two bytes per byte (platform/codepage).
-constexpr int kPathBuffer = 16384;
-
 // Enters a subfolder and comes back to the folder that was current before,
-// whatever happens in between.
+// whatever happens in between. The way back is held, not spelt: a world
+// folder may stand deeper than any name a buffer holds.
 class FolderVisit {
  public:
   explicit FolderVisit(const char* folder) {
-    if (_getcwd(saved_, kPathBuffer) == nullptr) return;
-    haveSaved_ = true;
+    if (!start_.Held()) return;
     entered_ = _chdir(folder) == 0;
   }
   ~FolderVisit() {
-    if (haveSaved_ && entered_) _chdir(saved_);
+    if (entered_) start_.Enter();
   }
   FolderVisit(const FolderVisit&) = delete;
   FolderVisit& operator=(const FolderVisit&) = delete;
   bool Entered() const { return entered_; }
 
  private:
-  char saved_[kPathBuffer];
-  bool haveSaved_ = false;
+  tarn::files::HeldWorkingFolder start_;
   bool entered_ = false;
 };
 

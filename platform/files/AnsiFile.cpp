@@ -258,6 +258,19 @@ FileIdentity IdentifyOutput(const char* name) { return IdentityOfPath(AnsiToHost
 
 bool SameFile(const FileIdentity& a, const FileIdentity& b) { return a.known && b.known && a == b; }
 
+HeldWorkingFolder::HeldWorkingFolder() : handle_(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+HeldWorkingFolder::~HeldWorkingFolder() {
+  if (handle_ >= 0) ::close(handle_);
+}
+bool HeldWorkingFolder::Held() const { return handle_ >= 0; }
+bool HeldWorkingFolder::Enter() const {
+  if (handle_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  return ::fchdir(handle_) == 0;
+}
+
 }  // namespace tarn::files
 
 int _chdir(const char* dir) {

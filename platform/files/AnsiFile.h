@@ -82,6 +82,26 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b);
 // file reads "not a regular file".
 std::string LastErrorText();
 
+// The working folder as it was when this was made, to enter again later
+// (after a _chdir into a subfolder). Held by a handle on Linux, so that a
+// folder of any depth is entered again, even one whose name is longer than
+// any buffer; by its name on Windows, where names are bounded.
+class HeldWorkingFolder {
+ public:
+  HeldWorkingFolder();
+  ~HeldWorkingFolder();
+  HeldWorkingFolder(const HeldWorkingFolder&) = delete;
+  HeldWorkingFolder& operator=(const HeldWorkingFolder&) = delete;
+
+  bool Held() const;
+  // Makes it the working folder again; false (errno set) when it cannot.
+  bool Enter() const;
+
+ private:
+  int handle_ = -1;
+  std::string name_;
+};
+
 }  // namespace tarn::files
 
 // The C runtime's working-directory calls, on system names. Windows has

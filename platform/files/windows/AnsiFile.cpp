@@ -14,6 +14,7 @@
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <direct.h>
 
 #include <cerrno>
 #include <cstring>
@@ -254,5 +255,19 @@ FileIdentity IdentifyInput(const char* name) { return IdentityOf(name); }
 FileIdentity IdentifyOutput(const char* name) { return IdentityOf(name); }
 
 bool SameFile(const FileIdentity& a, const FileIdentity& b) { return a.known && b.known && a == b; }
+
+HeldWorkingFolder::HeldWorkingFolder() {
+  char name[MAX_PATH * 2];
+  if (_getcwd(name, sizeof name) != nullptr) name_ = name;
+}
+HeldWorkingFolder::~HeldWorkingFolder() = default;
+bool HeldWorkingFolder::Held() const { return !name_.empty(); }
+bool HeldWorkingFolder::Enter() const {
+  if (name_.empty()) {
+    errno = EBADF;
+    return false;
+  }
+  return _chdir(name_.c_str()) == 0;
+}
 
 }  // namespace tarn::files
