@@ -1,14 +1,5 @@
 # Cross-building the 32-bit Windows programs with mingw-w64 (Debian package
-# g++-mingw-w64-i686). The toolchain's own headers (windows.h, ddraw.h, d3d.h,
-# dinput.h, commdlg.h) and import libraries are the platform.
-set(CMAKE_SYSTEM_NAME Windows)
+# g++-mingw-w64-i686).
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TARN_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${TARN_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${TARN_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${TARN_MINGW_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TARN_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

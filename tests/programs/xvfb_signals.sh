@@ -109,16 +109,9 @@ start() {
     exit 1
   fi
 }
-focus() { xdotool windowfocus "$1" 2>/dev/null; sleep 0.3; }
-menu() {  # menu KEYS...: opens File and picks with the keys
-  focus "$main"
-  xdotool key F10; sleep 0.4
-  xdotool key "$@"; sleep 0.4
-}
+. "$(dirname "$0")/../common/rigwright_keys.sh"
 load_dialog() {
-  menu Down Down Right Return   # File > Load > ASE File
-  dialog=$(timeout 10 xdotool search --sync --name '^ASE Loader$' | head -1)
-  if [ -z "$dialog" ]; then
+  if ! open_load_dialog; then
     echo "FAIL: the open dialog did not appear"
     exit 1
   fi
@@ -141,14 +134,7 @@ after_save() {
     >"$assets/hero.ase"
   start
   load_dialog
-  focus "$dialog"
-  xdotool key ctrl+l; sleep 0.3
-  xdotool type --delay 10 "$assets/hero.ase"; sleep 0.3
-  xdotool key Return
-  for _ in $(seq 50); do xdotool search --name '^ASE Loader$' >/dev/null || break; sleep 0.1; done
-  menu Down Down Down Right Up Return   # File > Save > Mesh (the last item)
-  for _ in $(seq 100); do [ -f "$assets/0.t3m" ] && break; sleep 0.1; done
-  if [ ! -f "$assets/0.t3m" ]; then
+  if ! load_and_save_mesh "$assets/hero.ase"; then
     fail "after a Save, SIG$signal: no model file was saved"
     return
   fi

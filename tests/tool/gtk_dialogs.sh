@@ -25,23 +25,9 @@ cd "$work" && "$program" 2>/dev/null &
 app=$!
 main=$(timeout 15 xdotool search --sync --name '^Rigwright$' | head -1)
 [ -n "$main" ] || { echo "the window did not appear"; exit 1; }
-focus() { xdotool windowfocus "$1" 2>/dev/null; sleep 0.3; }
-menu() {  # menu DOWNS RIGHT-THEN: opens File, moves down, opens the submenu, picks with the last keys
-  focus "$main"
-  xdotool key F10; sleep 0.4
-  xdotool key "$@"; sleep 0.4
-}
-menu Down Down Right Return   # File > Load > ASE File
-dialog=$(timeout 10 xdotool search --sync --name '^ASE Loader$' | head -1)
-[ -n "$dialog" ] || { echo "the open dialog did not appear"; exit 1; }
-focus "$dialog"
-xdotool key ctrl+l; sleep 0.3
-xdotool type --delay 10 "$work/assets/hero.ase"; sleep 0.3
-xdotool key Return
-for _ in $(seq 50); do xdotool search --name '^ASE Loader$' >/dev/null || break; sleep 0.1; done
-menu Down Down Down Right Up Return   # File > Save > Mesh (the last item)
-for _ in $(seq 100); do [ -f "$work/assets/0.t3m" ] && break; sleep 0.1; done
-[ -f "$work/assets/0.t3m" ] || { echo "no model file beside the export"; exit 1; }
+. "$(dirname "$0")/../common/rigwright_keys.sh"
+open_load_dialog || { echo "the open dialog did not appear"; exit 1; }
+load_and_save_mesh "$work/assets/hero.ase" || { echo "no model file beside the export"; exit 1; }
 echo "model files: $(ls "$work/assets" | grep -c 't3m$')"
 head -1 "$work/assets/0.t3m" | grep -qx '0.t3m' || { echo "bad model file"; exit 1; }
 sleep 0.5

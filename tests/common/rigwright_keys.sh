@@ -1,0 +1,31 @@
+# Sourced by the tests that drive rigwright's window with keys, as a user
+# would (xdotool on the test's X display). The caller sets `main` to the
+# tool's window.
+focus() { xdotool windowfocus "$1" 2>/dev/null; sleep 0.3; }
+# menu KEYS...: opens File and picks with the keys.
+menu() {
+  focus "$main"
+  xdotool key F10; sleep 0.4
+  xdotool key "$@"; sleep 0.4
+}
+# open_load_dialog: File > Load > ASE File; the chooser's window in `dialog`,
+# false when it did not appear.
+open_load_dialog() {
+  menu Down Down Right Return
+  dialog=$(timeout 10 xdotool search --sync --name '^ASE Loader$' | head -1)
+  [ -n "$dialog" ]
+}
+# load_and_save_mesh EXPORT: picks EXPORT in the open chooser, then File >
+# Save > Mesh (the last item); false when no 0.t3m appeared beside it.
+load_and_save_mesh() {
+  local folder
+  folder=$(dirname "$1")
+  focus "$dialog"
+  xdotool key ctrl+l; sleep 0.3
+  xdotool type --delay 10 "$1"; sleep 0.3
+  xdotool key Return
+  for _ in $(seq 50); do xdotool search --name '^ASE Loader$' >/dev/null || break; sleep 0.1; done
+  menu Down Down Down Right Up Return
+  for _ in $(seq 100); do [ -f "$folder/0.t3m" ] && break; sleep 0.1; done
+  [ -f "$folder/0.t3m" ]
+}
