@@ -44,7 +44,7 @@ if [ "$what" != wine ]; then install g++-mingw-w64-i686 g++-mingw-w64-x86-64; fi
 install wine wine64 libgl1 libglx-mesa0 libgl1-mesa-dri xvfb xdotool x11-apps locales
 # The i386 loader comes with libc6:i386; whether it runs is this machine's answer.
 install libc6:i386
-if answer=$("$i386_loader" --version 2>&1 </dev/null); then
+if answer=$(LC_ALL=C "$i386_loader" --version 2>&1 </dev/null); then
   install wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
 else
   echo "deps-win32: this machine runs no 32-bit program ($i386_loader: $(printf '%s' "$answer" | head -1));" \

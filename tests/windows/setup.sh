@@ -14,7 +14,7 @@ i386_loader=/lib/ld-linux.so.2
 
 "$(dirname "$0")/cleanup.sh" "$state" >/dev/null 2>&1
 rm -f "$state/route"
-if answer=$("$i386_loader" --version 2>&1 </dev/null); then
+if answer=$(LC_ALL=C "$i386_loader" --version 2>&1 </dev/null); then
   bits=32
   why="this machine runs 32-bit programs"
 else

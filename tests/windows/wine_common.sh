@@ -49,7 +49,7 @@ skip() {
 
 # Skips (with the reason) where the run has no Wine set-up.
 need_wine() {
-  [ -f "$state/display" ] && [ -n "$wine" ] || skip "no Wine set-up for this run (wine.setup was skipped or failed)"
+  [ -f "$state/display" ] && [ -n "$wine" ] || skip "no Wine set-up for this run (${state##*/}.setup was skipped or failed)"
   export DISPLAY
   DISPLAY=$(cat "$state/display")
 }
