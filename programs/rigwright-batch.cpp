@@ -51,11 +51,15 @@ bool IsAbsolute(const std::string& path) {
   return !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
 }
 
-std::string Absolute(const std::string& path) {
-  if (IsAbsolute(path)) return path;
-  char cwd[4096];
-  if (_getcwd(cwd, sizeof cwd) == nullptr) return path;
-  return std::string(cwd) + "/" + path;
+// The name from the root of a relative name, so that it still reaches its
+// file once -C has entered another folder; false (errno set) when the
+// working folder cannot be named.
+bool MakeAbsolute(std::string& path) {
+  if (IsAbsolute(path)) return true;
+  std::vector<char> cwd(1 << 16);
+  if (_getcwd(cwd.data(), static_cast<int>(cwd.size())) == nullptr) return false;
+  path = std::string(cwd.data()) + "/" + path;
+  return true;
 }
 
 tool::ProgressHook ProgressFor(const std::string& input) {
@@ -76,7 +80,14 @@ int Usage() {
 
 int Mesh(const std::vector<std::string>& args) {
   if (args.size() != 1 && !(args.size() == 3 && args[1] == "-C")) return Usage();
-  std::string input = Absolute(System(args[0].c_str()));
+  std::string input = System(args[0].c_str());
+  // Without -C a relative name keeps reaching its file; with it, a name that
+  // cannot be made absolute would be looked for in the wrong folder.
+  if (!MakeAbsolute(input) && args.size() == 3) {
+    std::fprintf(stderr, "rigwright-batch: %s: the current folder cannot be named (%s); give the export's name from the root\n",
+                 args[0].c_str(), std::strerror(errno));
+    return 1;
+  }
   if (args.size() == 3 && _chdir(System(args[2].c_str()).c_str()) != 0) {
     std::fprintf(stderr, "rigwright-batch: %s: %s\n", args[2].c_str(), std::strerror(errno));
     return 1;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "tests/common/DeepFolder.h"
 #include "tests/tool/ToolTestSupport.h"
 
 namespace tarn::tool {
@@ -60,6 +61,27 @@ TEST(Batch, ConvertsLikeTheMenuCommands) {
   EXPECT_EQ(ReadAll("out.mcm"), "");
   EXPECT_EQ(Batch("chr in.ase out.mpd out.mca skin.bmp hero.chr").status, 0);
   EXPECT_EQ(ReadAll("hero.chr"), "in.ase\nout.mpd\nout.mca\nskin.bmp");
+}
+
+// `mesh NAME -C DIR` from a working folder deeper than PATH_MAX: the export
+// named is converted, or the run fails with its reason; never a file of the
+// same name in DIR.
+TEST(Batch, MeshWithAnotherFolderFromADeepFolderReadsTheExportNamed) {
+  ScratchFolder folder;
+  test::DeepFolder deep;
+  ASSERT_TRUE(deep.Made());
+  WriteAll("in.ase", kAse);
+  std::filesystem::create_directory("models");
+  std::string decoy = kAse;
+  decoy.replace(decoy.find("1.5 2.5 3.5"), 11, "7.5 8.5 9.5");
+  WriteAll("models/in.ase", decoy);
+  Result r = Batch("mesh in.ase -C models");
+  const std::string model = ReadAll("models/0.t3m");
+  EXPECT_EQ(model.find("7.500000"), std::string::npos) << model;
+  if (r.status == 0)
+    EXPECT_EQ(model, "0.t3m\nNumVertex 1\nVERTEX 0 1.500000 3.500000 2.500000\nEnd\n");
+  else
+    EXPECT_NE(r.err.find("in.ase"), std::string::npos) << r.err;
 }
 
 TEST(Batch, FailuresGiveANonZeroStatus) {

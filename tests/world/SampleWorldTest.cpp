@@ -11,6 +11,7 @@
 
 #include "engine/world/WorldMap.h"
 #include "programs/WorldReport.h"
+#include "tests/common/DeepFolder.h"
 #include "tests/world/WorldTestKit.h"
 
 namespace fs = std::filesystem;
@@ -127,32 +128,6 @@ void CopyWorldHere(const fs::path& from) {
   }
 }
 
-// Folders nested below the working folder until its absolute name is longer
-// than PATH_MAX, and than any buffer a caller would hold it in (20 KB),
-// entered and left by relative names only (no call takes the whole name);
-// leaving removes them, with what they hold.
-class DeepFolder {
- public:
-  static constexpr std::size_t kLevels = 100;
-  DeepFolder() {
-    for (levels_ = 0; levels_ < kLevels; ++levels_)
-      if (::mkdir(kPart.c_str(), 0755) != 0 || ::chdir(kPart.c_str()) != 0) break;
-  }
-  ~DeepFolder() {
-    for (const auto& e : fs::directory_iterator("."))
-      fs::remove_all(e.path().filename());
-    for (; levels_ > 0; --levels_)
-      if (::chdir("..") != 0 || ::rmdir(kPart.c_str()) != 0) break;
-  }
-  DeepFolder(const DeepFolder&) = delete;
-  DeepFolder& operator=(const DeepFolder&) = delete;
-  bool Made() const { return levels_ == kLevels; }
-
- private:
-  inline static const std::string kPart = std::string(200, 'd');
-  std::size_t levels_ = 0;
-};
-
 TEST(SampleWorld, LoadsTheSameInAFolderDeeperThanAnyPathBuffer) {
   const std::string sample = SampleFolder();
   ASSERT_FALSE(sample.empty()) << "run through ctest";
@@ -166,7 +141,7 @@ TEST(SampleWorld, LoadsTheSameInAFolderDeeperThanAnyPathBuffer) {
   EXPECT_TRUE(shallowLog.lines.empty()) << shallowLog.lines[0];
 
   {
-    DeepFolder deep;
+    tarn::test::DeepFolder deep;
     ASSERT_TRUE(deep.Made());
     CopyWorldHere(sample);
     char name[PATH_MAX];
