@@ -5,6 +5,7 @@
 #include "formats/LineScan.h"
 #include "platform/files/AnsiFile.h"
 #include "tool/BoneTable.h"
+#include "tool/ConverterSteps.h"
 #include "tool/ToolMessages.h"
 
 namespace tarn::tool {
@@ -16,30 +17,6 @@ constexpr int kTicksPerFrame = 160;
 // Differences of file-given ints wrap as the 32-bit program's did, instead
 // of overflowing.
 int Wrap(std::int64_t v) { return static_cast<int>(static_cast<std::uint32_t>(v)); }
-
-// Reports every kProgressStep bytes, and once more when the stream has been
-// read to its end (the streams below always are when they return), so that
-// a progress line ends at all of the input.
-class ProgressClock {
- public:
-  ProgressClock(const formats::LineReader& in, const ProgressHook& hook) : in_(in), hook_(hook) {}
-  ~ProgressClock() {
-    if (hook_) hook_(in_.Consumed());
-  }
-  ProgressClock(const ProgressClock&) = delete;
-  ProgressClock& operator=(const ProgressClock&) = delete;
-  void Tick() {
-    if (hook_ && in_.Consumed() >= next_) {
-      hook_(in_.Consumed());
-      next_ = in_.Consumed() + kProgressStep;
-    }
-  }
-
- private:
-  const formats::LineReader& in_;
-  const ProgressHook& hook_;
-  std::size_t next_ = kProgressStep;
-};
 
 }  // namespace
 
@@ -77,6 +54,7 @@ void StreamPhysiqueData(formats::LineReader& in, TextSink& out, const ProgressHo
       out.Put("Number").SpInt(count).Put('\n');
     }
   }
+  clock.Finish();
 }
 
 void StreamMotionData(formats::LineReader& in, TextSink& out, const ProgressHook& progress) {
@@ -113,11 +91,13 @@ void StreamMotionData(formats::LineReader& in, TextSink& out, const ProgressHook
     }
   }
   out.Put("End");
+  clock.Finish();
 }
 
 void StreamCharacterMesh(formats::LineReader& in, const ProgressHook& progress) {
   ProgressClock clock(in, progress);
   while (in.Next()) clock.Tick();
+  clock.Finish();
 }
 
 int CharacterConverter::RunConversion(const char* outputName, int kind) {
@@ -137,12 +117,6 @@ int CharacterConverter::RunConversion(const char* outputName, int kind) {
     ShowCannotOpen(owner_, inputName_, files::LastErrorText());
     return 0;
   }
-  if (!output_.Open(outputName_)) {
-    std::fclose(input_);
-    input_ = nullptr;
-    ShowCannotOpen(owner_, outputName_, output_.Error());
-    return 0;
-  }
   switch (kind) {
     case kMotionData:
       WriteMotionData();
@@ -154,44 +128,38 @@ int CharacterConverter::RunConversion(const char* outputName, int kind) {
       WriteCharacterMesh();
       break;
   }
-  output_.Abandon();  // only left open when a writer failed
-  if (input_ != nullptr) std::fclose(input_);
+  std::fclose(input_);
   input_ = nullptr;
   return 0;
 }
 
-bool CharacterConverter::Finish() {
-  if (std::ferror(input_)) {
-    std::string reason = files::LastErrorText();
-    output_.Abandon();
-    ShowCannotOpen(owner_, inputName_, reason);
-    return false;
+// The input stays open for RunConversion to close.
+void CharacterConverter::Write(const std::function<void(TextSink&)>& fill) {
+  const WriteOutcome outcome = WriteAndCommit(outputName_, fill, input_);
+  switch (outcome.step) {
+    case WriteOutcome::kCommitted:
+      lastSucceeded_ = true;
+      ShowConverted(owner_, inputName_, outputName_);
+      break;
+    case WriteOutcome::kNotOpened:
+      ShowCannotOpen(owner_, outputName_, outcome.reason);
+      break;
+    case WriteOutcome::kInputFailed:
+      ShowCannotOpen(owner_, inputName_, outcome.reason);
+      break;
+    case WriteOutcome::kNotWritten:
+    case WriteOutcome::kNotCommitted:
+      ShowCannotWrite(owner_, outputName_, outcome.reason);
+      break;
   }
-  if (!output_.Commit()) {
-    ShowCannotWrite(owner_, outputName_, output_.Error());
-    return false;
-  }
-  lastSucceeded_ = true;
-  return true;
 }
 
-// The motion and physique writers differ only in what they stream; the input
-// stays open for RunConversion to close.
+// The motion and physique writers differ only in what they stream.
 void CharacterConverter::WriteStreamed(void (*stream)(formats::LineReader&, TextSink&, const ProgressHook&)) {
-  bool written;
-  {
-    TextSink out(output_.Stream());
+  Write([&](TextSink& out) {
     formats::LineReader reader(input_);
     stream(reader, out, progress_);
-    written = out.Flush();
-  }
-  if (!written) {
-    std::string reason = files::LastErrorText();
-    output_.Abandon();
-    ShowCannotWrite(owner_, outputName_, reason);
-    return;
-  }
-  if (Finish()) ShowConverted(owner_, inputName_, outputName_);
+  });
 }
 
 int CharacterConverter::WriteMotionData() {
@@ -205,11 +173,10 @@ int CharacterConverter::WritePhysiqueData() {
 }
 
 int CharacterConverter::WriteCharacterMesh() {
-  {
+  Write([&](TextSink&) {
     formats::LineReader reader(input_);
     StreamCharacterMesh(reader, progress_);
-  }
-  if (Finish()) ShowConverted(owner_, inputName_, outputName_);
+  });
   return 0;
 }
 
@@ -229,26 +196,11 @@ bool WriteCharacterFile(const std::string& fileName, const std::string& ase, con
     if (reason) reason->clear();
     return false;
   }
-  files::OutputFile file;
-  if (!file.Open(fileName)) {
-    if (reason) *reason = file.Error();
-    return false;
-  }
-  bool written;
-  {
-    TextSink out(file.Stream());
+  const WriteOutcome outcome = WriteAndCommit(fileName, [&](TextSink& out) {
     out.Put(ase).Put('\n').Put(physique).Put('\n').Put(motion).Put('\n').Put(bitmap);
-    written = out.Flush();
-  }
-  if (!written) {
-    if (reason) *reason = files::LastErrorText();
-    return false;
-  }
-  if (!file.Commit()) {
-    if (reason) *reason = file.Error();
-    return false;
-  }
-  return true;
+  });
+  if (!outcome.Committed() && reason) *reason = outcome.reason;
+  return outcome.Committed();
 }
 
 }  // namespace tarn::tool

@@ -27,13 +27,13 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <initializer_list>
 #include <string>
 
 #include <windows.h>
 
 #include "formats/LineReader.h"
-#include "platform/files/OutputFile.h"
 #include "tool/Progress.h"
 #include "tool/TextSink.h"
 
@@ -70,10 +70,9 @@ class CharacterConverter {
   int WriteCharacterMesh();  // 0
 
  private:
-  bool Finish();  // flushes and renames the output; reports a failure
+  void Write(const std::function<void(TextSink&)>& fill);  // writes the output; reports the outcome
   void WriteStreamed(void (*stream)(formats::LineReader&, TextSink&, const ProgressHook&));
 
-  files::OutputFile output_;
   std::FILE* input_ = nullptr;
   std::string inputName_, inputPath_, outputName_;
   HWND owner_ = nullptr;

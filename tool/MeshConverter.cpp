@@ -9,7 +9,7 @@
 #include "formats/LineScan.h"
 #include "formats/ModelFileFormat.h"
 #include "platform/files/AnsiFile.h"
-#include "platform/files/OutputFile.h"
+#include "tool/ConverterSteps.h"
 #include "tool/TextSink.h"
 #include "tool/ToolMessages.h"
 
@@ -89,15 +89,9 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress,
   MeshRun run;
   LastValues values;
   int objectNumber = 0;
-  std::size_t nextReport = kProgressStep;
-  auto report = [&] {
-    if (progress && in.Consumed() >= nextReport) {
-      progress(in.Consumed());
-      nextReport = in.Consumed() + kProgressStep;
-    }
-  };
+  ProgressClock clock(in, progress);
   while (in.NextKeywordLine()) {
-    report();
+    clock.Tick();
     if (!in.Is("*GEOMOBJECT")) continue;
     char name[32];
     std::snprintf(name, sizeof name, model::kFileName, objectNumber++);
@@ -107,42 +101,26 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress,
       run.failedFile = name;
       return run;
     }
-    files::OutputFile file;
-    if (!file.Open(name)) {
-      run.ok = false;
-      run.failedFile = name;
-      run.reason = file.Error();
-      return run;
-    }
-    bool written;
-    {
-      TextSink out(file.Stream());
+    const WriteOutcome outcome = WriteAndCommit(name, [&](TextSink& out) {
       out.Put(name).Put('\n');
       int depth = 1;  // the "*GEOMOBJECT ... {" line opened the object's block
       while (depth != 0 && in.NextKeywordLine()) {
-        report();
+        clock.Tick();
         depth += formats::AseDepthChange(in);
         if (in.Is("*GEOMOBJECT")) break;
         WriteObjectLine(in, values, out);
       }
       out.Put(model::kEndLine);
-      written = out.Flush();
-    }
-    if (!written) {
+    });
+    if (!outcome.Committed()) {
       run.ok = false;
       run.failedFile = name;
-      run.reason = files::LastErrorText();
-      return run;
-    }
-    if (!file.Commit()) {
-      run.ok = false;
-      run.failedFile = name;
-      run.reason = file.Error();
+      run.reason = outcome.reason;
       return run;
     }
     ++run.filesWritten;
   }
-  if (progress) progress(in.Consumed());  // all of it: the progress line ends at 100%
+  clock.Finish();  // all of it: the progress line ends at 100%
   return run;
 }
 

@@ -13,11 +13,42 @@ float AsFloat(DWORD bits) {
   return f;
 }
 
+// Value by value rather than by cast: the raster enums are numbered as the
+// Direct3D ones today, but nothing ties them together.
 raster::Compare ToCompare(DWORD v) {
-  return v >= D3DCMP_NEVER && v <= D3DCMP_ALWAYS ? static_cast<raster::Compare>(v) : raster::Compare::Always;
+  switch (v) {
+    case D3DCMP_NEVER: return raster::Compare::Never;
+    case D3DCMP_LESS: return raster::Compare::Less;
+    case D3DCMP_EQUAL: return raster::Compare::Equal;
+    case D3DCMP_LESSEQUAL: return raster::Compare::LessEqual;
+    case D3DCMP_GREATER: return raster::Compare::Greater;
+    case D3DCMP_NOTEQUAL: return raster::Compare::NotEqual;
+    case D3DCMP_GREATEREQUAL: return raster::Compare::GreaterEqual;
+    default: return raster::Compare::Always;  // D3DCMP_ALWAYS and values out of range
+  }
 }
 raster::Blend ToBlend(DWORD v, raster::Blend fallback) {
-  return v >= D3DBLEND_ZERO && v <= D3DBLEND_INVDESTCOLOR ? static_cast<raster::Blend>(v) : fallback;
+  switch (v) {
+    case D3DBLEND_ZERO: return raster::Blend::Zero;
+    case D3DBLEND_ONE: return raster::Blend::One;
+    case D3DBLEND_SRCCOLOR: return raster::Blend::SrcColor;
+    case D3DBLEND_INVSRCCOLOR: return raster::Blend::InvSrcColor;
+    case D3DBLEND_SRCALPHA: return raster::Blend::SrcAlpha;
+    case D3DBLEND_INVSRCALPHA: return raster::Blend::InvSrcAlpha;
+    case D3DBLEND_DESTALPHA: return raster::Blend::DestAlpha;
+    case D3DBLEND_INVDESTALPHA: return raster::Blend::InvDestAlpha;
+    case D3DBLEND_DESTCOLOR: return raster::Blend::DestColor;
+    case D3DBLEND_INVDESTCOLOR: return raster::Blend::InvDestColor;
+    default: return fallback;  // the blends the rasterizer does not have, and values out of range
+  }
+}
+raster::Fog ToFog(DWORD v) {
+  switch (v) {
+    case D3DFOG_EXP: return raster::Fog::Exp;
+    case D3DFOG_EXP2: return raster::Fog::Exp2;
+    case D3DFOG_LINEAR: return raster::Fog::Linear;
+    default: return raster::Fog::None;
+  }
 }
 raster::TextureOp ToOp(DWORD v) {
   switch (v) {
@@ -72,10 +103,7 @@ raster::State TranslateSettings(const DeviceSettings& d) {
   s.material.emissive = ToColour(d.material.emissive);
   for (int i = 0; i < d.lightsOn && i < raster::State::kLights; ++i)
     s.lights[i].enabled = true;  // the default light: the members keep their defaults
-  DWORD fogMode = rs[D3DRENDERSTATE_FOGTABLEMODE];
-  s.fog = rs[D3DRENDERSTATE_FOGENABLE] && fogMode >= D3DFOG_EXP && fogMode <= D3DFOG_LINEAR
-              ? static_cast<raster::Fog>(fogMode)
-              : raster::Fog::None;
+  s.fog = rs[D3DRENDERSTATE_FOGENABLE] ? ToFog(rs[D3DRENDERSTATE_FOGTABLEMODE]) : raster::Fog::None;
   s.fogDensity = AsFloat(rs[D3DRENDERSTATE_FOGDENSITY]);
   s.fogStart = AsFloat(rs[D3DRENDERSTATE_FOGSTART]);
   s.fogEnd = AsFloat(rs[D3DRENDERSTATE_FOGEND]);

@@ -438,6 +438,20 @@ class Rasterizer::Impl {
 
   void Draw(const State& s, Primitive primitive, const Vertices& in, const Target& t);
   void Flush() {
+    Drain();
+    // No draw is under way and nothing queued refers to these now, whatever
+    // the thread count; a single thread needs the trim as much, or a state
+    // that keeps changing grows the cache without end.
+    textureCopies_.clear();
+    if (shadings_.size() > 32) shadings_.clear();
+  }
+  int Threads() const { return threads_; }
+  Counters counters;
+
+ private:
+  // Fills everything queued. Draw calls it with its own context built, which
+  // points at a shading and perhaps a texture copy: those stay.
+  void Drain() {
     if (!workers_) return;
     workers_->Wait();
     if (!filling_.Empty()) {
@@ -447,13 +461,7 @@ class Rasterizer::Impl {
       filling_.Clear();
     }
     running_.Clear();
-    textureCopies_.clear();
-    if (shadings_.size() > 32) shadings_.clear();  // nothing queued refers to them now
   }
-  int Threads() const { return threads_; }
-  Counters counters;
-
- private:
   const Shading* ShadingFor(const State& s);
   void Submit(const DrawContext& context, const TriangleSetup& setup);
 
@@ -511,7 +519,7 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
   if (count == 0) return;
   ++draws_;
   // A batch's tile grid is its target's: another size starts a new batch.
-  if (!filling_.Empty() && (filling_.width != t.width || filling_.height != t.height)) Flush();
+  if (!filling_.Empty() && (filling_.width != t.width || filling_.height != t.height)) Drain();
 
   DrawContext c;
   // Scissor: the viewport inside the target.
@@ -582,7 +590,7 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
   ViewportMap viewport{static_cast<float>(s.viewportX), static_cast<float>(s.viewportY),
                        static_cast<float>(s.viewportWidth), static_cast<float>(s.viewportHeight), s.minZ, s.maxZ};
   // Lines are drawn on this thread, after everything queued before them.
-  if (primitive == Primitive::LineList) Flush();
+  if (primitive == Primitive::LineList) Drain();
   TriangleSetup setup;
   ClipVertex poly[16], scratch[16];
   ScreenVertex sv[16];

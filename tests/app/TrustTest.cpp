@@ -10,6 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
+
 #include "tests/app/Replay.h"
 
 using namespace tarn::test;
@@ -110,13 +113,22 @@ TEST(Trust, ASparseModelDeclaringHugeCountsTakesWhatItHolds) {
   EXPECT_LT(usage.ru_maxrss, 512L * 1024) << "peak KB";
 }
 
+// Mouse counts at both ends of the 32-bit range, then ten steps forward: the
+// turns must leave a finite heading, so that whichever way it points the walk
+// ends one unit (ten steps of 0.1) from the start, at eye height.
 TEST(Trust, ReplayMotionAtTheEndsOfItsRange) {
   TempWorkDir dir;
   WriteFile("tarn.cfg", "Screen 320 200\n");
   WriteFile("exam.map", "End\n");
-  WriteFile("script.txt", "0 dx=-2147483648\n1 dx=2147483647 dy=-2147483648\n2 dx=-2147483648\n");
+  WriteFile("script.txt", "0 dx=-2147483648\n1 dx=2147483647 dy=-2147483648\n2 dx=-2147483648\n3-12 W\n");
   RunResult r = RunLimited(".", "--input script.txt --clock virtual");
-  EXPECT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::size_t at = r.out.find("camera ");
+  ASSERT_NE(at, std::string::npos) << r.out;
+  double x = 0, y = 0, z = 0;
+  ASSERT_EQ(std::sscanf(r.out.c_str() + at, "camera %lf %lf %lf", &x, &y, &z), 3) << r.out;
+  EXPECT_DOUBLE_EQ(y, 1.0) << r.out;
+  EXPECT_NEAR(std::hypot(x, z), 1.0, 1e-3) << r.out;  // nan, a printed "nan", fails here too
 }
 
 }  // namespace

@@ -350,6 +350,39 @@ TEST(Raster, LinesDrawTheirLastPixelAndAreNeverCulled) {
   EXPECT_EQ(d.covered(), 12);  // one pixel per step of the major axis
 }
 
+// A line list is drawn after what was queued before it; the draw's own
+// shading and texture copy must outlive that wait, also when it fills the
+// shading cache past its trim and the texture needs its wrap column.
+TEST(Raster, ALineListAfterManyStatesKeepsItsShadingAndTexture) {
+  const int w = 32, h = 16;
+  std::vector<std::uint32_t> texels(4 * 4, 0xFF00FF00u);  // stride 4: copied with a wrap column
+  Texture texture{texels.data(), 4, 4, 4};
+  State textured = FlatState(w, h);
+  textured.texture = &texture;
+  textured.colourOp = textured.alphaOp = TextureOp::SelectArg1;
+  textured.colourArg1 = textured.alphaArg1 = Arg::Texture;
+  textured.alphaTest = true;
+  textured.alphaFunc = Compare::GreaterEqual;
+  for (int threads : {1, 3}) {
+    Buffers b(w, h);
+    Rasterizer r(threads);
+    State s = FlatState(w, h);
+    s.alphaTest = true;
+    s.alphaFunc = Compare::Always;
+    for (int i = 0; i < 40; ++i) {  // a shading each, queued on more threads
+      s.alphaRef = static_cast<std::uint8_t>(i);
+      std::vector<ColourVertex> t = {At(0, 8, w, h, 0xFFFF0000), At(1, 8, w, h, 0xFFFF0000), At(0, 9, w, h, 0xFFFF0000)};
+      r.Draw(s, Primitive::TriangleList, Of(t), b.target());
+    }
+    textured.alphaRef = 200;  // one more shading
+    std::vector<ColourVertex> line = {At(4, 3, w, h, 0xFFFFFFFF, 0.5f, 0.5f, 0.5f),
+                                      At(28, 3, w, h, 0xFFFFFFFF, 0.5f, 0.5f, 0.5f)};
+    r.Draw(textured, Primitive::LineList, Of(line), b.target());
+    r.Flush();
+    for (int x = 4; x <= 28; ++x) EXPECT_EQ(b.at(x, 3), 0x07E0) << threads << " threads, x " << x;
+  }
+}
+
 TEST(Raster, Exp2FogAndTheWBufferUseEyeDepth) {
   const int w = 32, h = 32;
   State s = FlatState(w, h);

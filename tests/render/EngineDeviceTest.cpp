@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ddraw/DDrawControl.h"
@@ -211,6 +213,76 @@ TEST_F(EngineDeviceTest, TheInitialStateIsTheFixedOne) {
   DWORD arg = 0;
   d->GetTextureStageState(0, D3DTSS_ALPHAARG2, &arg);
   EXPECT_EQ(arg, static_cast<DWORD>(D3DTA_DIFFUSE));
+}
+
+// The fixed state as a draw sees it: squares facing the eye, read back at
+// the centre of a black target. Each case is an effect one of the initial
+// states has (lighting with the grey ambient, CCW culling, alpha blending,
+// the alpha reference, depth writes and LessEqual, the grey fog). Exp and
+// exp2 fog, or a z- and a w-buffer, differ by less than a 5-6-5 pixel
+// shows here; the rasterizer's tests tell those apart.
+TEST_F(EngineDeviceTest, TheInitialStatesShowInWhatIsDrawn) {
+  SetUpScreen(64, 64);
+  ASSERT_TRUE(engine_.DeviceReady());
+  IDirect3DDevice7* d = engine_.device;
+  // Perspective, 90 degrees, near 1, far 1000: w is the eye's depth.
+  D3DMATRIX projection{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1000.0f / 999.0f, 1, 0, 0, -1000.0f / 999.0f, 0};
+  ASSERT_EQ(d->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &projection), D3D_OK);
+  struct V {
+    float x, y, z, nx, ny, nz;
+    DWORD colour;
+  };
+  struct Square {
+    float depth;
+    DWORD colour;
+    bool reversed = false;
+  };
+  struct Rgb {
+    int r, g, b;
+  };
+  auto draw = [&](const Square& q) {
+    float h = q.depth / 2;  // covers the middle half of the screen
+    V v[6] = {{-h, h, q.depth, 0, 0, -1, q.colour},  {h, h, q.depth, 0, 0, -1, q.colour},
+              {-h, -h, q.depth, 0, 0, -1, q.colour}, {h, h, q.depth, 0, 0, -1, q.colour},
+              {h, -h, q.depth, 0, 0, -1, q.colour},  {-h, -h, q.depth, 0, 0, -1, q.colour}};
+    if (q.reversed) std::swap(v[1], v[2]), std::swap(v[4], v[5]);
+    EXPECT_EQ(d->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE, v, 6, 0), D3D_OK);
+  };
+  auto centre = [&](std::initializer_list<Square> squares) {
+    D3DRECT all{0, 0, 64, 64};
+    EXPECT_EQ(d->Clear(1, &all, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+    d->BeginScene();
+    for (const Square& q : squares) draw(q);
+    d->EndScene();
+    DDSURFACEDESC2 desc = Describe(engine_.renderTarget);
+    EXPECT_EQ(engine_.renderTarget->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    std::uint16_t p = reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(desc.lpSurface) + 32 * desc.lPitch)[32];
+    engine_.renderTarget->Unlock(nullptr);
+    return Rgb{(p >> 11) * 255 / 31, (p >> 5 & 63) * 255 / 63, (p & 31) * 255 / 31};
+  };
+  constexpr DWORD kBlue = 0xFF0000FF, kGreen = 0xFF00FF00;
+  // The grey ambient (0x88) lights every square; the vertex colour is its
+  // diffuse colour under the default light, which faces each square.
+  struct Case {
+    const char* what;
+    std::initializer_list<Square> squares;
+    Rgb want;
+  } cases[] = {
+      {"lit: the ambient plus the vertex colour", {{4, kBlue}}, {0x88, 0x88, 0xFF}},
+      {"the other winding is culled", {{4, kBlue, true}}, {0, 0, 0}},
+      {"half alpha blends over black", {{4, 0x800000FF}}, {0x44, 0x44, 0x80}},
+      {"alpha 7 fails the test, leaving the depth to the far square", {{2, 0x070000FF}, {8, kGreen}}, {0x88, 0xFF, 0x88}},
+      {"alpha 8 passes and keeps the far square out", {{2, 0x080000FF}, {8, kGreen}}, {4, 4, 8}},
+      {"a farther square drawn later stays hidden", {{4, kBlue}, {8, kGreen}}, {0x88, 0x88, 0xFF}},
+      {"an equal depth passes", {{4, kBlue}, {4, kGreen}}, {0x88, 0xFF, 0x88}},
+      {"far away the fog colour takes over", {{150, kBlue}}, {0xBE, 0xBE, 0xBE}},
+  };
+  for (const Case& c : cases) {
+    Rgb got = centre(c.squares);
+    EXPECT_NEAR(got.r, c.want.r, 12) << c.what;
+    EXPECT_NEAR(got.g, c.want.g, 12) << c.what;
+    EXPECT_NEAR(got.b, c.want.b, 12) << c.what;
+  }
 }
 
 TEST_F(EngineDeviceTest, TextureSizesFollowTheDriversRules) {
