@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# check.sh REPLAY SAMPLE-DIR: tarnview-replay --export on the sample world and
+# on a hostile one, each file checked by glb_check.py against --stats; the
+# world's own files are never written over. Skips (77) without python3.
+set -u
+replay=$1 sample=$2
+here=$(cd "$(dirname "$0")" && pwd)
+command -v python3 >/dev/null || { echo "SKIPPED: no python3 to read the JSON"; exit 77; }
+[ -f "$sample/exam.map" ] || { echo "SKIPPED: no sample world at $sample"; exit 77; }
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/tarn-gltf-XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+# The sample world: every structural check, the validator's input too.
+cp -r "$sample" "$tmp/sample"
+rm -f "$tmp/sample/Tarn.log"
+(cd "$tmp/sample" && "$replay" --stats --frames 0 --export ../sample.glb >../sample.stats 2>../sample.err) ||
+  fail "sample export: $(cat "$tmp/sample.err")"
+python3 "$here/glb_check.py" "$tmp/sample.glb" "$tmp/sample.stats" || fail "sample world's file"
+grep -q "glTF export" "$tmp/sample/Tarn.log" && fail "sample world logged: $(grep 'glTF export' "$tmp/sample/Tarn.log")"
+
+# A world from a stranger: a model with a NaN corner, a texture whose
+# picture is missing, a model without vertices.
+w=$tmp/hostile
+mkdir -p "$w/Model" "$w/texture"
+printf 'Screen 320 200\n' >"$w/tarn.cfg"
+printf 'FloorMap floor.txt\nEnd\n' >"$w/exam.map"
+printf 'NumTexture 1\nTexture 0 missing.bmp\nNumObject 3\nEnd\n' >"$w/floor.txt"
+printf 'NumVertex 3\nNumFace 1\nVERTEX 0 0 0 0\nVERTEX 1 1 0 0\nVERTEX 2 0 1 0\nFACE 0 0 1 2\nMatID 0\nEnd\n' >"$w/Model/0.t3m"
+printf 'NumVertex 3\nNumFace 1\nVERTEX 0 0 0 0\nVERTEX 1 nan 0 0\nVERTEX 2 0 1 0\nFACE 0 0 1 2\nEnd\n' >"$w/Model/1.t3m"
+printf 'NumVertex 0\nEnd\n' >"$w/Model/2.t3m"
+(cd "$w" && "$replay" --stats --frames 0 --export out.glb >../hostile.stats 2>../hostile.err) ||
+  fail "hostile export: $(cat "$tmp/hostile.err")"
+python3 "$here/glb_check.py" "$w/out.glb" "$tmp/hostile.stats" --expect-missing-mesh 1 >"$tmp/hostile.check" ||
+  fail "hostile world's file: $(cat "$tmp/hostile.check")"
+grep -q '"plain"' "$tmp/hostile.check" || fail "no plain material for the missing picture: $(cat "$tmp/hostile.check")"
+grep -qE '^Error: glTF export: object [0-9]+ kind 1: a coordinate is not a finite number' "$w/Tarn.log" ||
+  fail "no log line for the NaN object: $(cat "$w/Tarn.log")"
+grep -q '^Error: glTF export: object [0-9]*: texture 0 has no picture' "$w/Tarn.log" ||
+  fail "no log line for the missing picture"
+
+# The world's own files are refused, a failure is status 1 with a message,
+# and an older export is replaced.
+for own in exam.map Model/0.t3m Tarn.log; do
+  before=$(md5sum <"$w/$own")
+  (cd "$w" && "$replay" --frames 0 --export "$own" >/dev/null 2>../refused.err)
+  status=$?
+  [ $status = 1 ] || fail "--export $own: status $status"
+  grep -q "not written over" "$tmp/refused.err" || fail "--export $own: $(cat "$tmp/refused.err")"
+  # The run appends to its own log; only the other files must stay as they were.
+  if [ $own = Tarn.log ]; then
+    [ "$(head -c 4 "$w/$own")" = glTF ] && fail "$own was written over"
+  else
+    [ "$(md5sum <"$w/$own")" = "$before" ] || fail "$own was changed"
+  fi
+done
+(cd "$w" && "$replay" --frames 0 --export no/such/folder.glb >/dev/null 2>../nofolder.err)
+[ $? = 1 ] && [ -s "$tmp/nofolder.err" ] || fail "an export into a missing folder did not fail with a message"
+cp "$tmp/sample.glb" "$w/old.glb"
+(cd "$w" && "$replay" --frames 0 --export old.glb >/dev/null 2>&1) || fail "an older export was not replaced"
+cmp -s "$w/old.glb" "$w/out.glb" || fail "the replaced export differs from a fresh one"
+ls "$w" | grep -q '\.part-' && fail "a temporary file was left: $(ls "$w")"
+
+[ $failed = 0 ] && echo "gltf: OK"
+exit $failed
