@@ -771,8 +771,12 @@ bool ExportGltf(const GltfSource& source, const std::string& path, GltfCounts& c
 
   // Pass 2: the file.
   files::OutputFile out;
+  // The output layer's messages may or may not name the file; ours always do.
+  auto outputError = [&] {
+    error = out.Error().rfind(path, 0) == 0 ? out.Error() : path + ": " + out.Error();
+  };
   if (!out.Open(codepage::Utf8ToCp949(path))) {
-    error = out.Error();
+    outputError();
     return false;
   }
   Writer w(out.Stream());
@@ -824,7 +828,7 @@ bool ExportGltf(const GltfSource& source, const std::string& path, GltfCounts& c
     return false;
   }
   if (!out.Commit()) {
-    error = out.Error();
+    outputError();
     return false;
   }
   // Nodes sharing a mesh draw its triangles once each.
