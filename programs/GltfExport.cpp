@@ -162,6 +162,7 @@ struct MeshPlan {
   bool shortIndices = true;
   std::uint64_t vertexOffset = 0, indexOffset = 0;  // in the BIN chunk
   std::int64_t material = -1;
+  float min[3] = {0, 0, 0}, max[3] = {0, 0, 0};  // of the positions
 };
 
 std::uint64_t Pad4(std::uint64_t n) { return (n + 3) & ~std::uint64_t{3}; }
@@ -558,6 +559,8 @@ bool ExportGltf(const GltfSource& source, const std::string& path, GltfCounts& c
     plan.vertexCount = build.corners.size();
     plan.indexCount = build.indices.size();
     plan.shortIndices = build.Short();
+    std::memcpy(plan.min, build.min, sizeof plan.min);
+    std::memcpy(plan.max, build.max, sizeof plan.max);
     plan.material = materialFor(*r, i);
     meshOf.emplace(r, static_cast<std::int64_t>(meshes.size()));
     nodeMesh[i] = static_cast<std::int64_t>(meshes.size());
@@ -679,52 +682,52 @@ bool ExportGltf(const GltfSource& source, const std::string& path, GltfCounts& c
     }
     json += ']';
   }
-  std::string accessors, views;
-  // Pass 1 gave the sizes; min and max come from building each mesh again,
-  // which pass 2 does anyway, so keep them from here.
-  for (std::size_t m = 0; m < meshes.size(); ++m) {
-    const MeshPlan& p = meshes[m];
-    build.Build(*p.record);
-    const std::size_t v = m * 2;
-    if (m) {
-      accessors += ',';
-      views += ',';
+  // Accessors and views go straight into the text: with many objects they
+  // are most of it, and a copy of them would double the export's memory.
+  if (!meshes.empty()) {
+    json += ",\"accessors\":[";
+    for (std::size_t m = 0; m < meshes.size(); ++m) {
+      const MeshPlan& p = meshes[m];
+      const std::string view = std::to_string(m * 2);
+      const std::string count = std::to_string(p.vertexCount);
+      if (m) json += ',';
+      json += "{\"bufferView\":" + view + ",\"componentType\":5126,\"count\":" + count + ",\"type\":\"VEC3\",\"min\":[";
+      for (int k = 0; k < 3; ++k) {
+        if (k) json += ',';
+        AppendFloat(json, p.min[k]);
+      }
+      json += "],\"max\":[";
+      for (int k = 0; k < 3; ++k) {
+        if (k) json += ',';
+        AppendFloat(json, p.max[k]);
+      }
+      json += "]},{\"bufferView\":" + view + ",\"byteOffset\":12,\"componentType\":5126,\"count\":" + count +
+              ",\"type\":\"VEC3\"},{\"bufferView\":" + view + ",\"byteOffset\":24,\"componentType\":5126,\"count\":" +
+              count + ",\"type\":\"VEC2\"},{\"bufferView\":" + std::to_string(m * 2 + 1) + ",\"componentType\":" +
+              (p.shortIndices ? "5123" : "5125") + ",\"count\":" + std::to_string(p.indexCount) +
+              ",\"type\":\"SCALAR\"}";
     }
-    views += "{\"buffer\":0,\"byteOffset\":" + std::to_string(p.vertexOffset) +
-             ",\"byteLength\":" + std::to_string(p.vertexCount * sizeof(Corner)) +
-             ",\"byteStride\":32,\"target\":34962},{\"buffer\":0,\"byteOffset\":" + std::to_string(p.indexOffset) +
-             ",\"byteLength\":" + std::to_string(p.indexCount * (p.shortIndices ? 2 : 4)) + ",\"target\":34963}";
-    const std::string count = std::to_string(p.vertexCount);
-    accessors += "{\"bufferView\":" + std::to_string(v) + ",\"componentType\":5126,\"count\":" + count +
-                 ",\"type\":\"VEC3\",\"min\":[";
-    for (int k = 0; k < 3; ++k) {
-      if (k) accessors += ',';
-      AppendFloat(accessors, build.min[k]);
-    }
-    accessors += "],\"max\":[";
-    for (int k = 0; k < 3; ++k) {
-      if (k) accessors += ',';
-      AppendFloat(accessors, build.max[k]);
-    }
-    accessors += "]},{\"bufferView\":" + std::to_string(v) + ",\"byteOffset\":12,\"componentType\":5126,\"count\":" +
-                 count + ",\"type\":\"VEC3\"},{\"bufferView\":" + std::to_string(v) +
-                 ",\"byteOffset\":24,\"componentType\":5126,\"count\":" + count +
-                 ",\"type\":\"VEC2\"},{\"bufferView\":" + std::to_string(v + 1) + ",\"componentType\":" +
-                 (p.shortIndices ? "5123" : "5125") + ",\"count\":" + std::to_string(p.indexCount) +
-                 ",\"type\":\"SCALAR\"}";
+    json += ']';
   }
-  for (std::size_t i = 0; i < images.size(); ++i) {
-    if (!views.empty()) views += ',';
-    views += "{\"buffer\":0,\"byteOffset\":" + std::to_string(images[i].offset) +
-             ",\"byteLength\":" + std::to_string(images[i].length) + "}";
+  if (!meshes.empty() || !images.empty()) {
+    json += ",\"bufferViews\":[";
+    bool first = true;
+    for (const MeshPlan& p : meshes) {
+      if (!first) json += ',';
+      first = false;
+      json += "{\"buffer\":0,\"byteOffset\":" + std::to_string(p.vertexOffset) +
+              ",\"byteLength\":" + std::to_string(p.vertexCount * sizeof(Corner)) +
+              ",\"byteStride\":32,\"target\":34962},{\"buffer\":0,\"byteOffset\":" + std::to_string(p.indexOffset) +
+              ",\"byteLength\":" + std::to_string(p.indexCount * (p.shortIndices ? 2 : 4)) + ",\"target\":34963}";
+    }
+    for (const ImagePlan& im : images) {
+      if (!first) json += ',';
+      first = false;
+      json += "{\"buffer\":0,\"byteOffset\":" + std::to_string(im.offset) + ",\"byteLength\":" + std::to_string(im.length) + "}";
+    }
+    json += ']';
   }
-  if (!accessors.empty()) json += ",\"accessors\":[" + accessors + "]";
-  if (!views.empty()) json += ",\"bufferViews\":[" + views + "]";
   if (bin != 0) json += ",\"buffers\":[{\"byteLength\":" + std::to_string(bin) + "}]";
-  accessors.clear();
-  accessors.shrink_to_fit();
-  views.clear();
-  views.shrink_to_fit();
 
   if (!images.empty() || plainUsed) {
     json += ",\"materials\":[";
