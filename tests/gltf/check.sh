@@ -40,6 +40,22 @@ grep -qE '^Error: glTF export: object [0-9]+ kind 1: a coordinate is not a finit
 grep -q '^Error: glTF export: object [0-9]*: texture 0 has no picture' "$w/Tarn.log" ||
   fail "no log line for the missing picture"
 
+# Names in code page 949 (a house file and its node name, "집") arrive as UTF-8.
+k=$tmp/korean
+cp -r "$tmp/sample" "$k"
+sed 's/^\(\s*\)\*MESH {/&\n\1\t*NODE_NAME "\xC1\xFD01"/' "$k/house1.ase" >"$k/집.ase"
+sed 's/house1\.ase/\xC1\xFD.ase/' "$tmp/sample/exam.map" >"$k/exam.map"
+(cd "$k" && "$replay" --frames 0 --export k.glb >/dev/null 2>../korean.err) || fail "korean export: $(cat "$tmp/korean.err")"
+python3 - "$k/k.glb" <<'PY' || fail "code page 949 names in the file"
+import json, struct, sys
+data = open(sys.argv[1], 'rb').read()
+doc = json.loads(data[20:20 + struct.unpack_from('<I', data, 12)[0]].decode('utf-8'))
+extras = [n.get('extras', {}) for n in doc['nodes']]
+found = [e for e in extras if e.get('nodeName') == '집01' and e.get('source', '').endswith(': 집.ase')]
+print('korean house:', found)
+sys.exit(0 if len(found) == 1 else 1)
+PY
+
 # The world's own files are refused, a failure is status 1 with a message,
 # and an older export is replaced.
 for own in exam.map Model/0.t3m Tarn.log; do
