@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -322,15 +323,12 @@ DeviceStates ReadStates(IDirect3DDevice7* device) {
   if (device->GetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, &v) == D3D_OK) s.alphaBlend = v != 0;
   if (device->GetTextureStageState(0, D3DTSS_ADDRESSU, &v) == D3D_OK) s.wrapS = WrapOf(v);
   if (device->GetTextureStageState(0, D3DTSS_ADDRESSV, &v) == D3D_OK) s.wrapT = WrapOf(v);
-  DWORD mag = D3DTFG_LINEAR, min = D3DTFN_LINEAR, mip = D3DTFP_NONE;
+  DWORD mag = D3DTFG_LINEAR, min = D3DTFN_LINEAR;
   device->GetTextureStageState(0, D3DTSS_MAGFILTER, &mag);
   device->GetTextureStageState(0, D3DTSS_MINFILTER, &min);
-  device->GetTextureStageState(0, D3DTSS_MIPFILTER, &mip);
   s.magFilter = mag == D3DTFG_POINT ? 9728 : 9729;
-  const bool nearest = min == D3DTFN_POINT;
-  // The textures carry no mip levels, so a mip filter chooses nothing.
-  s.minFilter = nearest ? 9728 : 9729;
-  (void)mip;
+  // The textures carry no mip levels, so the mip filter has nothing to choose.
+  s.minFilter = min == D3DTFN_POINT ? 9728 : 9729;
   return s;
 }
 
@@ -618,7 +616,7 @@ bool ExportGltf(const GltfSource& source, const std::string& path, GltfCounts& c
     Matrix4 world = n->localMatrix;
     if (rootMatrix != nullptr && !IsIdentity(*rootMatrix)) world = Multiply(n->localMatrix, *rootMatrix);
     if (!FiniteMatrix(world))
-      LogLine("object " + std::to_string(i) + ": its transform is not finite; it is left out");
+      LogLine("object " + std::to_string(i) + ": its transform is not finite; the node is placed without it");
     else if (!IsIdentity(world))
       AppendMatrix(json, world);
     json += ",\"extras\":{\"kind\":" + std::to_string(kind);
