@@ -40,6 +40,32 @@ grep -qE '^Error: glTF export: object [0-9]+ kind 1: a coordinate is not a finit
 grep -q '^Error: glTF export: object [0-9]*: texture 0 has no picture' "$w/Tarn.log" ||
   fail "no log line for the missing picture"
 
+# A model of 120,000 corners, most of them distinct: past 16-bit indices.
+b=$tmp/wide
+mkdir -p "$b/Model"
+printf 'Screen 320 200\n' >"$b/tarn.cfg"
+printf 'FloorMap floor.txt\nEnd\n' >"$b/exam.map"
+printf 'NumObject 1\nEnd\n' >"$b/floor.txt"
+python3 -c '
+n = 45000
+print("NumVertex %d" % n)
+print("NumFace 40000")
+for i in range(n):
+    print("VERTEX %d %d %d %d" % (i, i % 173, i * 7 % 31, i // 173))
+for i in range(40000):
+    print("FACE %d %d %d %d" % (i, i, i + 1, i + 2))
+print("End")' >"$b/Model/0.t3m"
+(cd "$b" && "$replay" --stats --frames 0 --export wide.glb >../wide.stats 2>../wide.err) ||
+  fail "wide export: $(cat "$tmp/wide.err")"
+python3 "$here/glb_check.py" "$b/wide.glb" "$tmp/wide.stats" >/dev/null || fail "wide model's file"
+python3 - "$b/wide.glb" <<'PY' || fail "the wide model is not indexed in 32 bits"
+import json, struct, sys
+data = open(sys.argv[1], 'rb').read()
+doc = json.loads(data[20:20 + struct.unpack_from('<I', data, 12)[0]].decode('utf-8'))
+index = doc['accessors'][doc['meshes'][0]['primitives'][0]['indices']]
+sys.exit(0 if index['componentType'] == 5125 and doc['accessors'][0]['count'] > 65535 else 1)
+PY
+
 # Names in code page 949 (a house file and its node name, "집") arrive as UTF-8.
 k=$tmp/korean
 cp -r "$tmp/sample" "$k"
