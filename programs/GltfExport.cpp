@@ -1,6 +1,7 @@
 // The binary glTF writer of tarnview-replay (see GltfExport.h).
 #include "programs/GltfExport.h"
 
+#include <ddraw.h>
 #include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -15,8 +16,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include <ddraw.h>
-
 #include "engine/log/TarnLog.h"
 #include "engine/scene/Camera.h"
 #include "engine/scene/RenderSwitches.h"
@@ -28,7 +27,7 @@
 namespace tarn::programs {
 namespace {
 
-constexpr std::uint32_t kGlbMagic = 0x46546C67;  // "glTF"
+constexpr std::uint32_t kGlbMagic = 0x46546C67;   // "glTF"
 constexpr std::uint32_t kJsonChunk = 0x4E4F534A;  // "JSON"
 constexpr std::uint32_t kBinChunk = 0x004E4942;   // "BIN\0"
 constexpr std::uint64_t kGlbLimit = 0xFFFFFFFFull;
@@ -302,15 +301,18 @@ struct ImagePlan {
 struct DeviceStates {
   unsigned alphaReference = 8;
   bool alphaTest = true, alphaBlend = true;
-  int wrapS = 10497, wrapT = 10497;  // REPEAT
+  int wrapS = 10497, wrapT = 10497;        // REPEAT
   int magFilter = 9729, minFilter = 9729;  // LINEAR
 };
 
 int WrapOf(DWORD address) {
   switch (address) {
-    case D3DTADDRESS_MIRROR: return 33648;  // MIRRORED_REPEAT
-    case D3DTADDRESS_CLAMP: return 33071;   // CLAMP_TO_EDGE
-    default: return 10497;                  // REPEAT (also border: glTF has none)
+    case D3DTADDRESS_MIRROR:
+      return 33648;  // MIRRORED_REPEAT
+    case D3DTADDRESS_CLAMP:
+      return 33071;  // CLAMP_TO_EDGE
+    default:
+      return 10497;  // REPEAT (also border: glTF has none)
   }
 }
 
@@ -348,7 +350,8 @@ bool RefusedDestination(const std::string& path, std::string& error) {
   std::uint32_t magic = 0;
   std::memcpy(&magic, head, 4);
   if (got == 4 && magic == kGlbMagic) return false;
-  error = path + ": an existing file that is not a binary glTF file; not written over (it may be one of the world's files)";
+  error =
+      path + ": an existing file that is not a binary glTF file; not written over (it may be one of the world's files)";
   return true;
 }
 
@@ -469,76 +472,92 @@ bool CameraRotation(const Camera& camera, float q[4]) {
 
 void LogLine(const std::string& text) { AppendTarnLogError(("glTF export: " + text).c_str()); }
 
-}  // namespace
+// The export of one world: pass 1 (Plan) sizes every mesh and picture and
+// lays out the buffer, the JSON text follows from the plan, and pass 2
+// (Write) builds each mesh and picture again straight into the file.
+class GltfFile {
+ public:
+  explicit GltfFile(const GltfSource& source) : source_(source), states_(ReadStates(source.device)) {}
+  void Plan();
+  void MakeJson();
+  bool Write(const std::string& path, GltfCounts& counts, std::string& error);
 
-bool ExportGltf(const GltfSource& source, const std::string& path, GltfCounts& counts, std::string& error) {
-  counts = GltfCounts{};
-  if (RefusedDestination(path, error)) return false;
-  const DeviceStates states = ReadStates(source.device);
+ private:
+  std::int64_t MaterialFor(const DrawRecord& r, std::size_t object);
+  void PlanCamera();
+  void AppendNodes();
+  void AppendMeshes();
+  void AppendMaterials();
 
-  // The objects, in drawing order.
-  std::vector<const SceneNode*> nodes;
-  for (const SceneNode* c = source.root != nullptr ? source.root->firstChild.get() : nullptr; c != nullptr;
+  const GltfSource& source_;
+  const DeviceStates states_;
+  std::vector<const SceneNode*> nodes_;  // the root's children, in drawing order
+  std::vector<std::int64_t> nodeMesh_;   // per node: its mesh, or -1
+  std::vector<MeshPlan> meshes_;
+  std::vector<ImagePlan> images_;
+  std::unordered_map<const DrawRecord*, std::int64_t> meshOf_;
+  std::int32_t tableSize_ = 0;
+  std::vector<std::int64_t> materialOfTexture_;  // per table entry: -2 unseen, -1 plain, or the material
+  bool plainUsed_ = false;
+  bool cameraOk_ = false;
+  float cameraRotation_[4] = {0, 0, 0, 1};
+  std::uint64_t bin_ = 0;  // bytes of the BIN chunk
+  std::string json_;
+  MeshBuild build_;
+  Rgba picture_;
+  std::vector<std::uint8_t> png_;
+};
+
+std::int64_t GltfFile::MaterialFor(const DrawRecord& r, std::size_t object) {
+  const std::int32_t t = r.materialIndex;
+  IDirectDrawSurface7* surface =
+      (source_.switches != nullptr && source_.switches->textures != nullptr && t >= 0 && t < tableSize_)
+          ? source_.switches->textures[t]
+          : nullptr;
+  if (surface == nullptr) {
+    if (t >= 0 && t < tableSize_ && materialOfTexture_[static_cast<std::size_t>(t)] == -2) {
+      LogLine("object " + std::to_string(object) + ": texture " + std::to_string(t) +
+              " has no picture; a plain material stands for it");
+      materialOfTexture_[static_cast<std::size_t>(t)] = -1;
+    }
+    plainUsed_ = true;
+    return -1;
+  }
+  std::int64_t& m = materialOfTexture_[static_cast<std::size_t>(t)];
+  if (m == -2) {
+    m = -1;
+    if (!ReadSurface(surface, picture_)) {
+      LogLine("texture " + std::to_string(t) + ": its surface cannot be read; a plain material stands for it");
+    } else if (!ToPng(picture_, png_)) {
+      LogLine("texture " + std::to_string(t) + ": cannot be made a PNG; a plain material stands for it");
+    } else {
+      ImagePlan plan;
+      plan.table = t;
+      plan.mode = ModeOf(picture_, states_.alphaTest ? states_.alphaReference : 0);
+      if (!states_.alphaBlend && plan.mode == AlphaMode::kBlend) plan.mode = AlphaMode::kMask;
+      if (!states_.alphaTest && plan.mode == AlphaMode::kMask) plan.mode = AlphaMode::kBlend;
+      if (!states_.alphaTest && !states_.alphaBlend) plan.mode = AlphaMode::kOpaque;
+      plan.length = png_.size();
+      m = static_cast<std::int64_t>(images_.size());
+      images_.push_back(plan);
+    }
+  }
+  if (m < 0) plainUsed_ = true;
+  return m;
+}
+
+void GltfFile::Plan() {
+  for (const SceneNode* c = source_.root != nullptr ? source_.root->firstChild.get() : nullptr; c != nullptr;
        c = c->nextSibling.get())
-    nodes.push_back(c);
-  counts.nodes = static_cast<std::int64_t>(nodes.size());
-
-  // Pass 1: size every mesh and picture.
-  const std::int32_t tableSize = source.switches != nullptr ? source.switches->textureCount : 0;
-  std::vector<std::int64_t> materialOfTexture(static_cast<std::size_t>(std::max(tableSize, 0)), -2);  // -2 unseen
-  std::vector<ImagePlan> images;
-  std::vector<MeshPlan> meshes;
-  std::unordered_map<const DrawRecord*, std::int64_t> meshOf;
-  std::vector<std::int64_t> nodeMesh(nodes.size(), -1);
-  bool plainUsed = false;
-  std::uint64_t bin = 0;
-  MeshBuild build;
-  Rgba picture;
-  std::vector<std::uint8_t> png;
-
-  auto materialFor = [&](const DrawRecord& r, std::size_t object) -> std::int64_t {
-    const std::int32_t t = r.materialIndex;
-    IDirectDrawSurface7* surface =
-        (source.switches != nullptr && source.switches->textures != nullptr && t >= 0 && t < tableSize)
-            ? source.switches->textures[t]
-            : nullptr;
-    if (surface == nullptr) {
-      if (t >= 0 && t < tableSize && materialOfTexture[static_cast<std::size_t>(t)] == -2) {
-        LogLine("object " + std::to_string(object) + ": texture " + std::to_string(t) +
-                " has no picture; a plain material stands for it");
-        materialOfTexture[static_cast<std::size_t>(t)] = -1;
-      }
-      plainUsed = true;
-      return -1;
-    }
-    std::int64_t& m = materialOfTexture[static_cast<std::size_t>(t)];
-    if (m == -2) {
-      m = -1;
-      if (!ReadSurface(surface, picture)) {
-        LogLine("texture " + std::to_string(t) + ": its surface cannot be read; a plain material stands for it");
-      } else if (!ToPng(picture, png)) {
-        LogLine("texture " + std::to_string(t) + ": cannot be made a PNG; a plain material stands for it");
-      } else {
-        ImagePlan plan;
-        plan.table = t;
-        plan.mode = ModeOf(picture, states.alphaTest ? states.alphaReference : 0);
-        if (!states.alphaBlend && plan.mode == AlphaMode::kBlend) plan.mode = AlphaMode::kMask;
-        if (!states.alphaTest && plan.mode == AlphaMode::kMask) plan.mode = AlphaMode::kBlend;
-        if (!states.alphaTest && !states.alphaBlend) plan.mode = AlphaMode::kOpaque;
-        plan.length = png.size();
-        m = static_cast<std::int64_t>(images.size());
-        images.push_back(plan);
-      }
-    }
-    if (m < 0) plainUsed = true;
-    return m;
-  };
-
-  for (std::size_t i = 0; i < nodes.size(); ++i) {
-    const DrawRecord* r = nodes[i]->drawRecord;
+    nodes_.push_back(c);
+  nodeMesh_.assign(nodes_.size(), -1);
+  tableSize_ = source_.switches != nullptr ? std::max(source_.switches->textureCount, 0) : 0;
+  materialOfTexture_.assign(static_cast<std::size_t>(tableSize_), -2);
+  for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    const DrawRecord* r = nodes_[i]->drawRecord;
     if (r == nullptr || r->vertices == nullptr || r->vertexCount < 3) continue;
-    if (auto it = meshOf.find(r); it != meshOf.end()) {
-      nodeMesh[i] = it->second;
+    if (auto it = meshOf_.find(r); it != meshOf_.end()) {
+      nodeMesh_[i] = it->second;
       continue;
     }
     bool finite = true;
@@ -548,234 +567,249 @@ bool ExportGltf(const GltfSource& source, const std::string& path, GltfCounts& c
       LogLine("object " + std::to_string(i) + " kind " + std::to_string(r->kind) +
               (r->nodeName != nullptr ? " (" + std::string(r->nodeName) + ")" : std::string()) +
               ": a coordinate is not a finite number; its mesh is left out");
-      meshOf.emplace(r, -1);
+      meshOf_.emplace(r, -1);
       continue;
     }
-    build.Build(*r);
+    build_.Build(*r);
     MeshPlan plan;
     plan.record = r;
-    plan.vertexCount = build.corners.size();
-    plan.indexCount = build.indices.size();
-    plan.shortIndices = build.Short();
-    std::memcpy(plan.min, build.min, sizeof plan.min);
-    std::memcpy(plan.max, build.max, sizeof plan.max);
-    plan.material = materialFor(*r, i);
-    meshOf.emplace(r, static_cast<std::int64_t>(meshes.size()));
-    nodeMesh[i] = static_cast<std::int64_t>(meshes.size());
-    meshes.push_back(plan);
+    plan.vertexCount = build_.corners.size();
+    plan.indexCount = build_.indices.size();
+    plan.shortIndices = build_.Short();
+    std::memcpy(plan.min, build_.min, sizeof plan.min);
+    std::memcpy(plan.max, build_.max, sizeof plan.max);
+    plan.material = MaterialFor(*r, i);
+    meshOf_.emplace(r, static_cast<std::int64_t>(meshes_.size()));
+    nodeMesh_[i] = static_cast<std::int64_t>(meshes_.size());
+    meshes_.push_back(plan);
   }
-  build = MeshBuild{};
+  build_ = MeshBuild{};
 
-  for (MeshPlan& m : meshes) {
-    m.vertexOffset = bin;
-    bin += m.vertexCount * sizeof(Corner);
-    m.indexOffset = bin;
-    bin = Pad4(bin + m.indexCount * (m.shortIndices ? 2 : 4));
+  for (MeshPlan& m : meshes_) {
+    m.vertexOffset = bin_;
+    bin_ += m.vertexCount * sizeof(Corner);
+    m.indexOffset = bin_;
+    bin_ = Pad4(bin_ + m.indexCount * (m.shortIndices ? 2 : 4));
   }
-  for (ImagePlan& im : images) {
-    im.offset = bin;
-    bin = Pad4(bin + im.length);
+  for (ImagePlan& im : images_) {
+    im.offset = bin_;
+    bin_ = Pad4(bin_ + im.length);
   }
 
-  // The JSON text.
-  std::string json;
-  json += "{\"asset\":{\"version\":\"2.0\",\"generator\":";
-  AppendEscaped(json, JsonText(source.generator));
-  json +=
+  PlanCamera();
+}
+
+void GltfFile::PlanCamera() {
+  const Camera* camera = source_.camera;
+  if (camera == nullptr) return;
+  const Vector3 p = camera->position;
+  cameraOk_ = std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) &&
+              CameraRotation(*camera, cameraRotation_) && std::isfinite(camera->fieldOfView) &&
+              camera->fieldOfView > 0.0f && std::isfinite(camera->nearPlane) && camera->nearPlane > 0.0f &&
+              std::isfinite(camera->farPlane) && camera->farPlane > camera->nearPlane;
+  if (!cameraOk_) LogLine("the start camera has no usable position or direction; it is left out");
+}
+
+void GltfFile::MakeJson() {
+  json_ += "{\"asset\":{\"version\":\"2.0\",\"generator\":";
+  AppendEscaped(json_, JsonText(source_.generator));
+  json_ +=
       ",\"extras\":{\"axes\":\"The engine is left-handed with y up; this file mirrors z (z = -engine z for "
       "positions, normals, transforms and the camera) and reverses each triangle's winding. x and y, and the "
       "texture coordinates, are as the engine has them.\"}}";
-  json += ",\"scene\":0,\"scenes\":[{\"name\":\"world\",\"nodes\":[";
-  const bool haveCamera = source.camera != nullptr;
-  float cameraRotation[4] = {0, 0, 0, 1};
-  bool cameraOk = false;
-  if (haveCamera) {
-    const Vector3 p = source.camera->position;
-    cameraOk = std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) &&
-               CameraRotation(*source.camera, cameraRotation) && std::isfinite(source.camera->fieldOfView) &&
-               source.camera->fieldOfView > 0.0f && std::isfinite(source.camera->nearPlane) &&
-               source.camera->nearPlane > 0.0f && std::isfinite(source.camera->farPlane) &&
-               source.camera->farPlane > source.camera->nearPlane;
-    if (!cameraOk) LogLine("the start camera has no usable position or direction; it is left out");
-  }
-  const std::size_t nodeTotal = nodes.size() + (cameraOk ? 1 : 0);
+  json_ += ",\"scene\":0,\"scenes\":[{\"name\":\"world\",\"nodes\":[";
+  const std::size_t nodeTotal = nodes_.size() + (cameraOk_ ? 1 : 0);
   for (std::size_t i = 0; i < nodeTotal; ++i) {
-    if (i) json += ',';
-    AppendInt(json, i);
+    if (i) json_ += ',';
+    AppendInt(json_, i);
   }
-  json += "]}],\"nodes\":[";
-  const Matrix4* rootMatrix = source.root != nullptr ? &source.root->localMatrix : nullptr;
-  for (std::size_t i = 0; i < nodes.size(); ++i) {
-    const SceneNode* n = nodes[i];
+  json_ += "]}]";
+  AppendNodes();
+  AppendMeshes();
+  AppendMaterials();
+  json_ += '}';
+}
+
+void GltfFile::AppendNodes() {
+  json_ += ",\"nodes\":[";
+  const Matrix4* rootMatrix = source_.root != nullptr ? &source_.root->localMatrix : nullptr;
+  for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    const SceneNode* n = nodes_[i];
     const DrawRecord* r = n->drawRecord;
-    if (i) json += ',';
+    if (i) json_ += ',';
     const int kind = r != nullptr ? r->kind : 0;
-    json += "{\"name\":\"object " + std::to_string(i) + " kind " + std::to_string(kind) + "\"";
-    if (nodeMesh[i] >= 0) json += ",\"mesh\":" + std::to_string(nodeMesh[i]);
+    json_ += "{\"name\":\"object " + std::to_string(i) + " kind " + std::to_string(kind) + "\"";
+    if (nodeMesh_[i] >= 0) json_ += ",\"mesh\":" + std::to_string(nodeMesh_[i]);
     // The device composes the root's transform after the child's.
     Matrix4 world = n->localMatrix;
     if (rootMatrix != nullptr && !IsIdentity(*rootMatrix)) world = Multiply(n->localMatrix, *rootMatrix);
     if (!FiniteMatrix(world))
       LogLine("object " + std::to_string(i) + ": its transform is not finite; the node is placed without it");
     else if (!IsIdentity(world))
-      AppendMatrix(json, world);
-    json += ",\"extras\":{\"kind\":" + std::to_string(kind);
+      AppendMatrix(json_, world);
+    json_ += ",\"extras\":{\"kind\":" + std::to_string(kind);
     if (r != nullptr) {
-      json += ",\"vertices\":" + std::to_string(r->vertexCount) + ",\"material\":" + std::to_string(r->materialIndex);
+      json_ += ",\"vertices\":" + std::to_string(r->vertexCount) + ",\"material\":" + std::to_string(r->materialIndex);
       if (r->nodeName != nullptr && r->nodeName[0] != '\0') {
-        json += ",\"nodeName\":";
-        AppendEscaped(json, JsonText(r->nodeName));
+        json_ += ",\"nodeName\":";
+        AppendEscaped(json_, JsonText(r->nodeName));
       }
-      const std::string where = Where(source, r);
+      const std::string where = Where(source_, r);
       if (!where.empty()) {
-        json += ",\"source\":";
-        AppendEscaped(json, JsonText(where));
+        json_ += ",\"source\":";
+        AppendEscaped(json_, JsonText(where));
       }
     }
-    json += "}}";
+    json_ += "}}";
   }
-  if (cameraOk) {
-    const Vector3 p = source.camera->position;
-    if (!nodes.empty()) json += ',';
-    json += "{\"name\":\"start camera\",\"camera\":0,\"translation\":[";
-    AppendFloat(json, p.x);
-    json += ',';
-    AppendFloat(json, p.y);
-    json += ',';
-    AppendFloat(json, -p.z + 0.0f);
-    json += "],\"rotation\":[";
+  if (cameraOk_) {
+    const Vector3 p = source_.camera->position;
+    if (!nodes_.empty()) json_ += ',';
+    json_ += "{\"name\":\"start camera\",\"camera\":0,\"translation\":[";
+    AppendFloat(json_, p.x);
+    json_ += ',';
+    AppendFloat(json_, p.y);
+    json_ += ',';
+    AppendFloat(json_, -p.z + 0.0f);
+    json_ += "],\"rotation\":[";
     for (int k = 0; k < 4; ++k) {
-      if (k) json += ',';
-      AppendFloat(json, cameraRotation[k]);
+      if (k) json_ += ',';
+      AppendFloat(json_, cameraRotation_[k]);
     }
-    json += "]}";
+    json_ += "]}";
   }
-  json += ']';
-  if (cameraOk) {
-    const double w = source.screenWidth > 0 ? source.screenWidth : 800;
-    const double h = source.screenHeight > 0 ? source.screenHeight : 600;
-    json += ",\"cameras\":[{\"name\":\"start camera\",\"type\":\"perspective\",\"perspective\":{\"yfov\":";
-    AppendFloat(json, source.camera->fieldOfView);
-    json += ",\"aspectRatio\":";
-    AppendFloat(json, static_cast<float>(w / h));
-    json += ",\"znear\":";
-    AppendFloat(json, source.camera->nearPlane);
-    json += ",\"zfar\":";
-    AppendFloat(json, source.camera->farPlane);
-    json += "}}]";
+  json_ += ']';
+  if (cameraOk_) {
+    const double w = source_.screenWidth > 0 ? source_.screenWidth : 800;
+    const double h = source_.screenHeight > 0 ? source_.screenHeight : 600;
+    json_ += ",\"cameras\":[{\"name\":\"start camera\",\"type\":\"perspective\",\"perspective\":{\"yfov\":";
+    AppendFloat(json_, source_.camera->fieldOfView);
+    json_ += ",\"aspectRatio\":";
+    AppendFloat(json_, static_cast<float>(w / h));
+    json_ += ",\"znear\":";
+    AppendFloat(json_, source_.camera->nearPlane);
+    json_ += ",\"zfar\":";
+    AppendFloat(json_, source_.camera->farPlane);
+    json_ += "}}]";
   }
+}
 
+void GltfFile::AppendMeshes() {
   // Meshes: one primitive each, interleaved position / normal / texture
   // coordinate (the device's 32-byte vertex), then its indices.
-  const std::int64_t plainMaterial = static_cast<std::int64_t>(images.size());
-  if (!meshes.empty()) {
-    json += ",\"meshes\":[";
-    for (std::size_t m = 0; m < meshes.size(); ++m) {
+  const std::int64_t plainMaterial = static_cast<std::int64_t>(images_.size());
+  if (!meshes_.empty()) {
+    json_ += ",\"meshes\":[";
+    for (std::size_t m = 0; m < meshes_.size(); ++m) {
       const std::size_t a = m * 4;
-      if (m) json += ',';
-      json += "{\"primitives\":[{\"attributes\":{\"POSITION\":" + std::to_string(a) +
-              ",\"NORMAL\":" + std::to_string(a + 1) + ",\"TEXCOORD_0\":" + std::to_string(a + 2) +
-              "},\"indices\":" + std::to_string(a + 3) + ",\"material\":" +
-              std::to_string(meshes[m].material >= 0 ? meshes[m].material : plainMaterial) + ",\"mode\":4}]}";
+      if (m) json_ += ',';
+      json_ += "{\"primitives\":[{\"attributes\":{\"POSITION\":" + std::to_string(a) +
+               ",\"NORMAL\":" + std::to_string(a + 1) + ",\"TEXCOORD_0\":" + std::to_string(a + 2) +
+               "},\"indices\":" + std::to_string(a + 3) +
+               ",\"material\":" + std::to_string(meshes_[m].material >= 0 ? meshes_[m].material : plainMaterial) +
+               ",\"mode\":4}]}";
     }
-    json += ']';
+    json_ += ']';
   }
   // Accessors and views go straight into the text: with many objects they
   // are most of it, and a copy of them would double the export's memory.
-  if (!meshes.empty()) {
-    json += ",\"accessors\":[";
-    for (std::size_t m = 0; m < meshes.size(); ++m) {
-      const MeshPlan& p = meshes[m];
+  if (!meshes_.empty()) {
+    json_ += ",\"accessors\":[";
+    for (std::size_t m = 0; m < meshes_.size(); ++m) {
+      const MeshPlan& p = meshes_[m];
       const std::string view = std::to_string(m * 2);
       const std::string count = std::to_string(p.vertexCount);
-      if (m) json += ',';
-      json += "{\"bufferView\":" + view + ",\"componentType\":5126,\"count\":" + count + ",\"type\":\"VEC3\",\"min\":[";
+      if (m) json_ += ',';
+      json_ +=
+          "{\"bufferView\":" + view + ",\"componentType\":5126,\"count\":" + count + ",\"type\":\"VEC3\",\"min\":[";
       for (int k = 0; k < 3; ++k) {
-        if (k) json += ',';
-        AppendFloat(json, p.min[k]);
+        if (k) json_ += ',';
+        AppendFloat(json_, p.min[k]);
       }
-      json += "],\"max\":[";
+      json_ += "],\"max\":[";
       for (int k = 0; k < 3; ++k) {
-        if (k) json += ',';
-        AppendFloat(json, p.max[k]);
+        if (k) json_ += ',';
+        AppendFloat(json_, p.max[k]);
       }
-      json += "]},{\"bufferView\":" + view + ",\"byteOffset\":12,\"componentType\":5126,\"count\":" + count +
-              ",\"type\":\"VEC3\"},{\"bufferView\":" + view + ",\"byteOffset\":24,\"componentType\":5126,\"count\":" +
-              count + ",\"type\":\"VEC2\"},{\"bufferView\":" + std::to_string(m * 2 + 1) + ",\"componentType\":" +
-              (p.shortIndices ? "5123" : "5125") + ",\"count\":" + std::to_string(p.indexCount) +
-              ",\"type\":\"SCALAR\"}";
+      json_ += "]},{\"bufferView\":" + view + ",\"byteOffset\":12,\"componentType\":5126,\"count\":" + count +
+               ",\"type\":\"VEC3\"},{\"bufferView\":" + view +
+               ",\"byteOffset\":24,\"componentType\":5126,\"count\":" + count +
+               ",\"type\":\"VEC2\"},{\"bufferView\":" + std::to_string(m * 2 + 1) +
+               ",\"componentType\":" + (p.shortIndices ? "5123" : "5125") +
+               ",\"count\":" + std::to_string(p.indexCount) + ",\"type\":\"SCALAR\"}";
     }
-    json += ']';
+    json_ += ']';
   }
-  if (!meshes.empty() || !images.empty()) {
-    json += ",\"bufferViews\":[";
+  if (!meshes_.empty() || !images_.empty()) {
+    json_ += ",\"bufferViews\":[";
     bool first = true;
-    for (const MeshPlan& p : meshes) {
-      if (!first) json += ',';
+    for (const MeshPlan& p : meshes_) {
+      if (!first) json_ += ',';
       first = false;
-      json += "{\"buffer\":0,\"byteOffset\":" + std::to_string(p.vertexOffset) +
-              ",\"byteLength\":" + std::to_string(p.vertexCount * sizeof(Corner)) +
-              ",\"byteStride\":32,\"target\":34962},{\"buffer\":0,\"byteOffset\":" + std::to_string(p.indexOffset) +
-              ",\"byteLength\":" + std::to_string(p.indexCount * (p.shortIndices ? 2 : 4)) + ",\"target\":34963}";
+      json_ += "{\"buffer\":0,\"byteOffset\":" + std::to_string(p.vertexOffset) +
+               ",\"byteLength\":" + std::to_string(p.vertexCount * sizeof(Corner)) +
+               ",\"byteStride\":32,\"target\":34962},{\"buffer\":0,\"byteOffset\":" + std::to_string(p.indexOffset) +
+               ",\"byteLength\":" + std::to_string(p.indexCount * (p.shortIndices ? 2 : 4)) + ",\"target\":34963}";
     }
-    for (const ImagePlan& im : images) {
-      if (!first) json += ',';
+    for (const ImagePlan& im : images_) {
+      if (!first) json_ += ',';
       first = false;
-      json += "{\"buffer\":0,\"byteOffset\":" + std::to_string(im.offset) + ",\"byteLength\":" + std::to_string(im.length) + "}";
+      json_ += "{\"buffer\":0,\"byteOffset\":" + std::to_string(im.offset) +
+               ",\"byteLength\":" + std::to_string(im.length) + "}";
     }
-    json += ']';
+    json_ += ']';
   }
-  if (bin != 0) json += ",\"buffers\":[{\"byteLength\":" + std::to_string(bin) + "}]";
+  if (bin_ != 0) json_ += ",\"buffers\":[{\"byteLength\":" + std::to_string(bin_) + "}]";
+}
 
-  if (!images.empty() || plainUsed) {
-    json += ",\"materials\":[";
-    for (std::size_t i = 0; i < images.size(); ++i) {
-      json += "{\"name\":\"texture " + std::to_string(images[i].table) +
-              "\",\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":" + std::to_string(i) +
-              "},\"metallicFactor\":0,\"roughnessFactor\":1}";
-      if (images[i].mode == AlphaMode::kMask) {
-        json += ",\"alphaMode\":\"MASK\",\"alphaCutoff\":";
-        AppendFloat(json, static_cast<float>(states.alphaReference) / 255.0f);
-      } else if (images[i].mode == AlphaMode::kBlend) {
-        json += ",\"alphaMode\":\"BLEND\"";
+void GltfFile::AppendMaterials() {
+  if (!images_.empty() || plainUsed_) {
+    json_ += ",\"materials\":[";
+    for (std::size_t i = 0; i < images_.size(); ++i) {
+      json_ += "{\"name\":\"texture " + std::to_string(images_[i].table) +
+               "\",\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":" + std::to_string(i) +
+               "},\"metallicFactor\":0,\"roughnessFactor\":1}";
+      if (images_[i].mode == AlphaMode::kMask) {
+        json_ += ",\"alphaMode\":\"MASK\",\"alphaCutoff\":";
+        AppendFloat(json_, static_cast<float>(states_.alphaReference) / 255.0f);
+      } else if (images_[i].mode == AlphaMode::kBlend) {
+        json_ += ",\"alphaMode\":\"BLEND\"";
       }
-      json += i + 1 < images.size() || plainUsed ? "}," : "}";
+      json_ += i + 1 < images_.size() || plainUsed_ ? "}," : "}";
     }
-    if (plainUsed) json += "{\"name\":\"plain\",\"pbrMetallicRoughness\":{\"metallicFactor\":0,\"roughnessFactor\":1}}";
-    json += ']';
+    if (plainUsed_)
+      json_ += "{\"name\":\"plain\",\"pbrMetallicRoughness\":{\"metallicFactor\":0,\"roughnessFactor\":1}}";
+    json_ += ']';
   }
-  if (!images.empty()) {
-    const std::size_t firstImageView = meshes.size() * 2;
-    json += ",\"samplers\":[{\"magFilter\":" + std::to_string(states.magFilter) +
-            ",\"minFilter\":" + std::to_string(states.minFilter) + ",\"wrapS\":" + std::to_string(states.wrapS) +
-            ",\"wrapT\":" + std::to_string(states.wrapT) + "}],\"images\":[";
-    for (std::size_t i = 0; i < images.size(); ++i) {
-      if (i) json += ',';
-      json += "{\"name\":\"texture " + std::to_string(images[i].table) + "\",\"mimeType\":\"image/png\",\"bufferView\":" +
-              std::to_string(firstImageView + i) + "}";
+  if (!images_.empty()) {
+    const std::size_t firstImageView = meshes_.size() * 2;
+    json_ += ",\"samplers\":[{\"magFilter\":" + std::to_string(states_.magFilter) +
+             ",\"minFilter\":" + std::to_string(states_.minFilter) + ",\"wrapS\":" + std::to_string(states_.wrapS) +
+             ",\"wrapT\":" + std::to_string(states_.wrapT) + "}],\"images\":[";
+    for (std::size_t i = 0; i < images_.size(); ++i) {
+      if (i) json_ += ',';
+      json_ += "{\"name\":\"texture " + std::to_string(images_[i].table) +
+               "\",\"mimeType\":\"image/png\",\"bufferView\":" + std::to_string(firstImageView + i) + "}";
     }
-    json += "],\"textures\":[";
-    for (std::size_t i = 0; i < images.size(); ++i) {
-      if (i) json += ',';
-      json += "{\"sampler\":0,\"source\":" + std::to_string(i) + "}";
+    json_ += "],\"textures\":[";
+    for (std::size_t i = 0; i < images_.size(); ++i) {
+      if (i) json_ += ',';
+      json_ += "{\"sampler\":0,\"source\":" + std::to_string(i) + "}";
     }
-    json += ']';
+    json_ += ']';
   }
-  json += '}';
+}
 
-  const std::uint64_t jsonLength = Pad4(json.size());
-  const std::uint64_t total = 12 + 8 + jsonLength + (bin != 0 ? 8 + bin : 0);
+bool GltfFile::Write(const std::string& path, GltfCounts& counts, std::string& error) {
+  const std::uint64_t jsonLength = Pad4(json_.size());
+  const std::uint64_t total = 12 + 8 + jsonLength + (bin_ != 0 ? 8 + bin_ : 0);
   if (total > kGlbLimit) {
     error = path + ": the world needs " + std::to_string(total) + " bytes, more than one binary glTF file holds";
     return false;
   }
-
-  // Pass 2: the file.
   files::OutputFile out;
   // The output layer's messages may or may not name the file; ours always do.
-  auto outputError = [&] {
-    error = out.Error().rfind(path, 0) == 0 ? out.Error() : path + ": " + out.Error();
-  };
+  auto outputError = [&] { error = out.Error().rfind(path, 0) == 0 ? out.Error() : path + ": " + out.Error(); };
   if (!out.Open(codepage::Utf8ToCp949(path))) {
     outputError();
     return false;
@@ -786,37 +820,36 @@ bool ExportGltf(const GltfSource& source, const std::string& path, GltfCounts& c
   w.U32(static_cast<std::uint32_t>(total));
   w.U32(static_cast<std::uint32_t>(jsonLength));
   w.U32(kJsonChunk);
-  w.Bytes(json.data(), json.size());
+  w.Bytes(json_.data(), json_.size());
   w.PadTo4(' ');
-  json.clear();
-  json.shrink_to_fit();
-  if (bin != 0) {
-    w.U32(static_cast<std::uint32_t>(bin));
+  json_.clear();
+  json_.shrink_to_fit();
+  if (bin_ != 0) {
+    w.U32(static_cast<std::uint32_t>(bin_));
     w.U32(kBinChunk);
-    for (const MeshPlan& p : meshes) {
-      build.Build(*p.record);
-      if (build.corners.size() != p.vertexCount || build.indices.size() != p.indexCount) {
+    for (const MeshPlan& p : meshes_) {
+      build_.Build(*p.record);
+      if (build_.corners.size() != p.vertexCount || build_.indices.size() != p.indexCount) {
         error = path + ": a mesh changed while it was written";
         return false;
       }
-      w.Bytes(build.corners.data(), build.corners.size() * sizeof(Corner));
+      w.Bytes(build_.corners.data(), build_.corners.size() * sizeof(Corner));
       if (p.shortIndices) {
-        std::vector<std::uint16_t> shortIndices(build.indices.begin(), build.indices.end());
+        std::vector<std::uint16_t> shortIndices(build_.indices.begin(), build_.indices.end());
         w.Bytes(shortIndices.data(), shortIndices.size() * 2);
       } else {
-        w.Bytes(build.indices.data(), build.indices.size() * 4);
+        w.Bytes(build_.indices.data(), build_.indices.size() * 4);
       }
       w.PadTo4('\0');
-      counts.triangles += static_cast<std::int64_t>(p.indexCount / 3);
     }
-    build = MeshBuild{};
-    for (const ImagePlan& im : images) {
-      if (!ReadSurface(source.switches->textures[im.table], picture) || !ToPng(picture, png) ||
-          png.size() != im.length) {
+    build_ = MeshBuild{};
+    for (const ImagePlan& im : images_) {
+      if (!ReadSurface(source_.switches->textures[im.table], picture_) || !ToPng(picture_, png_) ||
+          png_.size() != im.length) {
         error = path + ": texture " + std::to_string(im.table) + " changed while it was written";
         return false;
       }
-      w.Bytes(png.data(), png.size());
+      w.Bytes(png_.data(), png_.size());
       w.PadTo4('\0');
     }
   }
@@ -833,13 +866,25 @@ bool ExportGltf(const GltfSource& source, const std::string& path, GltfCounts& c
     return false;
   }
   // Nodes sharing a mesh draw its triangles once each.
-  counts.triangles = 0;
-  for (std::int64_t m : nodeMesh)
-    if (m >= 0) counts.triangles += static_cast<std::int64_t>(meshes[static_cast<std::size_t>(m)].indexCount / 3);
-  counts.meshes = static_cast<std::int64_t>(meshes.size());
-  counts.images = static_cast<std::int64_t>(images.size());
+  counts = GltfCounts{};
+  counts.nodes = static_cast<std::int64_t>(nodes_.size());
+  for (std::int64_t m : nodeMesh_)
+    if (m >= 0) counts.triangles += static_cast<std::int64_t>(meshes_[static_cast<std::size_t>(m)].indexCount / 3);
+  counts.meshes = static_cast<std::int64_t>(meshes_.size());
+  counts.images = static_cast<std::int64_t>(images_.size());
   counts.bytes = total;
   return true;
+}
+
+}  // namespace
+
+bool ExportGltf(const GltfSource& source, const std::string& path, GltfCounts& counts, std::string& error) {
+  counts = GltfCounts{};
+  if (RefusedDestination(path, error)) return false;
+  GltfFile file(source);
+  file.Plan();
+  file.MakeJson();
+  return file.Write(path, counts, error);
 }
 
 }  // namespace tarn::programs

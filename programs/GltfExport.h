@@ -50,20 +50,20 @@ namespace tarn::programs {
 struct GltfSource {
   const SceneNode* root = nullptr;
   const RenderSwitches* switches = nullptr;
-  const Camera* camera = nullptr;           // no camera node without one
-  IDirect3DDevice7* device = nullptr;       // its states; defaults without one
-  const LoadedWorld* world = nullptr;       // where objects came from, if known
-  std::int32_t screenWidth = 800;           // tarn.cfg's size: the camera's aspect
+  const Camera* camera = nullptr;      // no camera node without one
+  IDirect3DDevice7* device = nullptr;  // its states; defaults without one
+  const LoadedWorld* world = nullptr;  // where objects came from, if known
+  std::int32_t screenWidth = 800;      // tarn.cfg's size: the camera's aspect
   std::int32_t screenHeight = 600;
   std::string generator = "tarnview-replay";
 };
 
 struct GltfCounts {
-  std::int64_t nodes = 0;      // the scene root's children
+  std::int64_t nodes = 0;  // the scene root's children
   std::int64_t meshes = 0;
   std::int64_t triangles = 0;  // over all nodes, a shared mesh once per node
   std::int64_t images = 0;
-  std::uint64_t bytes = 0;     // of the file
+  std::uint64_t bytes = 0;  // of the file
 };
 
 // Writes the file `path` (a host name, UTF-8 on Linux) whole or not at all.
