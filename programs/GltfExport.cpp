@@ -340,6 +340,9 @@ bool RefusedDestination(const std::string& path, std::string& error) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return false;  // nothing there yet
   if (!S_ISREG(st.st_mode)) return false;            // OutputFile decides
+  // /dev/stdout redirected into a file: the shell has emptied it already, and
+  // OutputFile writes such names directly.
+  if (path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0) return false;
   unsigned char head[4] = {0, 0, 0, 0};
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   ssize_t got = -1;

@@ -99,6 +99,9 @@ for own in exam.map Model/0.t3m Tarn.log; do
 done
 (cd "$w" && "$replay" --frames 0 --export no/such/folder.glb >/dev/null 2>../nofolder.err)
 [ $? = 1 ] && [ -s "$tmp/nofolder.err" ] || fail "an export into a missing folder did not fail with a message"
+(cd "$w" && "$replay" --frames 0 --export /dev/stdout >stdout.glb 2>../stdout.err) ||
+  fail "--export /dev/stdout into a file: $(cat "$tmp/stdout.err")"
+[ "$(head -c 4 "$w/stdout.glb")" = glTF ] || fail "--export /dev/stdout into a file wrote no glTF"
 cp "$tmp/sample.glb" "$w/old.glb"
 (cd "$w" && "$replay" --frames 0 --export old.glb >/dev/null 2>&1) || fail "an older export was not replaced"
 cmp -s "$w/old.glb" "$w/out.glb" || fail "the replaced export differs from a fresh one"
