@@ -3,7 +3,7 @@
 # on a hostile one, each file checked by glb_check.py against --stats; the
 # world's own files are never written over. Skips (77) without python3.
 set -u
-replay=$1 sample=$2
+replay=$(realpath "$1") sample=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 command -v python3 >/dev/null || { echo "SKIPPED: no python3 to read the JSON"; exit 77; }
 [ -f "$sample/exam.map" ] || { echo "SKIPPED: no sample world at $sample"; exit 77; }
@@ -18,6 +18,28 @@ rm -f "$tmp/sample/Tarn.log"
 (cd "$tmp/sample" && "$replay" --stats --frames 0 --export ../sample.glb >../sample.stats 2>../sample.err) ||
   fail "sample export: $(cat "$tmp/sample.err")"
 python3 "$here/glb_check.py" "$tmp/sample.glb" "$tmp/sample.stats" || fail "sample world's file"
+# What the sample world's pictures and start camera give: opaque pictures,
+# the tree's cut-out (alpha 0 or 255) as MASK at the device's reference 8,
+# the houses' glass (alpha 221) as BLEND; the camera at (0, 1, 0) looking
+# down the engine's +z, which is glTF's -z: no rotation.
+python3 - "$tmp/sample.glb" <<'PY' || fail "the sample world's materials or camera"
+import json, math, struct, sys
+data = open(sys.argv[1], 'rb').read()
+doc = json.loads(data[20:20 + struct.unpack_from('<I', data, 12)[0]].decode('utf-8'))
+modes = {m['name']: (m.get('alphaMode', 'OPAQUE'), m.get('alphaCutoff')) for m in doc['materials']}
+want = {'texture 0': ('OPAQUE', None), 'texture 1': ('BLEND', None), 'texture 2': ('OPAQUE', None),
+        'texture 4': ('OPAQUE', None)}
+ok = all(modes.get(k) == v for k, v in want.items())
+ok &= modes.get('texture 3', ('', 0))[0] == 'MASK' and abs(modes['texture 3'][1] - 8 / 255) < 1e-6
+cam = [n for n in doc['nodes'] if 'camera' in n][0]
+p = doc['cameras'][0]['perspective']
+ok &= cam['translation'] == [0, 1, 0] and cam['rotation'] == [0, 0, 0, 1]
+ok &= abs(p['yfov'] - math.pi / 4) < 1e-6 and abs(p['aspectRatio'] - 800 / 600) < 1e-6
+ok &= 'mirrors z' in doc['asset']['extras']['axes']
+if not ok:
+    print(modes, cam, p)
+sys.exit(0 if ok else 1)
+PY
 grep -q "glTF export" "$tmp/sample/Tarn.log" && fail "sample world logged: $(grep 'glTF export' "$tmp/sample/Tarn.log")"
 
 # A world from a stranger: a model with a NaN corner, a texture whose

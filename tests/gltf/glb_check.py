@@ -84,6 +84,17 @@ def main():
             if len(index) % 3 or (index and max(index) >= count):
                 fault(f'mesh {m}: {len(index)} indices, largest {max(index, default=0)}, over {count} vertices')
             mesh['triangles'] = len(index) // 3
+            # glTF's fronts run anticlockwise: the corners' cross product
+            # must agree with the normals the engine gave the front side.
+            pos, nor = values[p['attributes']['POSITION']], values[p['attributes']['NORMAL']]
+            for t in range(0, len(index) - 2, 3):
+                a, b, c = (pos[index[t + k]] for k in range(3))
+                u = [b[k] - a[k] for k in range(3)]
+                v = [c[k] - a[k] for k in range(3)]
+                cross = [u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]]
+                if sum(x * x for x in cross) > 1e-12 and sum(cross[k] * nor[index[t]][k] for k in range(3)) <= 0:
+                    fault(f'mesh {m}: triangle {t // 3} winds against its normal')
+                    break
     stats = [line.split() for line in open(stats_path) if line.startswith('object ')]
     nodes = [n for n in doc['nodes'] if 'camera' not in n]
     if len(nodes) != len(stats):

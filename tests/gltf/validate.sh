@@ -4,7 +4,7 @@
 # world's export; any error or warning fails. Skips (77) where node or npm
 # is missing or the package cannot be installed (no network).
 set -u
-replay=$1 sample=$2 build=$3
+replay=$(realpath "$1") sample=$(realpath "$2") build=$(realpath "$3")
 version=2.0.0-dev.3.10
 command -v node >/dev/null || { echo "SKIPPED: no node (apt-get install nodejs)"; exit 77; }
 command -v npm >/dev/null || { echo "SKIPPED: no npm (apt-get install npm)"; exit 77; }
