@@ -13,9 +13,9 @@ prefix=$build/node
 package=$prefix/node_modules/gltf-validator
 if ! grep -qs "\"version\": \"$version\"" "$package/package.json"; then
   mkdir -p "$prefix"
-  if ! timeout 300 npm install --prefix "$prefix" --no-audit --no-fund --silent "gltf-validator@$version" \
+  if ! timeout 300 npm install --prefix "$prefix" --no-audit --no-fund --loglevel=error "gltf-validator@$version" \
       >"$prefix/install.log" 2>&1; then
-    echo "SKIPPED: npm could not install gltf-validator@$version ($(tail -n 1 "$prefix/install.log"))"
+    echo "SKIPPED: npm could not install gltf-validator@$version ($(grep -m 1 -i "err" "$prefix/install.log"))"
     exit 77
   fi
 fi
