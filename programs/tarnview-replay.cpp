@@ -9,7 +9,9 @@
 #include "engine/app/Engine.h"
 #include "platform/hosts/headless/HeadlessHost.h"
 #include "programs/EngineRun.h"
+#include "engine/world/WorldMap.h"
 #include "programs/ExitStatus.h"
+#include "programs/GltfExport.h"
 #include "programs/WorldReport.h"
 
 namespace {
@@ -25,6 +27,27 @@ void NoteCamera() {
 int Fail(const std::string& message, int status) {
   std::fprintf(stderr, "tarnview-replay: %s\n", message.c_str());
   return status;
+}
+
+// The loaded world as glTF; false (said on stderr) when the file was not made.
+bool ExportWorld(const std::string& path) {
+  if (!AppEngine) return true;
+  tarn::programs::GltfSource source;
+  source.root = AppEngine->sceneRoot.get();
+  source.switches = AppEngine->switches.get();
+  source.camera = AppEngine->camera.get();
+  source.device = AppEngine->device;
+  source.world = &ProcessWorld();
+  source.screenWidth = static_cast<std::int32_t>(AppEngine->screen.right - AppEngine->screen.left);
+  source.screenHeight = static_cast<std::int32_t>(AppEngine->screen.bottom - AppEngine->screen.top);
+  source.generator = std::string("tarnview-replay ") + TARN_VERSION;
+  tarn::programs::GltfCounts counts;
+  std::string error;
+  if (!tarn::programs::ExportGltf(source, path, counts, error)) {
+    Fail("--export: " + error, 1);
+    return false;
+  }
+  return true;
 }
 
 int Run(int argc, char** argv) {
@@ -48,9 +71,12 @@ int Run(int argc, char** argv) {
   tarn::hosts::HeadlessHost host(options, std::move(script));
   // The world has loaded when the frame loop first looks at its queue: the
   // stats come then, before the first frame (with --frames 0 the run ends there).
-  host.SetLoopStartHook([stats = options.stats] {
+  // The export comes at the same point, so it holds what the stats count.
+  bool exported = true;
+  host.SetLoopStartHook([stats = options.stats, &exportPath = options.exportPath, &exported] {
     NoteCamera();
     if (stats && AppEngine) PrintWorldStats(stdout, AppEngine->sceneRoot.get(), AppEngine->switches.get());
+    if (!exportPath.empty() && exported) exported = ExportWorld(exportPath);
   });
   host.BeginRun();
   const int status = tarn::programs::RunEngine(host, NoteCamera);
@@ -58,6 +84,7 @@ int Run(int argc, char** argv) {
   if (status != 0) return Fail("the engine could not start (exit status " + std::to_string(status) + "); see Tarn.log", status);
   if (host.FramesPresented() == 0 && host.FramesToDraw() != 0) return Fail("no frame was presented", 1);
   if (!host.Finish(error)) return Fail(error, 1);
+  if (!exported) return 1;
 
   const double seconds = host.Seconds();
   std::printf("frames %lld\n", static_cast<long long>(host.FramesPresented()));

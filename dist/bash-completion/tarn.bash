@@ -62,12 +62,13 @@ _tarnview_replay()
     case $prev in
         --input) _tarn_complete_files '' "$cur"; return ;;
         --shot) _tarn_complete_files png "$cur"; return ;;
+        --export) _tarn_complete_files glb "$cur"; return ;;
         --shots) _tarn_complete_files / "$cur"; return ;;
         --clock)
             COMPREPLY=($(compgen -W 'real virtual virtual:16' -- "$cur"))
             return ;;
         --frames | --every) return ;;
     esac
-    COMPREPLY=($(compgen -W '--frames --input --shot --shots --every --clock --stats --help --version' -- "$cur"))
+    COMPREPLY=($(compgen -W '--frames --input --shot --shots --every --clock --stats --export --help --version' -- "$cur"))
 }
 complete -F _tarnview_replay tarnview-replay

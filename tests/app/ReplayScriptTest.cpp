@@ -87,7 +87,7 @@ TEST(ReplayOptions, ReadsEveryOptionAndRefusesBadValues) {
   ReplayOptions o;
   std::string error;
   ASSERT_TRUE(Options({"--frames", "60", "--input", "s.txt", "--shot", "a.png", "--shots", "d", "--every", "5",
-                       "--clock", "virtual:20", "--stats"},
+                       "--clock", "virtual:20", "--stats", "--export", "w.glb"},
                       o, error))
       << error;
   EXPECT_EQ(o.frames, 60);
@@ -98,6 +98,7 @@ TEST(ReplayOptions, ReadsEveryOptionAndRefusesBadValues) {
   EXPECT_TRUE(o.virtualClock);
   EXPECT_EQ(o.millisecondsPerFrame, 20u);
   EXPECT_TRUE(o.stats);
+  EXPECT_EQ(o.exportPath, "w.glb");
 
   ReplayOptions v;
   ASSERT_TRUE(Options({"--clock", "virtual"}, v, error));
@@ -106,7 +107,7 @@ TEST(ReplayOptions, ReadsEveryOptionAndRefusesBadValues) {
   for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
            {"--frames"}, {"--frames", "-4"}, {"--frames", "12x"}, {"--frames", "99999999999"},
            {"--clock", "fast"}, {"--clock", "virtual:-1"}, {"--every", "2"}, {"--shots", "d", "--every", "0"},
-           {"--bogus"}}) {
+           {"--export"}, {"--export", ""}, {"--bogus"}}) {
     ReplayOptions b;
     error.clear();
     EXPECT_FALSE(Options(bad, b, error)) << bad[0];

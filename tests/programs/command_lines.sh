@@ -86,6 +86,7 @@ tarnview-replay world  0    1    out    --stats --frames 0
 tarnview-replay world  0    1    out    --frames 3 --clock virtual
 tarnview-replay world  0    0    err    --frames 3 --clock virtual
 tarnview-replay world  0    1    closed --frames 0
+tarnview-replay world  0    1    out    --frames 0 --export /dev/stdout
 rigwright-batch empty  0    1    out    --help
 rigwright-batch empty  0    1    out    --version
 rigwright-batch empty  2    2    both

@@ -11,6 +11,8 @@
 //                         one that advances MS milliseconds (default 16) per
 //                         presented frame, so the frame-rate text repeats
 //   --stats               print the loaded world's object and texture lines
+//   --export FILE.glb     write the loaded world as binary glTF 2.0, at the
+//                         point where --stats reports
 //   --help, --version
 // Without --frames and --input one frame is drawn.
 #pragma once
@@ -29,6 +31,7 @@ struct ReplayOptions {
   bool virtualClock = false;
   std::uint32_t millisecondsPerFrame = 16;
   bool stats = false;
+  std::string exportPath;
   bool help = false;
   bool version = false;
 };

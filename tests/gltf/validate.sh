@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# validate.sh REPLAY SAMPLE-DIR BUILD-DIR: the Khronos glTF validator (npm
+# package gltf-validator, installed once into BUILD-DIR/node) on the sample
+# world's export; any error or warning fails. Skips (77) where node or npm
+# is missing or the package cannot be installed (no network).
+set -u
+replay=$(realpath "$1") sample=$(realpath "$2") build=$(realpath "$3")
+version=2.0.0-dev.3.10
+command -v node >/dev/null || { echo "SKIPPED: no node (apt-get install nodejs)"; exit 77; }
+command -v npm >/dev/null || { echo "SKIPPED: no npm (apt-get install npm)"; exit 77; }
+[ -f "$sample/exam.map" ] || { echo "SKIPPED: no sample world at $sample"; exit 77; }
+prefix=$build/node
+package=$prefix/node_modules/gltf-validator
+if ! grep -qs "\"version\": \"$version\"" "$package/package.json"; then
+  mkdir -p "$prefix"
+  if ! timeout 300 npm install --prefix "$prefix" --no-audit --no-fund --loglevel=error "gltf-validator@$version" \
+      >"$prefix/install.log" 2>&1; then
+    echo "SKIPPED: npm could not install gltf-validator@$version ($(grep -m 1 -i "err" "$prefix/install.log"))"
+    exit 77
+  fi
+fi
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/tarn-gltf-XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
+cp -r "$sample" "$tmp/world"
+(cd "$tmp/world" && "$replay" --frames 0 --export ../world.glb >/dev/null 2>../err) ||
+  { echo "FAIL: export: $(cat "$tmp/err")"; exit 1; }
+
+node - "$package" "$tmp/world.glb" <<'JS'
+const [validatorPath, file] = process.argv.slice(2);
+const validator = require(validatorPath);
+const bytes = new Uint8Array(require('fs').readFileSync(file));
+validator.validateBytes(bytes, {maxIssues: 0, writeTimestamp: false}).then((report) => {
+  const issues = report.issues;
+  for (const m of issues.messages)
+    if (m.severity <= 1) console.log(`${m.severity === 0 ? 'error' : 'warning'} ${m.code} at ${m.pointer}: ${m.message}`);
+  console.log(`validator ${report.validatorVersion}: ${issues.numErrors} errors, ${issues.numWarnings} warnings, ` +
+              `${issues.numInfos} infos; ${report.info.totalTriangleCount} triangles, ` +
+              `${report.info.totalVertexCount} vertices`);
+  process.exit(issues.numErrors === 0 && issues.numWarnings === 0 ? 0 : 1);
+}, (error) => {
+  console.log(`FAIL: the validator could not read the file: ${error}`);
+  process.exit(1);
+});
+JS
