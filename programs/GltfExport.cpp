@@ -3,13 +3,11 @@
 
 #include <ddraw.h>
 #include <fcntl.h>
-#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -23,6 +21,7 @@
 #include "engine/world/WorldMap.h"
 #include "platform/codepage/Cp949.h"
 #include "platform/files/OutputFile.h"
+#include "platform/hosts/headless/PngFile.h"
 
 namespace tarn::programs {
 namespace {
@@ -247,47 +246,8 @@ AlphaMode ModeOf(const Rgba& picture, unsigned reference) {
   return below ? AlphaMode::kMask : AlphaMode::kOpaque;
 }
 
-struct PngSink {
-  std::vector<std::uint8_t> bytes;
-};
-
-void PngWrite(png_structp png, png_bytep data, png_size_t size) {
-  auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
-  sink->bytes.insert(sink->bytes.end(), data, data + size);
-}
-void PngFlush(png_structp) {}
-
-// libpng reports errors by longjmp; nothing here needs unwinding past it.
-bool EncodePng(const Rgba& picture, PngSink& sink, const std::vector<png_bytep>& rows) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr) {
-    png_destroy_write_struct(&png, nullptr);
-    return false;
-  }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_set_write_fn(png, &sink, PngWrite, PngFlush);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height), 8,
-               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  png_write_image(png, const_cast<png_bytepp>(rows.data()));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-
 bool ToPng(const Rgba& picture, std::vector<std::uint8_t>& out) {
-  std::vector<png_bytep> rows(static_cast<std::size_t>(picture.height));
-  for (std::size_t y = 0; y < rows.size(); ++y)
-    rows[y] = const_cast<png_bytep>(picture.bytes.data() + y * static_cast<std::size_t>(picture.width) * 4);
-  PngSink sink;
-  if (!EncodePng(picture, sink, rows)) return false;
-  out = std::move(sink.bytes);
-  return true;
+  return hosts::EncodePngRgba(picture.bytes.data(), picture.width, picture.height, out);
 }
 
 struct ImagePlan {

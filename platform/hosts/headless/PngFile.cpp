@@ -17,8 +17,14 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
+  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + size);
+}
+void NoFlush(png_structp) {}
+
 // libpng reports errors by longjmp; keep everything it can skip over plain.
-bool WriteRows(std::FILE* file, const std::vector<png_bytep>& rows, int width, int height) {
+bool Encode(const std::vector<png_bytep>& rows, int width, int height, int colourType, std::vector<std::uint8_t>& out) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
@@ -30,8 +36,8 @@ bool WriteRows(std::FILE* file, const std::vector<png_bytep>& rows, int width, i
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+  png_set_write_fn(png, &out, AppendBytes, NoFlush);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, colourType,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   png_write_image(png, const_cast<png_bytepp>(rows.data()));
@@ -63,15 +69,31 @@ bool WritePng565(const std::string& path, const std::uint16_t* pixels, int pitch
       out[x * 3 + 2] = static_cast<std::uint8_t>((b << 3) | (b >> 2));
     }
   }
+  std::vector<std::uint8_t> png;
+  if (!Encode(rows, width, height, PNG_COLOR_TYPE_RGB, png)) {
+    error = "cannot write " + path;
+    return false;
+  }
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
   if (!file) {
     error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
-  if (!WriteRows(file.get(), rows, width, height) || std::fflush(file.get()) != 0) {
-    error = "cannot write " + path;
+  if (std::fwrite(png.data(), 1, png.size(), file.get()) != png.size() || std::fflush(file.get()) != 0) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
+  return true;
+}
+
+bool EncodePngRgba(const std::uint8_t* rgba, int width, int height, std::vector<std::uint8_t>& out) {
+  if (rgba == nullptr || width <= 0 || height <= 0) return false;
+  std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+  for (std::size_t y = 0; y < rows.size(); ++y)
+    rows[y] = const_cast<png_bytep>(rgba + y * static_cast<std::size_t>(width) * 4);
+  std::vector<std::uint8_t> png;
+  if (!Encode(rows, width, height, PNG_COLOR_TYPE_RGB_ALPHA, png)) return false;
+  out = std::move(png);
   return true;
 }
 
