@@ -24,7 +24,7 @@ if ! diff "$expected" probe-lf.txt; then
   echo "FAILED: the window or its resources differ from $expected (above)"
   bad=1
 fi
-window=$(xdotool search --name '^Rigwright$' | head -1)
+window=$(window_named 10 '^Rigwright$')
 if [ -n "$window" ]; then
   xwd -root -silent >screen.xwd && "$compare" --png screen.xwd screen.png && echo "screen: $work/screen.png"
   escape_until_exit 30 "$window" $pid

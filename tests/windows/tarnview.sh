@@ -35,8 +35,7 @@ fail() {
   kill $pid 2>/dev/null
   exit 1
 }
-wait_for 60 xdotool search --name '^Doze1$' || fail "no window Doze1 within 60 s"
-window=$(xdotool search --name '^Doze1$' | head -1)
+window=$(window_named 60 '^Doze1$') || fail "no window Doze1 within 60 s"
 # The set-up is written before the first frame; give the loader time.
 log_ready() { [ -f Tarn.log ] && [ "$(wc -l <Tarn.log)" -ge 14 ]; }
 wait_for 60 log_ready || fail "Tarn.log has fewer than 14 lines"

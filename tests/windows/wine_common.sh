@@ -70,6 +70,21 @@ wait_for() {
   done
 }
 
+# window_named SECONDS PATTERN: prints the first window whose name matches,
+# once there is one; false after SECONDS. xdotool gives up on its whole
+# search (BadWindow) when any window vanishes while it reads the names, as
+# Wine's short-lived windows do, so one empty answer proves nothing.
+window_named() {
+  local tries=$(($1 * 5)) found
+  while [ $tries -gt 0 ]; do
+    found=$(xdotool search --name "$2" 2>/dev/null | head -1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    tries=$((tries - 1))
+    sleep 0.2
+  done
+  return 1
+}
+
 # ends_within SECONDS PID: true once PID has ended (wait then gives its
 # status), false when it still runs after SECONDS.
 gone() { ! kill -0 "$1" 2>/dev/null; }
