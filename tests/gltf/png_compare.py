@@ -126,7 +126,7 @@ def main(argv):
     try:
         wa, ha, a = read_png(args[0])
         wb, hb, b = read_png(args[1])
-    except (OSError, ValueError, zlib.error) as e:
+    except (OSError, ValueError, struct.error, zlib.error) as e:
         print(f'png_compare: {e}', file=sys.stderr)
         return 2
     if (wa, ha) != (wb, hb):
