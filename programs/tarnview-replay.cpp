@@ -50,6 +50,16 @@ bool ExportWorld(const std::string& path) {
   return true;
 }
 
+// --unlit: no fog and white ambient light, so each pixel is its texel times
+// the white material, as a glTF viewer draws the export with unlit
+// materials. The engine sets its states once, when it makes the device, so
+// changing them before the first frame holds for the whole run.
+void DrawUnlit() {
+  if (!AppEngine || !AppEngine->device) return;
+  AppEngine->device->SetRenderState(D3DRENDERSTATE_FOGENABLE, FALSE);
+  AppEngine->device->SetRenderState(D3DRENDERSTATE_AMBIENT, 0xFFFFFFFF);
+}
+
 int Run(int argc, char** argv) {
   tarn::hosts::ReplayOptions options;
   std::string error;
@@ -73,10 +83,11 @@ int Run(int argc, char** argv) {
   // stats come then, before the first frame (with --frames 0 the run ends there).
   // The export comes at the same point, so it holds what the stats count.
   bool exported = true;
-  host.SetLoopStartHook([stats = options.stats, &exportPath = options.exportPath, &exported] {
+  host.SetLoopStartHook([stats = options.stats, unlit = options.unlit, &exportPath = options.exportPath, &exported] {
     NoteCamera();
     if (stats && AppEngine) PrintWorldStats(stdout, AppEngine->sceneRoot.get(), AppEngine->switches.get());
     if (!exportPath.empty() && exported) exported = ExportWorld(exportPath);
+    if (unlit) DrawUnlit();
   });
   host.BeginRun();
   const int status = tarn::programs::RunEngine(host, NoteCamera);

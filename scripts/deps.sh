@@ -9,10 +9,12 @@ packages=(
   unifont xvfb xdotool xauth x11-utils jwm
   clang libclang-rt-14-dev
 )
-# Commands some tests run (the glTF checks); the machine may have its own.
+# Commands some tests run (the glTF checks, the browser among them); the
+# machine may have its own.
 command -v python3 >/dev/null || packages+=(python3)
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)
+command -v chromium >/dev/null || packages+=(chromium)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

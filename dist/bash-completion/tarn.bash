@@ -69,6 +69,6 @@ _tarnview_replay()
             return ;;
         --frames | --every) return ;;
     esac
-    COMPREPLY=($(compgen -W '--frames --input --shot --shots --every --clock --stats --export --help --version' -- "$cur"))
+    COMPREPLY=($(compgen -W '--frames --input --shot --shots --every --clock --stats --export --unlit --help --version' -- "$cur"))
 }
 complete -F _tarnview_replay tarnview-replay

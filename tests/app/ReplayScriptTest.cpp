@@ -87,7 +87,7 @@ TEST(ReplayOptions, ReadsEveryOptionAndRefusesBadValues) {
   ReplayOptions o;
   std::string error;
   ASSERT_TRUE(Options({"--frames", "60", "--input", "s.txt", "--shot", "a.png", "--shots", "d", "--every", "5",
-                       "--clock", "virtual:20", "--stats", "--export", "w.glb"},
+                       "--clock", "virtual:20", "--stats", "--export", "w.glb", "--unlit"},
                       o, error))
       << error;
   EXPECT_EQ(o.frames, 60);
@@ -99,9 +99,11 @@ TEST(ReplayOptions, ReadsEveryOptionAndRefusesBadValues) {
   EXPECT_EQ(o.millisecondsPerFrame, 20u);
   EXPECT_TRUE(o.stats);
   EXPECT_EQ(o.exportPath, "w.glb");
+  EXPECT_TRUE(o.unlit);
 
   ReplayOptions v;
   ASSERT_TRUE(Options({"--clock", "virtual"}, v, error));
+  EXPECT_FALSE(v.unlit);
   EXPECT_EQ(v.millisecondsPerFrame, 16u);
 
   for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{

@@ -6,19 +6,11 @@
 set -u
 replay=$(realpath "$1") sample=$(realpath "$2") build=$(realpath "$3")
 version=2.0.0-dev.3.10
-command -v node >/dev/null || { echo "SKIPPED: no node (apt-get install nodejs)"; exit 77; }
-command -v npm >/dev/null || { echo "SKIPPED: no npm (apt-get install npm)"; exit 77; }
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/npm_install.sh"
 [ -f "$sample/exam.map" ] || { echo "SKIPPED: no sample world at $sample"; exit 77; }
-prefix=$build/node
-package=$prefix/node_modules/gltf-validator
-if ! grep -qs "\"version\": \"$version\"" "$package/package.json"; then
-  mkdir -p "$prefix"
-  if ! timeout 300 npm install --prefix "$prefix" --no-audit --no-fund --loglevel=error "gltf-validator@$version" \
-      >"$prefix/install.log" 2>&1; then
-    echo "SKIPPED: npm could not install gltf-validator@$version ($(grep -m 1 -i "err" "$prefix/install.log"))"
-    exit 77
-  fi
-fi
+npm_install "$build/node" gltf-validator "$version"
+package=$build/node/node_modules/gltf-validator
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tarn-gltf-XXXXXX")
 trap 'rm -rf "$tmp"' EXIT

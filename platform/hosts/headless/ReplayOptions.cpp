@@ -18,7 +18,7 @@ bool WholeNumber(const std::string& text, std::int64_t& value, std::int64_t leas
 const char* ReplayUsage() {
   return "usage: tarnview-replay [--frames N] [--input FILE] [--shot FILE.png]\n"
          "                       [--shots DIR [--every K]] [--clock real|virtual[:MS]] [--stats]\n"
-         "                       [--export FILE.glb]\n"
+         "                       [--export FILE.glb] [--unlit]\n"
          "Runs the engine in the current directory (tarn.cfg, exam.map) without a display.\n"
          "  --frames N        frames to draw (wins over the script's length; default: the\n"
          "                    script's last frame + 1, or 1 without a script)\n"
@@ -29,6 +29,8 @@ const char* ReplayUsage() {
          "  --clock MODE      real (default) or virtual[:MS], MS milliseconds per frame (16)\n"
          "  --stats           print the loaded world's object and texture lines\n"
          "  --export FILE.glb the loaded world as binary glTF 2.0, written once it has loaded\n"
+         "  --unlit           draw without fog and in full ambient light: texture colour only,\n"
+         "                    as a glTF viewer shows the export with unlit materials\n"
          "  --help, --version this text; the version\n"
          "At exit prints \"frames N\", \"seconds S\", \"fps F\" and \"camera X Y Z\".\n";
 }
@@ -89,6 +91,8 @@ bool ParseReplayOptions(int argc, const char* const* argv, ReplayOptions& option
       }
     } else if (arg == "--stats") {
       options.stats = true;
+    } else if (arg == "--unlit") {
+      options.unlit = true;
     } else if (arg == "--export") {
       if (!value(options.exportPath)) return false;
       if (options.exportPath.empty()) {

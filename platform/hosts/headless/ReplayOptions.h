@@ -13,6 +13,8 @@
 //   --stats               print the loaded world's object and texture lines
 //   --export FILE.glb     write the loaded world as binary glTF 2.0, at the
 //                         point where --stats reports
+//   --unlit               draw without fog and in full white ambient light, so a
+//                         frame shows the textures' colours as they are
 //   --help, --version
 // Without --frames and --input one frame is drawn.
 #pragma once
@@ -32,6 +34,7 @@ struct ReplayOptions {
   std::uint32_t millisecondsPerFrame = 16;
   bool stats = false;
   std::string exportPath;
+  bool unlit = false;
   bool help = false;
   bool version = false;
 };

@@ -1,0 +1,21 @@
+# Sourced by the glTF tests: npm_install PREFIX PACKAGE VERSION makes sure
+# PREFIX/node_modules/PACKAGE is that version, installing it with npm once
+# per build folder. Where node or npm is missing or the install fails (no
+# network) it prints the SKIPPED line and ends the test with 77. Tests run in
+# parallel share the folder, so an install holds a lock on it.
+npm_install() {
+  local prefix=$1 package=$2 version=$3
+  command -v node >/dev/null || { echo "SKIPPED: no node (apt-get install nodejs)"; exit 77; }
+  command -v npm >/dev/null || { echo "SKIPPED: no npm (apt-get install npm)"; exit 77; }
+  mkdir -p "$prefix" || { echo "SKIPPED: cannot make $prefix"; exit 77; }
+  local installed=$prefix/node_modules/$package/package.json
+  (
+    flock 9
+    grep -qs "\"version\": \"$version\"" "$installed" && exit 0
+    timeout 300 npm install --prefix "$prefix" --no-audit --no-fund --loglevel=error "$package@$version" \
+      >"$prefix/install-$package.log" 2>&1
+  ) 9>"$prefix/.install-lock" || {
+    echo "SKIPPED: npm could not install $package@$version ($(grep -m 1 -i "err" "$prefix/install-$package.log"))"
+    exit 77
+  }
+}
