@@ -14,29 +14,11 @@ case "$what" in
   build|wine|all) ;;
   *) echo "usage: deps-win32.sh [build|wine|all]" >&2; exit 2 ;;
 esac
-if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi  # the locale
 i386_loader=/lib/ld-linux.so.2
 
-# install PACKAGE...: those not yet installed.
-updated=no
-install() {
-  local missing=() p
-  for p in "$@"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then missing+=("$p"); fi
-  done
-  [ ${#missing[@]} -gt 0 ] || return 0
-  echo "deps-win32: installing ${missing[*]}" >&2
-  if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
-    updated=no
-  fi
-  if ! { { [ $updated = yes ] || $SUDO apt-get update -qq; } &&
-         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >&2; then
-    echo "deps-win32: could not install ${missing[*]}" >&2
-    exit 1
-  fi
-  updated=yes
-}
+. "$(dirname "$0")/apt-missing.sh"
+install() { apt_missing deps-win32 "$@" || exit 1; }
 
 if [ "$what" != wine ]; then install g++-mingw-w64-i686 g++-mingw-w64-x86-64; fi
 [ "$what" != build ] || exit 0

@@ -9,21 +9,17 @@ packages=(
   unifont xvfb xdotool xauth x11-utils jwm
   clang libclang-rt-14-dev
 )
-# Commands some tests run (the glTF checks, the browser among them); the
-# machine may have its own.
-command -v python3 >/dev/null || packages+=(python3)
-command -v node >/dev/null || packages+=(nodejs)
-command -v npm >/dev/null || packages+=(npm)
-command -v chromium >/dev/null || packages+=(chromium)
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
+. "$(dirname "$0")/apt-missing.sh"
+apt_missing deps "${packages[@]}"
+# Commands only some tests run (the glTF checks: python3, node and npm for the
+# validator and three.js, the browser): where they cannot be installed the
+# build goes on and those tests say why they skip. The machine may have its
+# own node or chromium.
+optional=()
+command -v python3 >/dev/null || optional+=(python3)
+command -v node >/dev/null || optional+=(nodejs)
+command -v npm >/dev/null || optional+=(npm)
+command -v chromium >/dev/null || optional+=(chromium)
+for p in ${optional[@]+"${optional[@]}"}; do
+  apt_missing deps "$p" || echo "deps: the tests that need $p will skip" >&2
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "deps: installing ${missing[*]}" >&2
-  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi

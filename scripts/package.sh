@@ -26,20 +26,8 @@ scripts/deps.sh
 # The packaging tools, and what tests/package/check.sh checks the package
 # with; only those that are missing.
 tools=(dpkg-dev lintian desktop-file-utils appstream man-db groff-base)
-missing=()
-for p in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "package: installing ${missing[*]}" >&2
-  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
-  if ! { $SUDO apt-get update -qq &&
-         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq -o DPkg::Lock::Timeout=900 \
-           --no-install-recommends "${missing[@]}"; } >&2; then
-    echo "package: could not install ${missing[*]}" >&2
-    exit 1
-  fi
-fi
+. scripts/apt-missing.sh
+apt_missing package "${tools[@]}" || exit 1
 
 # TARN_WERROR=ON (the test suite sets it) makes warnings errors here too:
 # this is the build at g++'s highest optimisation and with _FORTIFY_SOURCE,
