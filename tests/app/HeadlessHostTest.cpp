@@ -5,7 +5,10 @@
 
 #include <dinput.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "platform/dinput/InputSeam.h"
@@ -101,6 +104,10 @@ TEST(HeadlessHost, WritesTheLastFrameAndEveryKthFrame) {
   options.shotPath = "last.png";
   options.shotsDir = "shots";
   options.every = 2;
+  {
+    std::ofstream old("last.png");
+    old << "an older shot";
+  }
   hosts::HeadlessHost host(options, hosts::ReplayScript());
   win32::SetHost(&host);
   host.BeginRun();
@@ -126,6 +133,11 @@ TEST(HeadlessHost, WritesTheLastFrameAndEveryKthFrame) {
   for (const char* name : {"shots/frame-000000.png", "shots/frame-000002.png", "shots/frame-000004.png"})
     EXPECT_TRUE(std::filesystem::exists(name)) << name;
   EXPECT_FALSE(std::filesystem::exists("shots/frame-000001.png"));
+  // Each picture went in whole under its name: no temporary stays beside it.
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(".")) left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"last.png", "shots"}));
 }
 
 TEST(HeadlessHost, AShotWithoutAFrameOrAnUnwritablePathIsAnError) {
@@ -140,6 +152,19 @@ TEST(HeadlessHost, AShotWithoutAFrameOrAnUnwritablePathIsAnError) {
   host.FramePresented(&pixel, 2, 1, 1);
   EXPECT_FALSE(host.Finish(error));
   EXPECT_NE(error.find("/nonexistent-folder/x.png"), std::string::npos);
+
+  // A folder under the shot's name is refused and kept as it was.
+  test::TempWorkDir dir;
+  std::filesystem::create_directory("x.png");
+  { std::ofstream("x.png/keep") << "kept"; }
+  hosts::ReplayOptions intoFolder;
+  intoFolder.shotPath = "x.png";
+  hosts::HeadlessHost second(intoFolder, hosts::ReplayScript());
+  second.FramePresented(&pixel, 2, 1, 1);
+  EXPECT_FALSE(second.Finish(error));
+  EXPECT_NE(error.find("x.png"), std::string::npos) << error;
+  EXPECT_TRUE(std::filesystem::is_regular_file("x.png/keep"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), std::filesystem::directory_iterator()), 1);
 }
 
 }  // namespace

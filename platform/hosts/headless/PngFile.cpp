@@ -3,19 +3,17 @@
 
 #include <png.h>
 
+#include "platform/codepage/Cp949.h"
+#include "platform/files/OutputFile.h"
+
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace tarn::hosts {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
   auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
@@ -74,13 +72,20 @@ bool WritePng565(const std::string& path, const std::uint16_t* pixels, int pitch
     error = "cannot write " + path;
     return false;
   }
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-  if (!file) {
+  // Whole or not at all: a shot cut short by a full disk or a signal would
+  // otherwise stay behind as a broken picture under the name of a good one.
+  // The file layer takes the system's names; the host's come back unchanged.
+  files::OutputFile file;
+  if (!file.Open(codepage::Utf8ToCp949(path))) {
+    error = "cannot write " + path + ": " + file.Error();
+    return false;
+  }
+  if (std::fwrite(png.data(), 1, png.size(), file.Stream()) != png.size()) {
     error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
-  if (std::fwrite(png.data(), 1, png.size(), file.get()) != png.size() || std::fflush(file.get()) != 0) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
+  if (!file.Commit()) {
+    error = "cannot write " + path + ": " + file.Error();
     return false;
   }
   return true;
