@@ -21,43 +21,13 @@
 
 #include "platform/files/DecodedStream.h"
 #include "platform/files/Refusal.h"
+#include "platform/files/windows/LastError.h"
 
 namespace tarn::files {
 namespace {
 
 SRWLOCK startFolderLock = SRWLOCK_INIT;  // the toolchain's threads have no std::mutex
 std::string startFolder;  // empty: the working folder
-
-// errno for the last failed Windows call, as the C runtime would set it.
-void SetErrnoFromLastError() {
-  switch (GetLastError()) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-      errno = ENOENT;
-      break;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      errno = EACCES;
-      break;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-      errno = EEXIST;
-      break;
-    case ERROR_NOT_SAME_DEVICE:
-      errno = EXDEV;
-      break;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      errno = ENOSPC;
-      break;
-    default:
-      errno = EIO;
-      break;
-  }
-}
 
 std::string BinaryMode(const char* mode) {
   std::string m;
@@ -94,7 +64,7 @@ std::FILE* OpenForReading(const char* name, bool text, long long* size) {
   HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    SetErrnoFromLastError();
+    errno = detail::ErrnoOfLastError();
     return nullptr;
   }
   LARGE_INTEGER bytes;
@@ -137,7 +107,7 @@ std::FILE* OpenOwnFileNamed(const std::string& name, OwnFile mode) {
     if (IsFolder(name.c_str()))
       detail::Refuse(EISDIR);
     else
-      SetErrnoFromLastError();
+      errno = detail::ErrnoOfLastError();
     return nullptr;
   }
   BY_HANDLE_FILE_INFORMATION info;
@@ -150,7 +120,7 @@ std::FILE* OpenOwnFileNamed(const std::string& name, OwnFile mode) {
     return nullptr;
   }
   if (mode == OwnFile::kEmpty && SetEndOfFile(file) == 0) {
-    SetErrnoFromLastError();
+    errno = detail::ErrnoOfLastError();
     CloseHandle(file);
     return nullptr;
   }
@@ -228,7 +198,7 @@ int AnsiRename(const char* from, const char* to) {
   // rename() of the C runtime refuses an existing destination; rename(2)
   // replaces it.
   if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0) return 0;
-  SetErrnoFromLastError();
+  errno = detail::ErrnoOfLastError();
   return -1;
 }
 

@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/files/windows/LastError.h"
+
 namespace tarn::files {
 namespace {
 
@@ -61,22 +63,6 @@ std::string RandomTag() {
   return tag;
 }
 
-std::string ErrorText(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return std::strerror(ENOENT);
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-      return std::strerror(EACCES);
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return std::strerror(ENOSPC);
-    default:
-      return std::strerror(EIO);
-  }
-}
-
 }  // namespace
 
 bool OutputFile::Open(const std::string& destination) {
@@ -116,7 +102,7 @@ bool OutputFile::Open(const std::string& destination) {
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (file == INVALID_HANDLE_VALUE) {
-    error_ = ErrorText(GetLastError());
+    error_ = std::strerror(detail::ErrnoOfLastError());
     temporary_.clear();
     return false;
   }
@@ -153,7 +139,7 @@ bool OutputFile::Commit() {
     if (!placed) placed = MoveFileExA(temporary_.c_str(), final_.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
     if (!placed) {
       ok = false;
-      error_ = ErrorText(GetLastError());
+      error_ = std::strerror(detail::ErrnoOfLastError());
     }
   }
   if (!ok) DeleteFileA(temporary_.c_str());
