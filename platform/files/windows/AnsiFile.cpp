@@ -20,7 +20,7 @@
 #include <cstring>
 
 #include "platform/files/DecodedStream.h"
-#include "platform/files/Refusal.h"
+#include "platform/files/Seam.h"
 #include "platform/files/windows/LastError.h"
 
 namespace tarn::files {
@@ -28,16 +28,6 @@ namespace {
 
 SRWLOCK startFolderLock = SRWLOCK_INIT;  // the toolchain's threads have no std::mutex
 std::string startFolder;  // empty: the working folder
-
-std::string BinaryMode(const char* mode) {
-  std::string m;
-  for (const char* p = mode; *p; ++p)
-    if (*p != 't' && *p != 'b') m.push_back(*p);
-  // The C runtime wants the mode letters before '+': "a+b" is "ab+".
-  std::string::size_type plus = m.find('+');
-  m.insert(plus == std::string::npos ? m.size() : plus, 1, 'b');
-  return m;
-}
 
 bool IsFolder(const char* name) {
   const DWORD attributes = GetFileAttributesA(name);
@@ -52,47 +42,6 @@ std::FILE* StreamOf(HANDLE file, int flags, const char* mode) {
     return nullptr;
   }
   std::FILE* f = _fdopen(fd, mode);
-  if (f == nullptr) _close(fd);
-  return f;
-}
-
-std::FILE* OpenForReading(const char* name, bool text, long long* size) {
-  if (IsFolder(name)) {
-    detail::Refuse(EISDIR);
-    return nullptr;
-  }
-  HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    errno = detail::ErrnoOfLastError();
-    return nullptr;
-  }
-  LARGE_INTEGER bytes;
-  if (GetFileType(file) != FILE_TYPE_DISK || GetFileSizeEx(file, &bytes) == 0) {
-    CloseHandle(file);
-    detail::Refuse(ENXIO);
-    return nullptr;
-  }
-  if (size != nullptr) *size = static_cast<long long>(bytes.QuadPart);
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
-  if (fd < 0) {
-    CloseHandle(file);
-    return nullptr;
-  }
-  if (text) {
-    unsigned char first[3];
-    const int got = _read(fd, first, sizeof first);
-    std::size_t mark = 0;
-    const detail::TextEncoding encoding =
-        detail::DetectMark(first, got > 0 ? static_cast<std::size_t>(got) : 0, &mark);
-    if (_lseeki64(fd, static_cast<long long>(mark), SEEK_SET) < 0) {
-      _close(fd);
-      return nullptr;
-    }
-    if (encoding != detail::TextEncoding::kEightBit) return detail::OpenDecodedStream(fd, encoding);
-    _lseeki64(fd, 0, SEEK_SET);
-  }
-  std::FILE* f = _fdopen(fd, "rb");
   if (f == nullptr) _close(fd);
   return f;
 }
@@ -145,20 +94,55 @@ FileIdentity IdentityOf(const char* name) {
 
 }  // namespace
 
+namespace detail {
+
+std::FILE* OpenForReading(const std::string& path, bool text, long long* size) {
+  const char* name = path.c_str();
+  if (IsFolder(name)) {
+    detail::Refuse(EISDIR);
+    return nullptr;
+  }
+  HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    errno = detail::ErrnoOfLastError();
+    return nullptr;
+  }
+  LARGE_INTEGER bytes;
+  if (GetFileType(file) != FILE_TYPE_DISK || GetFileSizeEx(file, &bytes) == 0) {
+    CloseHandle(file);
+    detail::Refuse(ENXIO);
+    return nullptr;
+  }
+  if (size != nullptr) *size = static_cast<long long>(bytes.QuadPart);
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  if (text) {
+    unsigned char first[3];
+    const int got = _read(fd, first, sizeof first);
+    std::size_t mark = 0;
+    const detail::TextEncoding encoding =
+        detail::DetectMark(first, got > 0 ? static_cast<std::size_t>(got) : 0, &mark);
+    if (_lseeki64(fd, static_cast<long long>(mark), SEEK_SET) < 0) {
+      _close(fd);
+      return nullptr;
+    }
+    if (encoding != detail::TextEncoding::kEightBit) return detail::OpenDecodedStream(fd, encoding);
+    _lseeki64(fd, 0, SEEK_SET);
+  }
+  std::FILE* f = _fdopen(fd, "rb");
+  if (f == nullptr) _close(fd);
+  return f;
+}
+
+}  // namespace detail
+
 std::string AnsiToHostPath(const char* name) { return name != nullptr ? name : ""; }
 
 std::string ResolveAnsiPath(const char* name) { return AnsiToHostPath(name); }
-
-std::FILE* AnsiFopen(const char* name, const char* mode, long long* size) {
-  detail::ClearRefusal();
-  if (name == nullptr || mode == nullptr) {
-    errno = EINVAL;
-    return nullptr;
-  }
-  if (mode[0] == 'r' && std::strchr(mode, '+') == nullptr)
-    return OpenForReading(name, std::strchr(mode, 't') != nullptr, size);
-  return std::fopen(name, BinaryMode(mode).c_str());
-}
 
 std::FILE* OpenOwnFile(const char* name, OwnFile mode) {
   if (name == nullptr) {
@@ -223,8 +207,6 @@ int AnsiFileSize(const char* name, long long* size) {
 FileIdentity IdentifyInput(const char* name) { return IdentityOf(name); }
 
 FileIdentity IdentifyOutput(const char* name) { return IdentityOf(name); }
-
-bool SameFile(const FileIdentity& a, const FileIdentity& b) { return a.known && b.known && a == b; }
 
 HeldWorkingFolder::HeldWorkingFolder() {
   char name[MAX_PATH * 2];
