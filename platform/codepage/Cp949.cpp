@@ -2,56 +2,12 @@
 // host bytes without a code page 949 form carried (Cp949.h).
 #include "platform/codepage/Cp949.h"
 
-#include <iconv.h>
+#include <cstdint>
 
-#include <cerrno>
-#include <cstring>
+#include "platform/codepage/Iconv.h"
 
 namespace tarn::codepage {
 namespace {
-
-// One iconv descriptor per direction and thread; the system is single
-// threaded, but tests may not be.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-
-  // Converts text; at a sequence the converter refuses, `refused` appends its
-  // own rendering of the bytes there and returns how many it used (at least 1).
-  template <class Refused>
-  void Run(std::string_view text, std::string& out, Refused refused) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-      while (!text.empty()) text.remove_prefix(refused(out, text));
-      return;
-    }
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.size();
-    char buffer[1024];
-    while (inLeft > 0) {
-      char* outPtr = buffer;
-      size_t outLeft = sizeof buffer;
-      size_t r = iconv(cd_, &in, &inLeft, &outPtr, &outLeft);
-      out.append(buffer, static_cast<size_t>(outPtr - buffer));
-      if (r == static_cast<size_t>(-1)) {
-        if (errno == E2BIG) continue;
-        // EILSEQ or EINVAL (a sequence cut off at the end).
-        std::size_t used = refused(out, std::string_view(in, inLeft));
-        in += used;
-        inLeft -= used;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-      }
-    }
-  }
-
- private:
-  iconv_t cd_;
-};
 
 bool IsCarriedPair(std::string_view text, std::size_t i) {
   return i + 1 < text.size() && text[i] == kCarried && static_cast<unsigned char>(text[i + 1]) >= 0x80;
@@ -77,6 +33,28 @@ void SplitCarried(std::string_view text, Plain plain, Carried carried) {
     start = i;
   }
   if (start < text.size()) plain(text.substr(start));
+}
+
+// Code page 949 text through `converter` onto out: the bytes it refuses, one
+// at a time, through `refusedByte`, and the runs of carried host bytes
+// through `carried`.
+template <class RefusedByte, class Carried>
+void ConvertCarrying(Converter& converter, std::string_view text, std::string& out, RefusedByte refusedByte,
+                     Carried carried) {
+  SplitCarried(
+      text,
+      [&](std::string_view plain) {
+        converter.Run(plain, out, [&](std::string& o, std::string_view rest) {
+          refusedByte(o, rest[0]);
+          return std::size_t{1};
+        });
+      },
+      [&](const std::string& bytes) { carried(out, bytes); });
+}
+
+// A code point as one UTF-32LE unit.
+void AppendUnit(std::string& out, char32_t point) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(point >> shift & 0xFF));
 }
 
 char32_t DecodeUtf8(std::string_view s, std::size_t n) {
@@ -115,18 +93,14 @@ std::size_t Utf8SequenceLength(std::string_view s) {
   return n;
 }
 
+// One converter per direction and thread: the system is single threaded, but
+// tests may not be.
 std::string Cp949ToUtf8(std::string_view text) {
   thread_local Converter converter("UTF-8", "CP949");
   std::string out;
-  SplitCarried(
-      text,
-      [&](std::string_view plain) {
-        converter.Run(plain, out, [](std::string& o, std::string_view rest) {
-          o.push_back(rest[0]);
-          return std::size_t{1};
-        });
-      },
-      [&](const std::string& bytes) { out += bytes; });
+  ConvertCarrying(
+      converter, text, out, [](std::string& o, char byte) { o.push_back(byte); },
+      [](std::string& o, const std::string& bytes) { o += bytes; });
   return out;
 }
 
@@ -150,36 +124,26 @@ std::string Utf8ToCp949(std::string_view text) {
 }
 
 std::u32string Cp949ToCodePoints(std::string_view text) {
-  // Decode to UTF-32 (native order); a refused byte becomes its own value.
+  // Decode to UTF-32LE; a refused byte becomes its own value, and carried
+  // bytes the characters their UTF-8 was (a byte of none, its own value).
   thread_local Converter converter("UTF-32LE", "CP949");
-  std::u32string points;
-  SplitCarried(
-      text,
-      [&](std::string_view plain) {
-        std::string bytes;
-        converter.Run(plain, bytes, [](std::string& o, std::string_view rest) {
-          char unit[4] = {rest[0], 0, 0, 0};
-          o.append(unit, 4);
-          return std::size_t{1};
-        });
-        for (std::size_t i = 0; i + 3 < bytes.size(); i += 4) {
-          const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + i;
-          points.push_back(static_cast<char32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24));
-        }
-      },
-      [&](const std::string& bytes) {
+  std::string units;
+  ConvertCarrying(
+      converter, text, units, [](std::string& o, char byte) { AppendUnit(o, static_cast<unsigned char>(byte)); },
+      [](std::string& o, const std::string& bytes) {
         std::string_view rest(bytes);
         while (!rest.empty()) {
-          std::size_t n = Utf8SequenceLength(rest);
-          if (n == 0) {
-            points.push_back(static_cast<unsigned char>(rest[0]));
-            rest.remove_prefix(1);
-          } else {
-            points.push_back(DecodeUtf8(rest, n));
-            rest.remove_prefix(n);
-          }
+          const std::size_t n = Utf8SequenceLength(rest);
+          AppendUnit(o, n == 0 ? static_cast<unsigned char>(rest[0]) : DecodeUtf8(rest, n));
+          rest.remove_prefix(n == 0 ? 1 : n);
         }
       });
+  std::u32string points;
+  points.reserve(units.size() / 4);
+  for (std::size_t i = 0; i + 3 < units.size(); i += 4) {
+    const auto* p = reinterpret_cast<const unsigned char*>(units.data()) + i;
+    points.push_back(static_cast<char32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24));
+  }
   return points;
 }
 

@@ -15,7 +15,7 @@
 
 #include "platform/codepage/Cp949.h"
 #include "platform/files/DecodedStream.h"
-#include "platform/files/Refusal.h"
+#include "platform/files/Seam.h"
 
 namespace tarn::files {
 namespace {
@@ -80,13 +80,6 @@ int OpenFolderByParts(const std::string& path) {
   return folder;
 }
 
-std::string StripTextMode(const char* mode) {
-  std::string m;
-  for (const char* p = mode; *p; ++p)
-    if (*p != 't') m.push_back(*p);
-  return m;
-}
-
 // Opens a regular file for reading without ever blocking on what stands
 // under the name; -1 with errno otherwise.
 int OpenRegularForReading(const std::string& path, long long* size) {
@@ -104,6 +97,10 @@ int OpenRegularForReading(const std::string& path, long long* size) {
   if (size != nullptr) *size = static_cast<long long>(st.st_size);
   return fd;
 }
+
+}  // namespace
+
+namespace detail {
 
 std::FILE* OpenForReading(const std::string& path, bool text, long long* size) {
   int fd = OpenRegularForReading(path, size);
@@ -126,7 +123,7 @@ std::FILE* OpenForReading(const std::string& path, bool text, long long* size) {
   return f;
 }
 
-}  // namespace
+}  // namespace detail
 
 std::string AnsiToHostPath(const char* name) {
   std::string path = codepage::Cp949ToUtf8(name != nullptr ? name : "");
@@ -161,17 +158,6 @@ std::string ResolveAnsiPath(const char* name) {
     resolved = candidate;
   }
   return resolved;
-}
-
-std::FILE* AnsiFopen(const char* name, const char* mode, long long* size) {
-  detail::ClearRefusal();
-  if (name == nullptr || mode == nullptr) {
-    errno = EINVAL;
-    return nullptr;
-  }
-  if (mode[0] == 'r' && std::strchr(mode, '+') == nullptr)
-    return OpenForReading(ResolveAnsiPath(name), std::strchr(mode, 't') != nullptr, size);
-  return std::fopen(AnsiToHostPath(name).c_str(), StripTextMode(mode).c_str());
 }
 
 namespace {
@@ -255,8 +241,6 @@ FileIdentity IdentityOfPath(const std::string& path) {
 FileIdentity IdentifyInput(const char* name) { return IdentityOfPath(ResolveAnsiPath(name)); }
 
 FileIdentity IdentifyOutput(const char* name) { return IdentityOfPath(AnsiToHostPath(name)); }
-
-bool SameFile(const FileIdentity& a, const FileIdentity& b) { return a.known && b.known && a == b; }
 
 HeldWorkingFolder::HeldWorkingFolder() : handle_(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
 HeldWorkingFolder::~HeldWorkingFolder() {

@@ -3,34 +3,32 @@
 // takes such a file as it takes an 8-bit one.
 #include "platform/files/DecodedStream.h"
 
-#include <iconv.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/codepage/Cp949.h"
+#include "platform/codepage/Iconv.h"
 
 namespace tarn::files::detail {
 namespace {
 
 class Decoder {
  public:
-  Decoder(int fd, TextEncoding encoding) : fd_(fd), unit_(encoding == TextEncoding::kUtf8 ? 1 : 2) {
-    const char* from = encoding == TextEncoding::kUtf16Le ? "UTF-16LE"
-                       : encoding == TextEncoding::kUtf16Be ? "UTF-16BE"
-                                                            : "UTF-8";
-    cd_ = iconv_open("UTF-8", from);
-  }
-  ~Decoder() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-    ::close(fd_);
-  }
+  Decoder(int fd, TextEncoding encoding)
+      : fd_(fd),
+        unit_(encoding == TextEncoding::kUtf8 ? 1 : 2),
+        converter_("UTF-8", encoding == TextEncoding::kUtf16Le   ? "UTF-16LE"
+                            : encoding == TextEncoding::kUtf16Be ? "UTF-16BE"
+                                                                 : "UTF-8") {}
+  ~Decoder() { ::close(fd_); }
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
-  bool Ready() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  bool Ready() const { return converter_.Ready(); }
 
   ssize_t Read(char* buffer, size_t size) {
     while (pending_.size() == taken_ && !done_) {
@@ -57,33 +55,23 @@ class Decoder {
     raw_.append(block, static_cast<size_t>(got));
     if (got == 0) done_ = true;
     std::string utf8;
-    char* in = raw_.data();
-    size_t inLeft = raw_.size();
-    char out[4096];
-    while (inLeft > 0) {
-      char* outPtr = out;
-      size_t outLeft = sizeof out;
-      size_t r = iconv(cd_, &in, &inLeft, &outPtr, &outLeft);
-      utf8.append(out, static_cast<size_t>(outPtr - out));
-      if (r != static_cast<size_t>(-1)) continue;
-      if (errno == E2BIG) continue;
-      if (errno == EINVAL && !done_) break;  // a character cut by the block's end: keep it
-      // A malformed unit (or a cut one at the very end).
-      utf8.push_back('?');
-      const size_t unit = inLeft >= unit_ ? unit_ : inLeft;
-      in += unit;
-      inLeft -= unit;
-      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    }
-    raw_.erase(0, raw_.size() - inLeft);
+    // A malformed unit becomes '?'; a character cut by the block's end waits
+    // for the next block, and at the very end it is malformed too.
+    const size_t taken = converter_.Run(
+        raw_, utf8,
+        [this](std::string& out, std::string_view rest) {
+          out.push_back('?');
+          return rest.size() < unit_ ? rest.size() : unit_;
+        },
+        done_ ? codepage::CutEnd::kRefuse : codepage::CutEnd::kKeep);
+    raw_.erase(0, taken);
     pending_ = codepage::Utf8ToCp949(utf8);
     return true;
   }
 
- private:
   int fd_;
   size_t unit_;  // bytes skipped after a malformed unit
-  iconv_t cd_;
+  codepage::Converter converter_;
   std::string raw_, pending_;
   size_t taken_ = 0;
   bool done_ = false;

@@ -13,7 +13,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 
 namespace tarn::files {
 namespace {
@@ -143,15 +146,22 @@ bool SwapIntoPlace(int folder, const char* temporary, const char* final) {
 
 }  // namespace
 
-bool OutputFile::Open(const std::string& destination) {
-  Abandon();
-  error_.clear();
-  replaces_ = false;
-  std::string path = AnsiToHostPath(destination.c_str());
-  if (path.empty()) {
-    error_ = std::strerror(ENOENT);
-    return false;
-  }
+// The folder by handle, so that the temporary is renamed in the folder it
+// was made in, and what the output keeps of a file it replaces.
+struct OutputFile::Native {
+  int folder = -1;
+  std::string final, temporary;  // names in that folder
+  bool replaces = false;         // a regular file stood there: keep its mode and owner
+  unsigned mode = 0;             // the replaced file's, or what the umask leaves
+  unsigned owner = 0, group = 0;
+  int slot = -1;  // the signal-time clean-up's entry
+};
+
+OutputFile::OutputFile() = default;
+OutputFile::~OutputFile() { Abandon(); }
+
+bool OutputFile::OpenPath(const std::string& destination) {
+  std::string path = destination;
   IgnoreFileSizeSignal();
 
   if (path.compare(0, 5, "/dev/") == 0 || path.compare(0, 6, "/proc/") == 0) {
@@ -167,6 +177,7 @@ bool OutputFile::Open(const std::string& destination) {
     error_ = LastErrorText();
     return false;
   }
+  auto native = std::make_unique<Native>();
   struct stat st;
   if (::stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
@@ -183,41 +194,42 @@ bool OutputFile::Open(const std::string& destination) {
       }
       return true;
     }
-    replaces_ = true;
-    mode_ = st.st_mode & 07777;
-    owner_ = st.st_uid;
-    group_ = st.st_gid;
+    native->replaces = true;
+    native->mode = st.st_mode & 07777;
+    native->owner = st.st_uid;
+    native->group = st.st_gid;
   }
 
   const std::size_t slash = path.find_last_of('/');
   const std::string folderPath = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  final_ = slash == std::string::npos ? path : path.substr(slash + 1);
-  folder_ = ::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (folder_ < 0) {
+  native->final = slash == std::string::npos ? path : path.substr(slash + 1);
+  native->folder = ::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (native->folder < 0) {
     error_ = LastErrorText();
     return false;
   }
+  native_ = std::move(native);
+  Native& n = *native_;
   int fd = -1;
   HoldSignals hold;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary_ = final_ + ".part-" + RandomTag();
-    if (temporary_.size() > NAME_MAX) temporary_ = ".part-" + RandomTag();
+    n.temporary = n.final + ".part-" + RandomTag();
+    if (n.temporary.size() > NAME_MAX) n.temporary = ".part-" + RandomTag();
     // Exclusive, so nothing planted under the name is ever written through.
-    fd = ::openat(folder_, temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    fd = ::openat(n.folder, n.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) {
     error_ = LastErrorText();
-    temporary_.clear();
-    ::close(folder_);
-    folder_ = -1;
+    n.temporary.clear();  // nothing was made
+    EndTemporary(false);
     return false;
   }
-  slot_ = ClaimSlot(folder_, temporary_);
-  if (!replaces_) {
+  n.slot = ClaimSlot(n.folder, n.temporary);
+  if (!n.replaces) {
     // A new file gets what the umask leaves of 0666, as fopen would give it.
     struct stat made;
-    mode_ = ::fstat(fd, &made) == 0 ? made.st_mode & 0777 : 0644;
+    n.mode = ::fstat(fd, &made) == 0 ? made.st_mode & 0777 : 0644;
   }
   // Private while it is written: a file of 0600 is not readable through its
   // temporary either.
@@ -232,54 +244,36 @@ bool OutputFile::Open(const std::string& destination) {
   return true;
 }
 
-bool OutputFile::Commit() {
-  if (stream_ == nullptr) return false;
-  bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
-  if (ok && folder_ >= 0) {
-    const int fd = ::fileno(stream_);
-    // The owner first: a change of owner clears set-id bits that fchmod then restores.
-    if (replaces_) {
-      struct stat now;
-      if (::fstat(fd, &now) == 0 && (now.st_uid != owner_ || now.st_gid != group_)) {
-        // Without the right to give the owner, the group alone where it may;
-        // failing that too, the file keeps the writer's own, as any new file.
-        if (::fchown(fd, owner_, group_) != 0 && ::fchown(fd, static_cast<uid_t>(-1), group_) != 0) errno = 0;
-      }
+void OutputFile::SetFinalAttributes() {
+  const int fd = ::fileno(stream_);
+  // The owner first: a change of owner clears set-id bits that fchmod then restores.
+  if (native_->replaces) {
+    struct stat now;
+    if (::fstat(fd, &now) == 0 && (now.st_uid != native_->owner || now.st_gid != native_->group)) {
+      // Without the right to give the owner, the group alone where it may;
+      // failing that too, the file keeps the writer's own, as any new file.
+      if (::fchown(fd, native_->owner, native_->group) != 0 &&
+          ::fchown(fd, static_cast<uid_t>(-1), native_->group) != 0)
+        errno = 0;
     }
-    ::fchmod(fd, mode_);
   }
-  if (!ok) error_ = LastErrorText();
-  if (std::fclose(stream_) != 0 && ok) {
-    ok = false;
-    error_ = LastErrorText();
-  }
-  stream_ = nullptr;
-  if (folder_ < 0) return ok;  // written directly
-  HoldSignals hold;
-  if (ok && !(replaces_ && SwapIntoPlace(folder_, temporary_.c_str(), final_.c_str())) &&
-      ::renameat(folder_, temporary_.c_str(), folder_, final_.c_str()) != 0) {
-    ok = false;
-    error_ = LastErrorText();
-  }
-  if (!ok) ::unlinkat(folder_, temporary_.c_str(), 0);
-  ReleaseSlot(slot_);
-  ::close(folder_);
-  folder_ = -1;
-  temporary_.clear();
-  return ok;
+  ::fchmod(fd, native_->mode);
 }
 
-void OutputFile::Abandon() {
-  if (stream_ != nullptr) std::fclose(stream_);
-  stream_ = nullptr;
-  if (folder_ >= 0) {
-    HoldSignals hold;
-    if (!temporary_.empty()) ::unlinkat(folder_, temporary_.c_str(), 0);
-    ReleaseSlot(slot_);
-    ::close(folder_);
-    folder_ = -1;
+bool OutputFile::EndTemporary(bool place) {
+  Native& n = *native_;
+  HoldSignals hold;
+  bool placed = false;
+  if (place) {
+    placed = (n.replaces && SwapIntoPlace(n.folder, n.temporary.c_str(), n.final.c_str())) ||
+             ::renameat(n.folder, n.temporary.c_str(), n.folder, n.final.c_str()) == 0;
+    if (!placed) error_ = LastErrorText();
   }
-  temporary_.clear();
+  if (!placed && !n.temporary.empty()) ::unlinkat(n.folder, n.temporary.c_str(), 0);
+  ReleaseSlot(n.slot);
+  ::close(n.folder);
+  native_.reset();
+  return placed;
 }
 
 void RemoveTemporaryOutputs() {
@@ -287,10 +281,6 @@ void RemoveTemporaryOutputs() {
     const int folder = s.folder.load();
     if (folder >= 0) ::unlinkat(folder, s.name, 0);
   }
-}
-
-bool SameExistingFile(const std::string& a, const std::string& b) {
-  return SameFile(IdentifyInput(a.c_str()), IdentifyInput(b.c_str()));
 }
 
 }  // namespace tarn::files

@@ -27,6 +27,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "platform/files/AnsiFile.h"
@@ -35,8 +36,8 @@ namespace tarn::files {
 
 class OutputFile {
  public:
-  OutputFile() = default;
-  ~OutputFile() { Abandon(); }
+  OutputFile();
+  ~OutputFile();  // Abandon()
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
@@ -53,14 +54,24 @@ class OutputFile {
   const std::string& Error() const { return error_; }
 
  private:
+  // An output being made under a temporary name, as each platform holds it
+  // (a folder's handle, what a replaced file keeps); defined by each half of
+  // the seam.
+  struct Native;
+
+  // Each half's own steps; Seam.cpp has the rest of Open, Commit and Abandon.
+  // Opens the host path directly or under a temporary name (native_ set).
+  bool OpenPath(const std::string& path);
+  // Gives the temporary, before it is closed, what the output is to keep of
+  // the file it replaces (or of a new file's defaults).
+  void SetFinalAttributes();
+  // Renames the temporary into place (when `place`) or removes it, and ends
+  // native_; false (with error_) when it was not put in place.
+  bool EndTemporary(bool place);
+
   std::string error_;
   std::FILE* stream_ = nullptr;
-  int folder_ = -1;          // the destination's folder (temporary mode)
-  std::string final_, temporary_;  // names in that folder
-  bool replaces_ = false;    // a regular file stood there: keep its mode and owner
-  unsigned mode_ = 0;
-  unsigned owner_ = 0, group_ = 0;
-  int slot_ = -1;            // the signal-time clean-up's entry
+  std::unique_ptr<Native> native_;  // null: nothing open, or written directly
 };
 
 // Removes the temporary file of every output being written now, for a

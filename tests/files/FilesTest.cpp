@@ -103,6 +103,50 @@ TEST(Inputs, MarkedTextReadsAsItsEightBitForm) {
   std::fclose(raw);
 }
 
+// What the decoder makes of broken text, and of characters that its reads
+// (16 KiB after the mark) cut in two: `padded` letters 'a' come first, so
+// that the first read ends one byte (UTF-8) or one unit (UTF-16) into `tail`.
+TEST(Inputs, MarkedTextDecodesMalformedAndCutCharacters) {
+  const std::string le = "\xFF\xFE", be = "\xFE\xFF", utf8 = "\xEF\xBB\xBF";
+  struct Case {
+    const char* what;
+    std::string mark;
+    bool padded;
+    std::string tail;
+    std::string eightBit;  // after the padding
+  } cases[] = {
+      {"UTF-8 malformed and cut at the end", utf8, false, "a\xFF" "b\r\n\xC3", "a?b\r\n?"},
+      {"UTF-8 four bytes cut at the end", utf8, false, "x\xF0\x9F\x98", "x???"},
+      {"UTF-8 Korean across reads", utf8, true, "\xED\x95\x9C\r\n", Ansi("한") + "\r\n"},
+      {"UTF-8 emoji across reads", utf8, true, "\xF0\x9F\x98\x80z", Ansi("😀") + "z"},
+      {"UTF-8 broken across reads", utf8, true, "\xE2\x82z", "??z"},
+      {"UTF-16LE lone surrogates and half a unit", le, false, std::string("\x00\xDC" "x\0" "\x00\xD8\r", 7), "?x??"},
+      {"UTF-16LE pair across reads", le, true, std::string("\x3D\xD8\x00\xDE\r\0\n\0", 8), Ansi("😀") + "\r\n"},
+      {"UTF-16BE pair broken across reads", be, true, std::string("\xD8\x3D\0b", 4), "?b"},
+  };
+  TempWorkDir dir;
+  for (const Case& c : cases) {
+    const std::size_t letters = !c.padded ? 0 : c.mark == utf8 ? 16383 : 8191;
+    std::string bytes = c.mark;
+    for (std::size_t i = 0; i < letters; ++i) {
+      if (c.mark == be) bytes += '\0';
+      bytes += 'a';
+      if (c.mark == le) bytes += '\0';
+    }
+    WriteFile("case.txt", bytes + c.tail);
+    std::FILE* f = AnsiFopen("case.txt", "rt");
+    ASSERT_NE(f, nullptr) << c.what;
+    std::string got;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) got.append(buffer, n);
+    EXPECT_FALSE(std::ferror(f)) << c.what;
+    std::fclose(f);
+    ASSERT_GE(got.size(), letters) << c.what;
+    EXPECT_EQ(got.substr(0, letters).find_first_not_of('a'), std::string::npos) << c.what;
+    EXPECT_EQ(got.substr(letters), c.eightBit) << c.what;
+  }
+}
+
 TEST(OwnFiles, PlantedLinksFifosAndSecondNamesAreNotWritten) {
   TempWorkDir dir;
   WriteFile("victim", "keep");

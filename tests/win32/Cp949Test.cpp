@@ -30,6 +30,21 @@ TEST(Cp949, CodePointsOfHangulAndAscii) {
   EXPECT_EQ(points[1], U'A');
 }
 
+// Host bytes carried in the text (0xFF b) come out as the characters their
+// UTF-8 was, in order with the converted and refused bytes around them.
+TEST(Cp949, CodePointsOfCarriedBytesAmongTheRest) {
+  const struct {
+    std::string in;
+    std::u32string points;
+  } cases[] = {
+      {"\xFF\xC3\xFF\xA9\xC7\xCF", U"\u00E9\uD558"},                    // é 하
+      {"\xFF\xE9" "A", U"\u00E9A"},                                       // a byte of no UTF-8: its value
+      {"A\xFF\xF0\xFF\x9F\xFF\x98\xFF\x80\xC7", U"A\U0001F600\u00C7"},  // emoji, then a cut lead byte
+      {"\xC7\xCF\xFF\xC3\xFF\xA9\xFF", U"\uD558\u00E9\u00FF"},           // a lone 0xFF at the end
+  };
+  for (const auto& c : cases) EXPECT_EQ(Cp949ToCodePoints(c.in), c.points);
+}
+
 #include <unistd.h>
 
 #include <cstdio>

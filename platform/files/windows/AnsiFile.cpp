@@ -20,54 +20,14 @@
 #include <cstring>
 
 #include "platform/files/DecodedStream.h"
-#include "platform/files/Refusal.h"
+#include "platform/files/Seam.h"
+#include "platform/files/windows/LastError.h"
 
 namespace tarn::files {
 namespace {
 
 SRWLOCK startFolderLock = SRWLOCK_INIT;  // the toolchain's threads have no std::mutex
 std::string startFolder;  // empty: the working folder
-
-// errno for the last failed Windows call, as the C runtime would set it.
-void SetErrnoFromLastError() {
-  switch (GetLastError()) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-      errno = ENOENT;
-      break;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      errno = EACCES;
-      break;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-      errno = EEXIST;
-      break;
-    case ERROR_NOT_SAME_DEVICE:
-      errno = EXDEV;
-      break;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      errno = ENOSPC;
-      break;
-    default:
-      errno = EIO;
-      break;
-  }
-}
-
-std::string BinaryMode(const char* mode) {
-  std::string m;
-  for (const char* p = mode; *p; ++p)
-    if (*p != 't' && *p != 'b') m.push_back(*p);
-  // The C runtime wants the mode letters before '+': "a+b" is "ab+".
-  std::string::size_type plus = m.find('+');
-  m.insert(plus == std::string::npos ? m.size() : plus, 1, 'b');
-  return m;
-}
 
 bool IsFolder(const char* name) {
   const DWORD attributes = GetFileAttributesA(name);
@@ -86,7 +46,58 @@ std::FILE* StreamOf(HANDLE file, int flags, const char* mode) {
   return f;
 }
 
-std::FILE* OpenForReading(const char* name, bool text, long long* size) {
+std::FILE* OpenOwnFileNamed(const std::string& name, OwnFile mode) {
+  detail::ClearRefusal();
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused.
+  HANDLE file = CreateFileA(name.c_str(), mode == OwnFile::kAppend ? FILE_APPEND_DATA : GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    if (IsFolder(name.c_str()))
+      detail::Refuse(EISDIR);
+    else
+      errno = detail::ErrnoOfLastError();
+    return nullptr;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(file) != FILE_TYPE_DISK || GetFileInformationByHandle(file, &info) == 0 ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+      info.nNumberOfLinks != 1) {
+    const bool link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    CloseHandle(file);
+    detail::Refuse(link ? ELOOP : ENXIO);
+    return nullptr;
+  }
+  if (mode == OwnFile::kEmpty && SetEndOfFile(file) == 0) {
+    errno = detail::ErrnoOfLastError();
+    CloseHandle(file);
+    return nullptr;
+  }
+  return mode == OwnFile::kAppend ? StreamOf(file, _O_WRONLY | _O_APPEND, "ab") : StreamOf(file, _O_WRONLY, "wb");
+}
+
+FileIdentity IdentityOf(const char* name) {
+  FileIdentity id;
+  if (name == nullptr || *name == '\0') return id;
+  HANDLE file = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return id;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(file, &info) != 0) {
+    id.known = true;
+    id.device = info.dwVolumeSerialNumber;
+    id.inode = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  CloseHandle(file);
+  return id;
+}
+
+}  // namespace
+
+namespace detail {
+
+std::FILE* OpenForReading(const std::string& path, bool text, long long* size) {
+  const char* name = path.c_str();
   if (IsFolder(name)) {
     detail::Refuse(EISDIR);
     return nullptr;
@@ -94,7 +105,7 @@ std::FILE* OpenForReading(const char* name, bool text, long long* size) {
   HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    SetErrnoFromLastError();
+    errno = detail::ErrnoOfLastError();
     return nullptr;
   }
   LARGE_INTEGER bytes;
@@ -127,68 +138,11 @@ std::FILE* OpenForReading(const char* name, bool text, long long* size) {
   return f;
 }
 
-std::FILE* OpenOwnFileNamed(const std::string& name, OwnFile mode) {
-  detail::ClearRefusal();
-  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused.
-  HANDLE file = CreateFileA(name.c_str(), mode == OwnFile::kAppend ? FILE_APPEND_DATA : GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    if (IsFolder(name.c_str()))
-      detail::Refuse(EISDIR);
-    else
-      SetErrnoFromLastError();
-    return nullptr;
-  }
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileType(file) != FILE_TYPE_DISK || GetFileInformationByHandle(file, &info) == 0 ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
-      info.nNumberOfLinks != 1) {
-    const bool link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    CloseHandle(file);
-    detail::Refuse(link ? ELOOP : ENXIO);
-    return nullptr;
-  }
-  if (mode == OwnFile::kEmpty && SetEndOfFile(file) == 0) {
-    SetErrnoFromLastError();
-    CloseHandle(file);
-    return nullptr;
-  }
-  return mode == OwnFile::kAppend ? StreamOf(file, _O_WRONLY | _O_APPEND, "ab") : StreamOf(file, _O_WRONLY, "wb");
-}
-
-FileIdentity IdentityOf(const char* name) {
-  FileIdentity id;
-  if (name == nullptr || *name == '\0') return id;
-  HANDLE file = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return id;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileInformationByHandle(file, &info) != 0) {
-    id.known = true;
-    id.device = info.dwVolumeSerialNumber;
-    id.inode = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  }
-  CloseHandle(file);
-  return id;
-}
-
-}  // namespace
+}  // namespace detail
 
 std::string AnsiToHostPath(const char* name) { return name != nullptr ? name : ""; }
 
 std::string ResolveAnsiPath(const char* name) { return AnsiToHostPath(name); }
-
-std::FILE* AnsiFopen(const char* name, const char* mode, long long* size) {
-  detail::ClearRefusal();
-  if (name == nullptr || mode == nullptr) {
-    errno = EINVAL;
-    return nullptr;
-  }
-  if (mode[0] == 'r' && std::strchr(mode, '+') == nullptr)
-    return OpenForReading(name, std::strchr(mode, 't') != nullptr, size);
-  return std::fopen(name, BinaryMode(mode).c_str());
-}
 
 std::FILE* OpenOwnFile(const char* name, OwnFile mode) {
   if (name == nullptr) {
@@ -228,7 +182,7 @@ int AnsiRename(const char* from, const char* to) {
   // rename() of the C runtime refuses an existing destination; rename(2)
   // replaces it.
   if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0) return 0;
-  SetErrnoFromLastError();
+  errno = detail::ErrnoOfLastError();
   return -1;
 }
 
@@ -253,8 +207,6 @@ int AnsiFileSize(const char* name, long long* size) {
 FileIdentity IdentifyInput(const char* name) { return IdentityOf(name); }
 
 FileIdentity IdentifyOutput(const char* name) { return IdentityOf(name); }
-
-bool SameFile(const FileIdentity& a, const FileIdentity& b) { return a.known && b.known && a == b; }
 
 HeldWorkingFolder::HeldWorkingFolder() {
   char name[MAX_PATH * 2];

@@ -19,6 +19,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/files/windows/LastError.h"
 
 namespace tarn::files {
 namespace {
@@ -61,33 +66,21 @@ std::string RandomTag() {
   return tag;
 }
 
-std::string ErrorText(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return std::strerror(ENOENT);
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-      return std::strerror(EACCES);
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return std::strerror(ENOSPC);
-    default:
-      return std::strerror(EIO);
-  }
-}
-
 }  // namespace
 
-bool OutputFile::Open(const std::string& destination) {
-  Abandon();
-  error_.clear();
-  replaces_ = false;
-  if (destination.empty()) {
-    error_ = std::strerror(ENOENT);
-    return false;
-  }
+// Only the names: ReplaceFile keeps what the replaced file had.
+struct OutputFile::Native {
+  std::string final, temporary;
+  bool replaces = false;  // a file on disk stood there
+  int slot = -1;          // the console handler's clean-up entry
+};
+
+OutputFile::OutputFile() = default;
+OutputFile::~OutputFile() { Abandon(); }
+
+bool OutputFile::OpenPath(const std::string& destination) {
   const char* name = destination.c_str();
+  auto native = std::make_unique<Native>();
   HANDLE existing = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (existing != INVALID_HANDLE_VALUE) {
@@ -104,23 +97,24 @@ bool OutputFile::Open(const std::string& destination) {
       if (stream_ == nullptr) error_ = LastErrorText();
       return stream_ != nullptr;
     }
-    replaces_ = true;
+    native->replaces = true;
   }
 
-  final_ = destination;
+  native->final = destination;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    temporary_ = final_ + ".part-" + RandomTag();
+    native->temporary = native->final + ".part-" + RandomTag();
     // Exclusive, so nothing planted under the name is ever written through.
-    file = CreateFileA(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file = CreateFileA(native->temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (file == INVALID_HANDLE_VALUE) {
-    error_ = ErrorText(GetLastError());
-    temporary_.clear();
+    error_ = std::strerror(detail::ErrnoOfLastError());
     return false;
   }
-  slot_ = ClaimSlot(temporary_);
+  native->slot = ClaimSlot(native->temporary);
+  native_ = std::move(native);
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
   if (fd < 0 || (stream_ = _fdopen(fd, "wb")) == nullptr) {
     error_ = LastErrorText();
@@ -131,45 +125,26 @@ bool OutputFile::Open(const std::string& destination) {
     Abandon();
     return false;
   }
-  folder_ = 1;  // temporary mode
   return true;
 }
 
-bool OutputFile::Commit() {
-  if (stream_ == nullptr) return false;
-  bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
-  if (!ok) error_ = LastErrorText();
-  if (std::fclose(stream_) != 0 && ok) {
-    ok = false;
-    error_ = LastErrorText();
-  }
-  stream_ = nullptr;
-  if (folder_ < 0) return ok;  // written directly
-  if (ok) {
-    bool placed = false;
-    if (replaces_)
-      placed = ReplaceFileA(final_.c_str(), temporary_.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                            nullptr) != 0;
-    if (!placed) placed = MoveFileExA(temporary_.c_str(), final_.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-    if (!placed) {
-      ok = false;
-      error_ = ErrorText(GetLastError());
-    }
-  }
-  if (!ok) DeleteFileA(temporary_.c_str());
-  ReleaseSlot(slot_);
-  folder_ = -1;
-  temporary_.clear();
-  return ok;
-}
+// ReplaceFile gives the new file the old one's attributes and security.
+void OutputFile::SetFinalAttributes() {}
 
-void OutputFile::Abandon() {
-  if (stream_ != nullptr) std::fclose(stream_);
-  stream_ = nullptr;
-  if (!temporary_.empty()) DeleteFileA(temporary_.c_str());
-  ReleaseSlot(slot_);
-  folder_ = -1;
-  temporary_.clear();
+bool OutputFile::EndTemporary(bool place) {
+  Native& n = *native_;
+  bool placed = false;
+  if (place) {
+    if (n.replaces)
+      placed = ReplaceFileA(n.final.c_str(), n.temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                            nullptr) != 0;
+    if (!placed) placed = MoveFileExA(n.temporary.c_str(), n.final.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    if (!placed) error_ = std::strerror(detail::ErrnoOfLastError());
+  }
+  if (!placed) DeleteFileA(n.temporary.c_str());
+  ReleaseSlot(n.slot);
+  native_.reset();
+  return placed;
 }
 
 void RemoveTemporaryOutputs() {
@@ -177,10 +152,6 @@ void RemoveTemporaryOutputs() {
   for (std::string& name : slots)
     if (!name.empty()) DeleteFileA(name.c_str());
   ReleaseSRWLockExclusive(&slotsLock);
-}
-
-bool SameExistingFile(const std::string& a, const std::string& b) {
-  return SameFile(IdentifyInput(a.c_str()), IdentifyInput(b.c_str()));
 }
 
 }  // namespace tarn::files
