@@ -100,6 +100,9 @@ void MakeTexture(const char* listName, long long line, int index, const char* fo
         services.log.Error("%s line %lld: %s%s: the picture could not be read", listName, line, folder, name);
     }
     if (services.createTexture == nullptr) return;
+    RenderSwitches::PictureSource* source =
+        static_cast<std::size_t>(index) < switches->pictureSources.size() ? &switches->pictureSources[index] : nullptr;
+    if (source != nullptr) *source = RenderSwitches::PictureSource{};
     if (slot != nullptr) {
       switches->textureBytes -= SurfaceBytes(slot);
       slot->Release();
@@ -115,6 +118,8 @@ void MakeTexture(const char* listName, long long line, int index, const char* fo
       return;
     }
     switches->textureBytes += bytes;
+    if (source != nullptr && slot != nullptr)
+      *source = {std::string(folder) + name, picture.width, picture.height, PictureHash(picture)};
   }, [] {});
 }
 
@@ -169,6 +174,9 @@ bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& wor
   }
   world.bytes += mesh.MemoryBytes();
   if (root != nullptr) root->AttachDrawable(&mesh.drawRecord);
+  char where[64];
+  std::snprintf(where, sizeof where, "%d.t3m", number);
+  world.models.push_back({&mesh, Origin(floorName, line, folder).text + std::string(where)});
   return opened;
 }
 
@@ -292,6 +300,7 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       world.bytes += terrain.mesh->MemoryBytes();
       terrain.mesh->drawRecord.kind = kDrawAlways;
       if (root != nullptr) root->AttachDrawable(&terrain.mesh->drawRecord);
+      world.terrainLines.push_back({terrain.mesh.get(), Origin(name, reader.LineNumber()).text + std::string(text)});
     } else if (reader.Is("End")) {
       break;
     }
