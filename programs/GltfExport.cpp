@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/log/TarnLog.h"
+#include "engine/picture/Image.h"
 #include "engine/scene/Camera.h"
 #include "engine/scene/RenderSwitches.h"
 #include "engine/scene/SceneNode.h"
@@ -246,12 +247,46 @@ AlphaMode ModeOf(const Rgba& picture, unsigned reference) {
   return below ? AlphaMode::kMask : AlphaMode::kOpaque;
 }
 
+// The picture a texture entry was made from, read again through the engine's
+// own reader (the same colour and alpha rules as at load) and checked
+// against what the loader read; false with the reason in `why`.
+bool ReadPictureFile(const RenderSwitches* switches, std::int32_t t, Rgba& out, std::string& why) {
+  if (switches == nullptr || t < 0 || static_cast<std::size_t>(t) >= switches->pictureSources.size() ||
+      switches->pictureSources[static_cast<std::size_t>(t)].file.empty()) {
+    why = "no picture file is known for it";
+    return false;
+  }
+  const RenderSwitches::PictureSource& source = switches->pictureSources[static_cast<std::size_t>(t)];
+  Image image;
+  if (image.LoadPicture(source.file.c_str()) == 0 || image.pixels.empty()) {
+    why = source.file + " cannot be read again";
+    return false;
+  }
+  if (image.width != source.width || image.height != source.height || PictureHash(image) != source.hash) {
+    why = source.file + " has changed since the world loaded";
+    return false;
+  }
+  out.width = image.width;
+  out.height = image.height;
+  out.bytes.resize(image.pixels.size() * 4);
+  std::uint8_t* o = out.bytes.data();
+  for (std::uint32_t p : image.pixels) {
+    o[0] = static_cast<std::uint8_t>(p >> 16);
+    o[1] = static_cast<std::uint8_t>(p >> 8);
+    o[2] = static_cast<std::uint8_t>(p);
+    o[3] = static_cast<std::uint8_t>(p >> 24);
+    o += 4;
+  }
+  return true;
+}
+
 bool ToPng(const Rgba& picture, std::vector<std::uint8_t>& out) {
   return hosts::EncodePngRgba(picture.bytes.data(), picture.width, picture.height, out);
 }
 
 struct ImagePlan {
   std::int32_t table = 0;  // the texture table's entry
+  bool fromFile = false;   // the picture file, else the device's copy
   std::uint64_t offset = 0, length = 0;
   AlphaMode mode = AlphaMode::kOpaque;
 };
@@ -345,13 +380,15 @@ class Writer {
   std::uint64_t written_ = 0;
 };
 
-std::string Where(const GltfSource& source, const DrawRecord* record) {
-  if (source.world == nullptr) return {};
-  for (const LoadedWorld::House& h : source.world->houses)
-    if (h.mesh != nullptr && &h.mesh->drawRecord == record) return h.where;
-  for (const auto& t : source.world->terrains)
-    if (t && t->mesh && &t->mesh->drawRecord == record) return "terrain from " + t->pictureName;
-  return {};
+// Each record's line of origin, looked up once per node: a search of the
+// lists per node would grow with the square of the objects.
+std::unordered_map<const DrawRecord*, const std::string*> Origins(const LoadedWorld* world) {
+  std::unordered_map<const DrawRecord*, const std::string*> where;
+  if (world == nullptr) return where;
+  for (const auto* list : {&world->houses, &world->models, &world->terrainLines})
+    for (const LoadedWorld::Placed& p : *list)
+      if (p.mesh != nullptr) where.emplace(&p.mesh->drawRecord, &p.where);
+  return where;
 }
 
 void AppendMatrix(std::string& json, const Matrix4& m) {
@@ -466,8 +503,10 @@ class GltfFile {
   float cameraRotation_[4] = {0, 0, 0, 1};
   std::uint64_t bin_ = 0;  // bytes of the BIN chunk
   std::string json_;
+  std::unordered_map<const DrawRecord*, const std::string*> origins_;
   MeshBuild build_;
-  Rgba picture_;
+  Rgba texels_;   // a texture as the device holds it
+  Rgba picture_;  // what the file gets
   std::vector<std::uint8_t> png_;
 };
 
@@ -489,20 +528,27 @@ std::int64_t GltfFile::MaterialFor(const DrawRecord& r, std::size_t object) {
   std::int64_t& m = materialOfTexture_[static_cast<std::size_t>(t)];
   if (m == -2) {
     m = -1;
-    if (!ReadSurface(surface, picture_)) {
+    ImagePlan plan;
+    plan.table = t;
+    std::string why;
+    if (!ReadSurface(surface, texels_)) {
       LogLine("texture " + std::to_string(t) + ": its surface cannot be read; a plain material stands for it");
-    } else if (!ToPng(picture_, png_)) {
-      LogLine("texture " + std::to_string(t) + ": cannot be made a PNG; a plain material stands for it");
     } else {
-      ImagePlan plan;
-      plan.table = t;
-      plan.mode = ModeOf(picture_, states_.alphaTest ? states_.alphaReference : 0);
+      // The mode comes from the alpha the device tests and blends with.
+      plan.mode = ModeOf(texels_, states_.alphaTest ? states_.alphaReference : 0);
       if (!states_.alphaBlend && plan.mode == AlphaMode::kBlend) plan.mode = AlphaMode::kMask;
       if (!states_.alphaTest && plan.mode == AlphaMode::kMask) plan.mode = AlphaMode::kBlend;
       if (!states_.alphaTest && !states_.alphaBlend) plan.mode = AlphaMode::kOpaque;
-      plan.length = png_.size();
-      m = static_cast<std::int64_t>(images_.size());
-      images_.push_back(plan);
+      plan.fromFile = ReadPictureFile(source_.switches, t, picture_, why);
+      if (!plan.fromFile)
+        LogLine("texture " + std::to_string(t) + ": " + why + "; the device's 16-bit copy stands for it");
+      if (!ToPng(plan.fromFile ? picture_ : texels_, png_)) {
+        LogLine("texture " + std::to_string(t) + ": cannot be made a PNG; a plain material stands for it");
+      } else {
+        plan.length = png_.size();
+        m = static_cast<std::int64_t>(images_.size());
+        images_.push_back(plan);
+      }
     }
   }
   if (m < 0) plainUsed_ = true;
@@ -510,6 +556,7 @@ std::int64_t GltfFile::MaterialFor(const DrawRecord& r, std::size_t object) {
 }
 
 void GltfFile::Plan() {
+  origins_ = Origins(source_.world);
   for (const SceneNode* c = source_.root != nullptr ? source_.root->firstChild.get() : nullptr; c != nullptr;
        c = c->nextSibling.get())
     nodes_.push_back(c);
@@ -547,6 +594,9 @@ void GltfFile::Plan() {
     meshes_.push_back(plan);
   }
   build_ = MeshBuild{};
+  texels_ = Rgba{};
+  picture_ = Rgba{};
+  png_ = std::vector<std::uint8_t>{};
 
   for (MeshPlan& m : meshes_) {
     m.vertexOffset = bin_;
@@ -617,10 +667,9 @@ void GltfFile::AppendNodes() {
         json_ += ",\"nodeName\":";
         AppendEscaped(json_, JsonText(r->nodeName));
       }
-      const std::string where = Where(source_, r);
-      if (!where.empty()) {
+      if (auto it = origins_.find(r); it != origins_.end() && !it->second->empty()) {
         json_ += ",\"source\":";
-        AppendEscaped(json_, JsonText(where));
+        AppendEscaped(json_, JsonText(*it->second));
       }
     }
     json_ += "}}";
@@ -752,7 +801,14 @@ void GltfFile::AppendMaterials() {
     for (std::size_t i = 0; i < images_.size(); ++i) {
       if (i) json_ += ',';
       json_ += "{\"name\":\"texture " + std::to_string(images_[i].table) +
-               "\",\"mimeType\":\"image/png\",\"bufferView\":" + std::to_string(firstImageView + i) + "}";
+               "\",\"mimeType\":\"image/png\",\"bufferView\":" + std::to_string(firstImageView + i);
+      // Which picture file it is; without one, the device's copy.
+      json_ += ",\"extras\":{\"file\":";
+      if (images_[i].fromFile)
+        AppendEscaped(json_, JsonText(source_.switches->pictureSources[static_cast<std::size_t>(images_[i].table)].file));
+      else
+        json_ += "null";
+      json_ += "}}";
     }
     json_ += "],\"textures\":[";
     for (std::size_t i = 0; i < images_.size(); ++i) {
@@ -807,8 +863,10 @@ bool GltfFile::Write(const std::string& path, GltfCounts& counts, std::string& e
     }
     build_ = MeshBuild{};
     for (const ImagePlan& im : images_) {
-      if (!ReadSurface(source_.switches->textures[im.table], picture_) || !ToPng(picture_, png_) ||
-          png_.size() != im.length) {
+      std::string why;
+      const bool read = im.fromFile ? ReadPictureFile(source_.switches, im.table, picture_, why)
+                                    : ReadSurface(source_.switches->textures[im.table], picture_);
+      if (!read || !ToPng(picture_, png_) || png_.size() != im.length) {
         error = path + ": texture " + std::to_string(im.table) + " changed while it was written";
         return false;
       }
