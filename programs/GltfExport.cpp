@@ -479,7 +479,9 @@ class GltfFile {
  public:
   explicit GltfFile(const GltfSource& source) : source_(source), states_(ReadStates(source.device)) {}
   void Plan();
-  void MakeJson();
+  // Makes the JSON text: counted only (its length goes before it in the
+  // file), or written as it grows through `out`.
+  void MakeJson(Writer* out = nullptr);
   bool Write(const std::string& path, GltfCounts& counts, std::string& error);
 
  private:
@@ -488,6 +490,7 @@ class GltfFile {
   void AppendNodes();
   void AppendMeshes();
   void AppendMaterials();
+  void Spill(std::size_t keep = std::size_t{1} << 16);
 
   const GltfSource& source_;
   const DeviceStates states_;
@@ -502,7 +505,9 @@ class GltfFile {
   bool cameraOk_ = false;
   float cameraRotation_[4] = {0, 0, 0, 1};
   std::uint64_t bin_ = 0;  // bytes of the BIN chunk
-  std::string json_;
+  std::string json_;           // the text not yet counted or written
+  std::uint64_t jsonBytes_ = 0;  // counted or written so far
+  Writer* jsonOut_ = nullptr;
   std::unordered_map<const DrawRecord*, const std::string*> origins_;
   MeshBuild build_;
   Rgba texels_;   // a texture as the device holds it
@@ -623,7 +628,19 @@ void GltfFile::PlanCamera() {
   if (!cameraOk_) LogLine("the start camera has no usable position or direction; it is left out");
 }
 
-void GltfFile::MakeJson() {
+// The text goes out in pieces: with many objects it is megabytes, and the
+// export means to hold little beyond the world.
+void GltfFile::Spill(std::size_t keep) {
+  if (json_.size() < keep) return;
+  if (jsonOut_ != nullptr) jsonOut_->Bytes(json_.data(), json_.size());
+  jsonBytes_ += json_.size();
+  json_.clear();
+}
+
+void GltfFile::MakeJson(Writer* out) {
+  jsonOut_ = out;
+  jsonBytes_ = 0;
+  json_.clear();
   json_ += "{\"asset\":{\"version\":\"2.0\",\"generator\":";
   AppendEscaped(json_, JsonText(source_.generator));
   json_ +=
@@ -633,6 +650,7 @@ void GltfFile::MakeJson() {
   json_ += ",\"scene\":0,\"scenes\":[{\"name\":\"world\",\"nodes\":[";
   const std::size_t nodeTotal = nodes_.size() + (cameraOk_ ? 1 : 0);
   for (std::size_t i = 0; i < nodeTotal; ++i) {
+    Spill();
     if (i) json_ += ',';
     AppendInt(json_, i);
   }
@@ -641,12 +659,15 @@ void GltfFile::MakeJson() {
   AppendMeshes();
   AppendMaterials();
   json_ += '}';
+  Spill(0);
+  jsonOut_ = nullptr;
 }
 
 void GltfFile::AppendNodes() {
   json_ += ",\"nodes\":[";
   const Matrix4* rootMatrix = source_.root != nullptr ? &source_.root->localMatrix : nullptr;
   for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    Spill();
     const SceneNode* n = nodes_[i];
     const DrawRecord* r = n->drawRecord;
     if (i) json_ += ',';
@@ -656,10 +677,12 @@ void GltfFile::AppendNodes() {
     // The device composes the root's transform after the child's.
     Matrix4 world = n->localMatrix;
     if (rootMatrix != nullptr && !IsIdentity(*rootMatrix)) world = Multiply(n->localMatrix, *rootMatrix);
-    if (!FiniteMatrix(world))
-      LogLine("object " + std::to_string(i) + ": its transform is not finite; the node is placed without it");
-    else if (!IsIdentity(world))
+    if (!FiniteMatrix(world)) {
+      if (jsonOut_ == nullptr)  // said once, while counting
+        LogLine("object " + std::to_string(i) + ": its transform is not finite; the node is placed without it");
+    } else if (!IsIdentity(world)) {
       AppendMatrix(json_, world);
+    }
     json_ += ",\"extras\":{\"kind\":" + std::to_string(kind);
     if (r != nullptr) {
       json_ += ",\"vertices\":" + std::to_string(r->vertexCount) + ",\"material\":" + std::to_string(r->materialIndex);
@@ -713,6 +736,7 @@ void GltfFile::AppendMeshes() {
   if (!meshes_.empty()) {
     json_ += ",\"meshes\":[";
     for (std::size_t m = 0; m < meshes_.size(); ++m) {
+      Spill();
       const std::size_t a = m * 4;
       if (m) json_ += ',';
       json_ += "{\"primitives\":[{\"attributes\":{\"POSITION\":" + std::to_string(a) +
@@ -724,10 +748,11 @@ void GltfFile::AppendMeshes() {
     json_ += ']';
   }
   // Accessors and views go straight into the text: with many objects they
-  // are most of it, and a copy of them would double the export's memory.
+  // are most of it.
   if (!meshes_.empty()) {
     json_ += ",\"accessors\":[";
     for (std::size_t m = 0; m < meshes_.size(); ++m) {
+      Spill();
       const MeshPlan& p = meshes_[m];
       const std::string view = std::to_string(m * 2);
       const std::string count = std::to_string(p.vertexCount);
@@ -756,6 +781,7 @@ void GltfFile::AppendMeshes() {
     json_ += ",\"bufferViews\":[";
     bool first = true;
     for (const MeshPlan& p : meshes_) {
+      Spill();
       if (!first) json_ += ',';
       first = false;
       json_ += "{\"buffer\":0,\"byteOffset\":" + std::to_string(p.vertexOffset) +
@@ -820,7 +846,8 @@ void GltfFile::AppendMaterials() {
 }
 
 bool GltfFile::Write(const std::string& path, GltfCounts& counts, std::string& error) {
-  const std::uint64_t jsonLength = Pad4(json_.size());
+  const std::uint64_t counted = jsonBytes_;
+  const std::uint64_t jsonLength = Pad4(counted);
   const std::uint64_t total = 12 + 8 + jsonLength + (bin_ != 0 ? 8 + bin_ : 0);
   if (total > kGlbLimit) {
     error = path + ": the world needs " + std::to_string(total) + " bytes, more than one binary glTF file holds";
@@ -839,10 +866,13 @@ bool GltfFile::Write(const std::string& path, GltfCounts& counts, std::string& e
   w.U32(static_cast<std::uint32_t>(total));
   w.U32(static_cast<std::uint32_t>(jsonLength));
   w.U32(kJsonChunk);
-  w.Bytes(json_.data(), json_.size());
+  MakeJson(&w);
+  if (jsonBytes_ != counted) {
+    error = path + ": the world changed while it was written";
+    return false;
+  }
   w.PadTo4(' ');
-  json_.clear();
-  json_.shrink_to_fit();
+  json_ = std::string{};
   if (bin_ != 0) {
     w.U32(static_cast<std::uint32_t>(bin_));
     w.U32(kBinChunk);

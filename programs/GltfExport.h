@@ -44,12 +44,13 @@
 //     file already (or not a regular file, such as /dev/stdout): anything
 //     else may be one of the world's own files and is refused.
 //
-// Memory: the buffers are written in two passes over the world, the first
-// sizing every mesh and picture, the second writing them; beyond the loaded
-// world the export holds the JSON text, the nodes' lines of origin (pointers
-// into the world's records), one mesh's corner table and one texture at a
-// time (its texels, its picture and its PNG). Each picture is therefore read
-// and encoded twice.
+// Memory: the file is made in two passes over the world, the first sizing
+// every mesh and picture and counting the JSON text, the second writing them
+// as they are made; beyond the loaded world the export holds a plan of a few
+// dozen bytes per node and mesh, the nodes' lines of origin (pointers into
+// the world's records), 64 KB of JSON text at a time, one mesh's corner
+// table and one texture (its texels, its picture and its PNG). Each picture
+// is therefore read and encoded twice, and the text made twice.
 #pragma once
 
 #include <cstdint>
