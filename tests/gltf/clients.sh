@@ -58,10 +58,10 @@ if [ -d "$testdata/ase" ]; then
   } >"$a/textures.lst"
   {
     echo "TextureFile textures.lst"
-    for spec in Rifle.ase:0 cafu_barrel1_a.ase:1 cafu_crate2.ase:2 cafu_lamp1.ase:3 cafu_TonneTest_LoD1.ase:2 \
+    for entry in Rifle.ase:0 cafu_barrel1_a.ase:1 cafu_crate2.ase:2 cafu_lamp1.ase:3 cafu_TonneTest_LoD1.ase:2 \
         ThreeCubesGreen.ASE:4 cafu_bush1_lod1.ase:3 UVTransform_ScaleUV2x.ASE:0 cafu_box1a.ase:1; do
-      cp "$testdata/ase/${spec%%:*}" "$a/"
-      echo "House ${spec%%:*} ${spec##*:} 0.0 0.0 0.0 0.0"
+      cp "$testdata/ase/${entry%%:*}" "$a/"
+      echo "House ${entry%%:*} ${entry##*:} 0.0 0.0 0.0 0.0"
     done
     echo End
   } >"$a/exam.map"
