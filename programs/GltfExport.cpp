@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/log/TarnLog.h"
+#include "engine/picture/Image.h"
 #include "engine/scene/Camera.h"
 #include "engine/scene/RenderSwitches.h"
 #include "engine/scene/SceneNode.h"
@@ -246,12 +247,46 @@ AlphaMode ModeOf(const Rgba& picture, unsigned reference) {
   return below ? AlphaMode::kMask : AlphaMode::kOpaque;
 }
 
+// The picture a texture entry was made from, read again through the engine's
+// own reader (the same colour and alpha rules as at load) and checked
+// against what the loader read; false with the reason in `why`.
+bool ReadPictureFile(const RenderSwitches* switches, std::int32_t t, Rgba& out, std::string& why) {
+  if (switches == nullptr || t < 0 || static_cast<std::size_t>(t) >= switches->pictureSources.size() ||
+      switches->pictureSources[static_cast<std::size_t>(t)].file.empty()) {
+    why = "no picture file is known for it";
+    return false;
+  }
+  const RenderSwitches::PictureSource& source = switches->pictureSources[static_cast<std::size_t>(t)];
+  Image image;
+  if (image.LoadPicture(source.file.c_str()) == 0 || image.pixels.empty()) {
+    why = source.file + " cannot be read again";
+    return false;
+  }
+  if (image.width != source.width || image.height != source.height || PictureHash(image) != source.hash) {
+    why = source.file + " has changed since the world loaded";
+    return false;
+  }
+  out.width = image.width;
+  out.height = image.height;
+  out.bytes.resize(image.pixels.size() * 4);
+  std::uint8_t* o = out.bytes.data();
+  for (std::uint32_t p : image.pixels) {
+    o[0] = static_cast<std::uint8_t>(p >> 16);
+    o[1] = static_cast<std::uint8_t>(p >> 8);
+    o[2] = static_cast<std::uint8_t>(p);
+    o[3] = static_cast<std::uint8_t>(p >> 24);
+    o += 4;
+  }
+  return true;
+}
+
 bool ToPng(const Rgba& picture, std::vector<std::uint8_t>& out) {
   return hosts::EncodePngRgba(picture.bytes.data(), picture.width, picture.height, out);
 }
 
 struct ImagePlan {
   std::int32_t table = 0;  // the texture table's entry
+  bool fromFile = false;   // the picture file, else the device's copy
   std::uint64_t offset = 0, length = 0;
   AlphaMode mode = AlphaMode::kOpaque;
 };
@@ -345,13 +380,15 @@ class Writer {
   std::uint64_t written_ = 0;
 };
 
-std::string Where(const GltfSource& source, const DrawRecord* record) {
-  if (source.world == nullptr) return {};
-  for (const LoadedWorld::House& h : source.world->houses)
-    if (h.mesh != nullptr && &h.mesh->drawRecord == record) return h.where;
-  for (const auto& t : source.world->terrains)
-    if (t && t->mesh && &t->mesh->drawRecord == record) return "terrain from " + t->pictureName;
-  return {};
+// Each record's line of origin, looked up once per node: a search of the
+// lists per node would grow with the square of the objects.
+std::unordered_map<const DrawRecord*, const std::string*> Origins(const LoadedWorld* world) {
+  std::unordered_map<const DrawRecord*, const std::string*> where;
+  if (world == nullptr) return where;
+  for (const auto* list : {&world->houses, &world->models, &world->terrainLines})
+    for (const LoadedWorld::Placed& p : *list)
+      if (p.mesh != nullptr) where.emplace(&p.mesh->drawRecord, &p.where);
+  return where;
 }
 
 void AppendMatrix(std::string& json, const Matrix4& m) {
@@ -442,7 +479,9 @@ class GltfFile {
  public:
   explicit GltfFile(const GltfSource& source) : source_(source), states_(ReadStates(source.device)) {}
   void Plan();
-  void MakeJson();
+  // Makes the JSON text: counted only (its length goes before it in the
+  // file), or written as it grows through `out`.
+  void MakeJson(Writer* out = nullptr);
   bool Write(const std::string& path, GltfCounts& counts, std::string& error);
 
  private:
@@ -451,6 +490,7 @@ class GltfFile {
   void AppendNodes();
   void AppendMeshes();
   void AppendMaterials();
+  void Spill(std::size_t keep = std::size_t{1} << 16);
 
   const GltfSource& source_;
   const DeviceStates states_;
@@ -465,9 +505,13 @@ class GltfFile {
   bool cameraOk_ = false;
   float cameraRotation_[4] = {0, 0, 0, 1};
   std::uint64_t bin_ = 0;  // bytes of the BIN chunk
-  std::string json_;
+  std::string json_;           // the text not yet counted or written
+  std::uint64_t jsonBytes_ = 0;  // counted or written so far
+  Writer* jsonOut_ = nullptr;
+  std::unordered_map<const DrawRecord*, const std::string*> origins_;
   MeshBuild build_;
-  Rgba picture_;
+  Rgba texels_;   // a texture as the device holds it
+  Rgba picture_;  // what the file gets
   std::vector<std::uint8_t> png_;
 };
 
@@ -489,20 +533,27 @@ std::int64_t GltfFile::MaterialFor(const DrawRecord& r, std::size_t object) {
   std::int64_t& m = materialOfTexture_[static_cast<std::size_t>(t)];
   if (m == -2) {
     m = -1;
-    if (!ReadSurface(surface, picture_)) {
+    ImagePlan plan;
+    plan.table = t;
+    std::string why;
+    if (!ReadSurface(surface, texels_)) {
       LogLine("texture " + std::to_string(t) + ": its surface cannot be read; a plain material stands for it");
-    } else if (!ToPng(picture_, png_)) {
-      LogLine("texture " + std::to_string(t) + ": cannot be made a PNG; a plain material stands for it");
     } else {
-      ImagePlan plan;
-      plan.table = t;
-      plan.mode = ModeOf(picture_, states_.alphaTest ? states_.alphaReference : 0);
+      // The mode comes from the alpha the device tests and blends with.
+      plan.mode = ModeOf(texels_, states_.alphaTest ? states_.alphaReference : 0);
       if (!states_.alphaBlend && plan.mode == AlphaMode::kBlend) plan.mode = AlphaMode::kMask;
       if (!states_.alphaTest && plan.mode == AlphaMode::kMask) plan.mode = AlphaMode::kBlend;
       if (!states_.alphaTest && !states_.alphaBlend) plan.mode = AlphaMode::kOpaque;
-      plan.length = png_.size();
-      m = static_cast<std::int64_t>(images_.size());
-      images_.push_back(plan);
+      plan.fromFile = ReadPictureFile(source_.switches, t, picture_, why);
+      if (!plan.fromFile)
+        LogLine("texture " + std::to_string(t) + ": " + why + "; the device's 16-bit copy stands for it");
+      if (!ToPng(plan.fromFile ? picture_ : texels_, png_)) {
+        LogLine("texture " + std::to_string(t) + ": cannot be made a PNG; a plain material stands for it");
+      } else {
+        plan.length = png_.size();
+        m = static_cast<std::int64_t>(images_.size());
+        images_.push_back(plan);
+      }
     }
   }
   if (m < 0) plainUsed_ = true;
@@ -510,6 +561,7 @@ std::int64_t GltfFile::MaterialFor(const DrawRecord& r, std::size_t object) {
 }
 
 void GltfFile::Plan() {
+  origins_ = Origins(source_.world);
   for (const SceneNode* c = source_.root != nullptr ? source_.root->firstChild.get() : nullptr; c != nullptr;
        c = c->nextSibling.get())
     nodes_.push_back(c);
@@ -547,6 +599,9 @@ void GltfFile::Plan() {
     meshes_.push_back(plan);
   }
   build_ = MeshBuild{};
+  texels_ = Rgba{};
+  picture_ = Rgba{};
+  png_ = std::vector<std::uint8_t>{};
 
   for (MeshPlan& m : meshes_) {
     m.vertexOffset = bin_;
@@ -573,7 +628,19 @@ void GltfFile::PlanCamera() {
   if (!cameraOk_) LogLine("the start camera has no usable position or direction; it is left out");
 }
 
-void GltfFile::MakeJson() {
+// The text goes out in pieces: with many objects it is megabytes, and the
+// export means to hold little beyond the world.
+void GltfFile::Spill(std::size_t keep) {
+  if (json_.size() < keep) return;
+  if (jsonOut_ != nullptr) jsonOut_->Bytes(json_.data(), json_.size());
+  jsonBytes_ += json_.size();
+  json_.clear();
+}
+
+void GltfFile::MakeJson(Writer* out) {
+  jsonOut_ = out;
+  jsonBytes_ = 0;
+  json_.clear();
   json_ += "{\"asset\":{\"version\":\"2.0\",\"generator\":";
   AppendEscaped(json_, JsonText(source_.generator));
   json_ +=
@@ -583,6 +650,7 @@ void GltfFile::MakeJson() {
   json_ += ",\"scene\":0,\"scenes\":[{\"name\":\"world\",\"nodes\":[";
   const std::size_t nodeTotal = nodes_.size() + (cameraOk_ ? 1 : 0);
   for (std::size_t i = 0; i < nodeTotal; ++i) {
+    Spill();
     if (i) json_ += ',';
     AppendInt(json_, i);
   }
@@ -591,12 +659,15 @@ void GltfFile::MakeJson() {
   AppendMeshes();
   AppendMaterials();
   json_ += '}';
+  Spill(0);
+  jsonOut_ = nullptr;
 }
 
 void GltfFile::AppendNodes() {
   json_ += ",\"nodes\":[";
   const Matrix4* rootMatrix = source_.root != nullptr ? &source_.root->localMatrix : nullptr;
   for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    Spill();
     const SceneNode* n = nodes_[i];
     const DrawRecord* r = n->drawRecord;
     if (i) json_ += ',';
@@ -606,10 +677,12 @@ void GltfFile::AppendNodes() {
     // The device composes the root's transform after the child's.
     Matrix4 world = n->localMatrix;
     if (rootMatrix != nullptr && !IsIdentity(*rootMatrix)) world = Multiply(n->localMatrix, *rootMatrix);
-    if (!FiniteMatrix(world))
-      LogLine("object " + std::to_string(i) + ": its transform is not finite; the node is placed without it");
-    else if (!IsIdentity(world))
+    if (!FiniteMatrix(world)) {
+      if (jsonOut_ == nullptr)  // said once, while counting
+        LogLine("object " + std::to_string(i) + ": its transform is not finite; the node is placed without it");
+    } else if (!IsIdentity(world)) {
       AppendMatrix(json_, world);
+    }
     json_ += ",\"extras\":{\"kind\":" + std::to_string(kind);
     if (r != nullptr) {
       json_ += ",\"vertices\":" + std::to_string(r->vertexCount) + ",\"material\":" + std::to_string(r->materialIndex);
@@ -617,10 +690,9 @@ void GltfFile::AppendNodes() {
         json_ += ",\"nodeName\":";
         AppendEscaped(json_, JsonText(r->nodeName));
       }
-      const std::string where = Where(source_, r);
-      if (!where.empty()) {
+      if (auto it = origins_.find(r); it != origins_.end() && !it->second->empty()) {
         json_ += ",\"source\":";
-        AppendEscaped(json_, JsonText(where));
+        AppendEscaped(json_, JsonText(*it->second));
       }
     }
     json_ += "}}";
@@ -664,6 +736,7 @@ void GltfFile::AppendMeshes() {
   if (!meshes_.empty()) {
     json_ += ",\"meshes\":[";
     for (std::size_t m = 0; m < meshes_.size(); ++m) {
+      Spill();
       const std::size_t a = m * 4;
       if (m) json_ += ',';
       json_ += "{\"primitives\":[{\"attributes\":{\"POSITION\":" + std::to_string(a) +
@@ -675,10 +748,11 @@ void GltfFile::AppendMeshes() {
     json_ += ']';
   }
   // Accessors and views go straight into the text: with many objects they
-  // are most of it, and a copy of them would double the export's memory.
+  // are most of it.
   if (!meshes_.empty()) {
     json_ += ",\"accessors\":[";
     for (std::size_t m = 0; m < meshes_.size(); ++m) {
+      Spill();
       const MeshPlan& p = meshes_[m];
       const std::string view = std::to_string(m * 2);
       const std::string count = std::to_string(p.vertexCount);
@@ -707,6 +781,7 @@ void GltfFile::AppendMeshes() {
     json_ += ",\"bufferViews\":[";
     bool first = true;
     for (const MeshPlan& p : meshes_) {
+      Spill();
       if (!first) json_ += ',';
       first = false;
       json_ += "{\"buffer\":0,\"byteOffset\":" + std::to_string(p.vertexOffset) +
@@ -752,7 +827,14 @@ void GltfFile::AppendMaterials() {
     for (std::size_t i = 0; i < images_.size(); ++i) {
       if (i) json_ += ',';
       json_ += "{\"name\":\"texture " + std::to_string(images_[i].table) +
-               "\",\"mimeType\":\"image/png\",\"bufferView\":" + std::to_string(firstImageView + i) + "}";
+               "\",\"mimeType\":\"image/png\",\"bufferView\":" + std::to_string(firstImageView + i);
+      // Which picture file it is; without one, the device's copy.
+      json_ += ",\"extras\":{\"file\":";
+      if (images_[i].fromFile)
+        AppendEscaped(json_, JsonText(source_.switches->pictureSources[static_cast<std::size_t>(images_[i].table)].file));
+      else
+        json_ += "null";
+      json_ += "}}";
     }
     json_ += "],\"textures\":[";
     for (std::size_t i = 0; i < images_.size(); ++i) {
@@ -764,7 +846,8 @@ void GltfFile::AppendMaterials() {
 }
 
 bool GltfFile::Write(const std::string& path, GltfCounts& counts, std::string& error) {
-  const std::uint64_t jsonLength = Pad4(json_.size());
+  const std::uint64_t counted = jsonBytes_;
+  const std::uint64_t jsonLength = Pad4(counted);
   const std::uint64_t total = 12 + 8 + jsonLength + (bin_ != 0 ? 8 + bin_ : 0);
   if (total > kGlbLimit) {
     error = path + ": the world needs " + std::to_string(total) + " bytes, more than one binary glTF file holds";
@@ -783,10 +866,13 @@ bool GltfFile::Write(const std::string& path, GltfCounts& counts, std::string& e
   w.U32(static_cast<std::uint32_t>(total));
   w.U32(static_cast<std::uint32_t>(jsonLength));
   w.U32(kJsonChunk);
-  w.Bytes(json_.data(), json_.size());
+  MakeJson(&w);
+  if (jsonBytes_ != counted) {
+    error = path + ": the world changed while it was written";
+    return false;
+  }
   w.PadTo4(' ');
-  json_.clear();
-  json_.shrink_to_fit();
+  json_ = std::string{};
   if (bin_ != 0) {
     w.U32(static_cast<std::uint32_t>(bin_));
     w.U32(kBinChunk);
@@ -807,8 +893,10 @@ bool GltfFile::Write(const std::string& path, GltfCounts& counts, std::string& e
     }
     build_ = MeshBuild{};
     for (const ImagePlan& im : images_) {
-      if (!ReadSurface(source_.switches->textures[im.table], picture_) || !ToPng(picture_, png_) ||
-          png_.size() != im.length) {
+      std::string why;
+      const bool read = im.fromFile ? ReadPictureFile(source_.switches, im.table, picture_, why)
+                                    : ReadSurface(source_.switches->textures[im.table], picture_);
+      if (!read || !ToPng(picture_, png_) || png_.size() != im.length) {
         error = path + ": texture " + std::to_string(im.table) + " changed while it was written";
         return false;
       }

@@ -68,6 +68,10 @@ struct Image {
 int BlitPicture(const BlitTarget& target, std::int32_t x, std::int32_t y, const std::uint32_t* pixels,
                 std::int32_t w, std::int32_t h);
 
+// A 64-bit digest of the picture's size and pixels: two reads of the same
+// file give the same value, a changed picture almost surely another.
+std::uint64_t PictureHash(const Image& picture);
+
 // Reads a whole file (ANSI name, "rb") into `out`. False when it cannot be
 // opened or read, or is larger than `limit` bytes.
 bool ReadWholeFile(const char* name, std::vector<std::uint8_t>& out, std::size_t limit);

@@ -39,6 +39,16 @@ void Image::Clear() {
   pixels = std::vector<std::uint32_t>();
 }
 
+std::uint64_t PictureHash(const Image& picture) {
+  // FNV-1a over whole pixels: one multiply each, cheap beside the load.
+  std::uint64_t h = 1469598103934665603ull;
+  auto mix = [&h](std::uint64_t v) { h = (h ^ v) * 1099511628211ull; };
+  mix(static_cast<std::uint32_t>(picture.width));
+  mix(static_cast<std::uint32_t>(picture.height));
+  for (std::uint32_t p : picture.pixels) mix(p);
+  return h;
+}
+
 bool ReadWholeFile(const char* name, std::vector<std::uint8_t>& out, std::size_t limit) {
   out.clear();
   std::FILE* f = tarn::files::AnsiFopen(name, "rb");

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <d3d.h>
@@ -39,6 +40,19 @@ class RenderSwitches {
   // Bytes of surface memory the table's textures hold, kept by whoever fills
   // the entries (the world loader's budget); 0 for a new table.
   std::size_t textureBytes = 0;
+
+  // Per entry, the picture the world loader made it from, so that a reader
+  // after the load (the glTF export) can read it again at full colour rather
+  // than read back the device's 16-bit copy: the file as the loader opened
+  // it (relative to the working folder of the load, "texture/a.bmp"), and
+  // the size and PictureHash of its pixels as they were read. An empty name:
+  // the entry was not made from a file. Reset with the table.
+  struct PictureSource {
+    std::string file;
+    std::int32_t width = 0, height = 0;
+    std::uint64_t hash = 0;
+  };
+  std::vector<PictureSource> pictureSources;
 
  private:
   std::vector<IDirectDrawSurface7*> table_;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "formats/LineReader.h"
 #include "formats/LineScan.h"
@@ -100,6 +101,12 @@ void MakeTexture(const char* listName, long long line, int index, const char* fo
         services.log.Error("%s line %lld: %s%s: the picture could not be read", listName, line, folder, name);
     }
     if (services.createTexture == nullptr) return;
+    // What the texture is made from, for readers after the load; taken
+    // before the maker, which may change the picture it is handed.
+    RenderSwitches::PictureSource made{std::string(folder) + name, picture.width, picture.height, PictureHash(picture)};
+    RenderSwitches::PictureSource* source =
+        static_cast<std::size_t>(index) < switches->pictureSources.size() ? &switches->pictureSources[index] : nullptr;
+    if (source != nullptr) *source = RenderSwitches::PictureSource{};
     if (slot != nullptr) {
       switches->textureBytes -= SurfaceBytes(slot);
       slot->Release();
@@ -115,6 +122,7 @@ void MakeTexture(const char* listName, long long line, int index, const char* fo
       return;
     }
     switches->textureBytes += bytes;
+    if (source != nullptr && slot != nullptr) *source = std::move(made);
   }, [] {});
 }
 
@@ -169,6 +177,9 @@ bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& wor
   }
   world.bytes += mesh.MemoryBytes();
   if (root != nullptr) root->AttachDrawable(&mesh.drawRecord);
+  char file[32];
+  std::snprintf(file, sizeof file, "%d.t3m", number);
+  world.models.push_back({&mesh, Origin(floorName, line, folder).text + std::string(file)});
   return opened;
 }
 
@@ -292,6 +303,7 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       world.bytes += terrain.mesh->MemoryBytes();
       terrain.mesh->drawRecord.kind = kDrawAlways;
       if (root != nullptr) root->AttachDrawable(&terrain.mesh->drawRecord);
+      world.terrainLines.push_back({terrain.mesh.get(), Origin(name, reader.LineNumber()).text + std::string(text)});
     } else if (reader.Is("End")) {
       break;
     }

@@ -79,12 +79,19 @@ struct LoadedWorld {
   std::vector<std::unique_ptr<HeightField>> terrains;
   std::size_t bytes = 0;  // held by the meshes so far
   bool budgetLogged = false;
-  // The houses, with the map line that placed them ("exam.map line 3: a.ase").
-  struct House {
+  // An object with the line that placed it.
+  struct Placed {
     const MeshObject* mesh;
     std::string where;
   };
+  using House = Placed;
+  // The houses, with the map line that placed them ("exam.map line 3: a.ase").
   std::vector<House> houses;
+  // The model files, with the floor file's line that named them ("floor.txt
+  // line 2: Model/7.t3m"), and the terrains with their map line ("exam.map
+  // line 5: heights.bmp"); in the order of loading.
+  std::vector<Placed> models;
+  std::vector<Placed> terrainLines;
 };
 
 inline constexpr std::int32_t kMaxTextures = 65536;

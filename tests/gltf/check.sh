@@ -36,8 +36,13 @@ p = doc['cameras'][0]['perspective']
 ok &= cam['translation'] == [0, 1, 0] and cam['rotation'] == [0, 0, 0, 1]
 ok &= abs(p['yfov'] - math.pi / 4) < 1e-6 and abs(p['aspectRatio'] - 800 / 600) < 1e-6
 ok &= 'mirrors z' in doc['asset']['extras']['axes']
+# Every kind of object names the line that placed it.
+sources = {n['name']: n['extras'].get('source') for n in doc['nodes'] if 'extras' in n}
+where = {'object 0 kind 2': 'exam.map line 5: heights.bmp', 'object 2 kind 1': 'exam.map line 3: house1.ase',
+         'object 3 kind 1': 'floor.txt line 2: floor/0.t3m', 'object 9 kind 1': 'floor.txt line 1: Model/0.t3m'}
+ok &= all(sources.get(k) == v for k, v in where.items())
 if not ok:
-    print(modes, cam, p)
+    print(modes, cam, p, sources)
 sys.exit(0 if ok else 1)
 PY
 grep -q "glTF export" "$tmp/sample/Tarn.log" && fail "sample world logged: $(grep 'glTF export' "$tmp/sample/Tarn.log")"

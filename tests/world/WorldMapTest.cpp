@@ -72,6 +72,14 @@ TEST(WorldMap, FloorModelsLoadInOrderAndAttachInReverse) {
   EXPECT_EQ(kids[3]->materialIndex, 10);
   for (const DrawRecord* r : kids) EXPECT_EQ(r->kind, kDrawCulled);
   EXPECT_TRUE(l.log.lines.empty()) << l.log.lines[0];
+  // Each model keeps the floor line that named it, in the order of loading.
+  const char* where[] = {"f.txt line 3: Model/0.t3m", "f.txt line 3: Model/1.t3m", "f.txt line 3: Model/2.t3m",
+                         "f.txt line 4: floor/7.t3m"};
+  ASSERT_EQ(l.world.models.size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(l.world.models[i].where, where[i]);
+    EXPECT_EQ(&l.world.models[i].mesh->drawRecord, kids[3 - i]);
+  }
 }
 
 TEST(WorldMap, MissingFilesAreLoggedAndTheRestLoads) {
@@ -166,6 +174,9 @@ TEST(WorldMap, HeightFieldGridAndDebugFile) {
   EXPECT_EQ(l.world.terrains[2]->triangleCount, 0);
   EXPECT_EQ(l.world.terrains[3]->mesh->drawRecord.vertexCount, 0);  // beyond 16-bit indices
   ASSERT_EQ(l.Children().size(), 4u);
+  ASSERT_EQ(l.world.terrainLines.size(), 4u);
+  EXPECT_EQ(l.world.terrainLines[1].where, "exam.map line 2: none.bmp");
+  EXPECT_EQ(l.world.terrainLines[3].mesh, l.world.terrains[3]->mesh.get());
   // Centred, 40 apart, flat without its picture, facing up.
   float minX = 1e9f, maxX = -1e9f;
   for (const MeshVertex& v : t.mesh->positions) {

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# clients.sh REPLAY SAMPLE-DIR BUILD-DIR: real clients on real worlds. Each
+# world is exported with --stats; assimp (`assimp info -r`, no
+# post-processing) must read as many triangles as --stats counts, the Khronos
+# validator (one node process for all files) must report no error and no
+# warning, and clients_check.py compares the textures with their picture
+# files. The worlds: the sample world, the three bench worlds that
+# ../shared/peers writes, and a world of the shared ASE exports and pictures
+# (../shared/testdata). A missing client or world folder is said with a
+# "SKIPPED:" line; the test then ends with 77 unless something failed.
+set -u
+replay=$(realpath "$1") sample=$(realpath "$2") build=$(realpath "$3")
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+peers=$root/../shared/peers testdata=$root/../shared/testdata
+version=2.0.0-dev.3.10
+command -v python3 >/dev/null || { echo "SKIPPED: no python3"; exit 77; }
+[ -f "$sample/exam.map" ] || { echo "SKIPPED: no sample world at $sample"; exit 77; }
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/tarn-gltf-clients-XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
+failed=0 skipped=()
+fail() { echo "FAIL: $*"; failed=1; }
+
+worlds=(sample)
+cp -r "$sample" "$tmp/sample"
+
+# The bench worlds, generated side by side (each takes seconds of python).
+if [ -f "$peers/make_bench_world.py" ] && [ -f "$peers/to_tarn_world.py" ]; then
+  for kind in objects fill draws; do
+    (python3 "$peers/make_bench_world.py" $kind "$tmp/src-$kind" >/dev/null &&
+      python3 "$peers/to_tarn_world.py" "$tmp/src-$kind" "$tmp/$kind" >/dev/null &&
+      rm -rf "$tmp/src-$kind") 2>"$tmp/$kind.gen" &
+  done
+  wait
+  for kind in objects fill draws; do
+    if [ -f "$tmp/$kind/exam.map" ]; then worlds+=($kind); else fail "bench world $kind: $(cat "$tmp/$kind.gen")"; fi
+  done
+else
+  skipped+=("no bench world generator at $peers")
+fi
+
+# Real ASE houses with real pictures: 24-bit BMP, 8-bit BMP (alpha over
+# white), 24- and 32-bit TGA, and a house whose texture coordinates hold the
+# exporter's NaN tokens.
+if [ -d "$testdata/ase" ]; then
+  a=$tmp/ase
+  mkdir -p "$a"
+  printf 'Screen 640 480\n' >"$a/tarn.cfg"
+  pictures=(bmp/assimp_m_rifl.bmp tga/assimp_water_can.tga tga/assimp_euro_frnt_2.tga tga/assimp_holygrail.tga
+            bmp/assimp_sydney.bmp)
+  {
+    echo "Count ${#pictures[@]}"
+    for i in "${!pictures[@]}"; do
+      cp "$testdata/${pictures[$i]}" "$a/"
+      echo "Bitmap $i $(basename "${pictures[$i]}")"
+    done
+    echo End
+  } >"$a/textures.lst"
+  {
+    echo "TextureFile textures.lst"
+    for entry in Rifle.ase:0 cafu_barrel1_a.ase:1 cafu_crate2.ase:2 cafu_lamp1.ase:3 cafu_TonneTest_LoD1.ase:2 \
+        ThreeCubesGreen.ASE:4 cafu_bush1_lod1.ase:3 UVTransform_ScaleUV2x.ASE:0 cafu_box1a.ase:1; do
+      cp "$testdata/ase/${entry%%:*}" "$a/"
+      echo "House ${entry%%:*} ${entry##*:} 0.0 0.0 0.0 0.0"
+    done
+    echo End
+  } >"$a/exam.map"
+  worlds+=(ase)
+else
+  skipped+=("no shared test data at $testdata")
+fi
+
+for w in "${worlds[@]}"; do
+  rm -f "$tmp/$w/Tarn.log"
+  (cd "$tmp/$w" && "$replay" --stats --frames 0 --export "../$w.glb" >"../$w.stats" 2>"../$w.err") ||
+    fail "$w: export: $(cat "$tmp/$w.err")"
+done
+
+# assimp, no post-processing: as many triangles as the engine draws.
+have_assimp=1
+command -v assimp >/dev/null || { have_assimp=0; skipped+=("no assimp (apt-get install assimp-utils)"); }
+for w in "${worlds[@]}"; do
+  [ -f "$tmp/$w.glb" ] || continue
+  args=("$tmp/$w" "$tmp/$w.glb" "$tmp/$w.stats")
+  if [ $have_assimp = 1 ]; then
+    timeout 120 assimp info "$tmp/$w.glb" -r >"$tmp/$w.assimp" 2>&1 || fail "$w: assimp: $(tail -3 "$tmp/$w.assimp")"
+    args+=("$tmp/$w.assimp")
+  fi
+  python3 "$here/clients_check.py" "${args[@]}" || fail "$w: see the lines above"
+done
+
+# The validator, installed as validate.sh installs it; where it cannot be,
+# the checks above still count and the test says why it skips.
+package=$build/node/node_modules/gltf-validator
+npm_out=$( . "$here/npm_install.sh" && npm_install "$build/node" gltf-validator "$version" )
+if [ $? != 0 ]; then
+  skipped+=("${npm_out#SKIPPED: }")
+else
+  files=()
+  for w in "${worlds[@]}"; do [ -f "$tmp/$w.glb" ] && files+=("$tmp/$w.glb"); done
+  node - "$package" "${files[@]}" <<'JS' || fail "the validator (lines above)"
+const [validatorPath, ...files] = process.argv.slice(2);
+const validator = require(validatorPath);
+const fs = require('fs');
+(async () => {
+  let bad = 0;
+  for (const file of files) {
+    const name = file.split('/').pop();
+    try {
+      const report = await validator.validateBytes(new Uint8Array(fs.readFileSync(file)),
+                                                   {maxIssues: 0, writeTimestamp: false});
+      const issues = report.issues;
+      for (const m of issues.messages)
+        if (m.severity <= 1) console.log(`${name}: ${m.severity === 0 ? 'error' : 'warning'} ${m.code} at ${m.pointer}: ${m.message}`);
+      console.log(`${name}: ${issues.numErrors} errors, ${issues.numWarnings} warnings, ${issues.numInfos} infos; ` +
+                  `${report.info.totalTriangleCount} triangles`);
+      if (issues.numErrors || issues.numWarnings) bad = 1;
+    } catch (error) {
+      console.log(`${name}: the validator could not read it: ${error}`);
+      bad = 1;
+    }
+  }
+  process.exit(bad);
+})();
+JS
+fi
+
+for s in "${skipped[@]}"; do echo "SKIPPED: $s"; done
+[ $failed = 0 ] || exit 1
+[ ${#skipped[@]} = 0 ] || exit 77
+echo "gltf clients: OK (${worlds[*]})"
