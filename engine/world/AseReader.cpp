@@ -30,7 +30,6 @@
 #include <cstring>
 
 #include "engine/scene/SceneNode.h"
-#include "engine/world/FastFields.h"
 #include "engine/world/MeshObject.h"
 #include "formats/AseDepth.h"
 #include "formats/AseFace.h"
@@ -85,7 +84,7 @@ int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, con
       // *MESH_VERTEX i x y z  -> position i = (x, z, y)
       int i = 0;
       float x = 0.0f, y = 0.0f, z = 0.0f;
-      tarn::world::ScanIndexReals3(line, i, x, y, z);
+      fmt::ScanIndexReals3(reader.AfterKeyword(), i, x, y, z);
       if (!PutPosition(i, x, z, y)) break;
     } else if (key == "*MESH_FACE") {
       // *MESH_FACE i: A: a B: b C: c ...  -> a, c, b
@@ -96,12 +95,12 @@ int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, con
       // *MESH_TVERT i u v w  -> (u, 1 - v)
       int i = 0;
       float u = 0.0f, v = 0.0f, w = 0.0f;
-      tarn::world::ScanIndexReals3(line, i, u, v, w);
+      fmt::ScanIndexReals3(reader.AfterKeyword(), i, u, v, w);
       if (!PutTexVertex(i, u, 1.0f - v)) break;
     } else if (key == "*MESH_TFACE") {
       // *MESH_TFACE i a b c  -> a, c, b
       int i = 0, a = 0, b = 0, c = 0;
-      tarn::world::ScanIndexInts3(line, i, a, b, c);
+      fmt::ScanIndexInts3(reader.AfterKeyword(), i, a, b, c);
       if (!PutTexFace(i, a, b, c)) break;
     } else if (key == "*MESH_NUMVERTEX" || key == "*MESH_NUMFACES" || key == "*MESH_NUMTVERTEX" ||
                key == "*MESH_NUMTVFACES") {

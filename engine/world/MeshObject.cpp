@@ -1,7 +1,6 @@
 // The mesh model file reader and the expansion into a drawn triangle list.
 #include "engine/world/MeshObject.h"
 
-#include "engine/world/FastFields.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -162,7 +161,7 @@ void MeshObject::ReadModel(fmt::LineReader& reader, std::size_t inputBytes, cons
       // VERTEX i x y z
       int i = 0;
       float x = 0.0f, y = 0.0f, z = 0.0f;
-      tarn::world::ScanIndexReals3(line, i, x, y, z);
+      fmt::ScanIndexReals3(reader.AfterKeyword(), i, x, y, z);
       if (i < 0 || i >= positionCount) continue;
       if (!PutPosition(i, x, y, z)) break;
       if (firstVertex) {
@@ -176,13 +175,13 @@ void MeshObject::ReadModel(fmt::LineReader& reader, std::size_t inputBytes, cons
     } else if (key == model::kFace || key == model::kTFace) {
       // FACE i a b c / TFACE i a b c: stored a, c, b (the winding reversed)
       int i = 0, a = 0, b = 0, c = 0;
-      tarn::world::ScanIndexInts3(line, i, a, b, c);
+      fmt::ScanIndexInts3(reader.AfterKeyword(), i, a, b, c);
       if (!(key == model::kFace ? PutFace(i, a, b, c) : PutTexFace(i, a, b, c))) break;
     } else if (key == model::kTVertex) {
       // TVERTEX i u w v
       int i = 0;
       float u = 0.0f, w = 0.0f, v = 0.0f;
-      tarn::world::ScanIndexReals3(line, i, u, w, v);
+      fmt::ScanIndexReals3(reader.AfterKeyword(), i, u, w, v);
       if (!PutTexVertex(i, u, 1.0f - v)) break;
     } else if (key == model::kMatId) {
       // MatID index
