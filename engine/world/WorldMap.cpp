@@ -7,6 +7,8 @@
 #include <new>
 #include <string>
 
+#include "engine/world/AseReader.h"
+#include "engine/world/ModelFileReader.h"
 #include "formats/LineReader.h"
 #include "formats/LineScan.h"
 #include "platform/files/AnsiFile.h"
@@ -152,7 +154,7 @@ bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& wor
   if (!HasRoom(world, floorName, line, services)) return true;
   MeshObject& mesh = NewMesh(world);
   mesh.drawRecord.kind = kDrawCulled;
-  mesh.memoryLimit = Remaining(world);
+  mesh.SetMemoryLimit(Remaining(world));
   bool opened = false;
   {
     FolderVisit visit(folder);
@@ -162,7 +164,7 @@ bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& wor
       // Its lines say which floor line named it, and its folder.
       const Origin origin(floorName, line, folder);
       const LoadLog log = services.log.Within(origin.text);
-      Guarded(log, name, [&] { mesh.LoadModelFile(name, log, &opened); }, [&] { mesh.Empty(); });
+      Guarded(log, name, [&] { opened = LoadModelFile(name, mesh, log) == ModelFileResult::kRead; }, [&] { mesh.Empty(); });
     } else {
       services.log.Error("%s line %lld: %s/%s: cannot enter the folder %s", floorName, line, folder, name, folder);
     }
@@ -261,10 +263,10 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       MeshObject& mesh = NewMesh(world);
       mesh.drawRecord.materialIndex = material;
       mesh.drawRecord.kind = kDrawCulled;
-      mesh.memoryLimit = Remaining(world);
+      mesh.SetMemoryLimit(Remaining(world));
       const Origin origin(name, reader.LineNumber());
       const LoadLog log = services.log.Within(origin.text);
-      Guarded(log, text, [&] { mesh.LoadAseHouse(text, root, log); }, [&] { mesh.Empty(); });
+      Guarded(log, text, [&] { LoadAseHouse(text, mesh, root, log); }, [&] { mesh.Empty(); });
       world.bytes += mesh.MemoryBytes();
       world.houses.push_back({&mesh, origin.text + std::string(text)});
     } else if (reader.Is("FloorMap")) {
@@ -287,7 +289,7 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %s %d %d", word, text, &terrain.columns, &terrain.rows);
       terrain.pictureName = text;
-      terrain.mesh->memoryLimit = Remaining(world);
+      terrain.mesh->SetMemoryLimit(Remaining(world));
       Guarded(services.log, text, [&] { terrain.BuildHeightField(services.log); }, [&] { terrain.mesh->Empty(); });
       world.bytes += terrain.mesh->MemoryBytes();
       terrain.mesh->drawRecord.kind = kDrawAlways;
