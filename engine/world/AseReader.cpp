@@ -1,14 +1,13 @@
 // The ASE house reader (AseReader.h has the rules).
-#include <cstdio>
+#include "engine/world/AseReader.h"
+
 #include <cstring>
 #include <string_view>
 
 #include "engine/scene/SceneNode.h"
-#include "engine/world/AseReader.h"
 #include "formats/AseDepth.h"
 #include "formats/AseFace.h"
 #include "formats/LineScan.h"
-#include "platform/files/AnsiFile.h"
 
 namespace fmt = tarn::formats;
 
@@ -172,17 +171,9 @@ void ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, const char* n
 }
 
 AseHouseResult LoadAseHouse(const char* name, MeshObject& mesh, SceneNode* parent, const LoadLog& log) {
-  long long size = 0;
-  std::FILE* f = tarn::files::AnsiFopen(name, "rt", &size);
-  if (f == nullptr) {
-    LogCannotOpen(log, name, "house file");
-    return AseHouseResult::kCannotOpen;
-  }
-  struct Closer {
-    std::FILE* f;
-    ~Closer() { std::fclose(f); }
-  } closer{f};
-  fmt::LineReader reader(f);
-  ReadAseHouse(reader, size > 0 ? static_cast<std::size_t>(size) : 0, name, mesh, parent, log);
+  const OpenedText file(name, "house file", log);
+  if (file.File() == nullptr) return AseHouseResult::kCannotOpen;
+  fmt::LineReader reader(file.File());
+  ReadAseHouse(reader, file.Bytes(), name, mesh, parent, log);
   return AseHouseResult::kRead;
 }

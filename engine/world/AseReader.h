@@ -1,7 +1,6 @@
 // Houses from 3ds Max ASCII exports: the material list and the mesh blocks
-// of the geometric objects, read into one MeshObject by
-// LoadAseHouse, which attaches the mesh's DrawRecord to the parent node once
-// per mesh block read.
+// of the geometric objects, read into one MeshObject by LoadAseHouse, which
+// attaches the mesh's DrawRecord to the parent node once per mesh block read.
 //
 // Scans follow the block depth rule (formats/AseDepth.h) from depth 1 and
 // end after the line that brings the depth to 0. The object scan counts the

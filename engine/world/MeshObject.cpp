@@ -215,3 +215,14 @@ void LogCannotOpen(const LoadLog& log, const char* name, const char* what) {
   else
     log.Error("%s: cannot open the %s: %s", name, what, tarn::files::LastErrorText().c_str());
 }
+
+OpenedText::OpenedText(const char* name, const char* what, const LoadLog& log) {
+  long long size = 0;
+  file_ = tarn::files::AnsiFopen(name, "rt", &size);
+  if (file_ == nullptr) LogCannotOpen(log, name, what);
+  bytes_ = size > 0 ? static_cast<std::size_t>(size) : 0;
+}
+
+OpenedText::~OpenedText() {
+  if (file_ != nullptr) std::fclose(file_);
+}

@@ -31,6 +31,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -135,9 +136,26 @@ class MeshObject {
   bool overLimit_ = false;
 };
 
-// For the readers: "<name>: cannot open the <what>", with the reason when the file is there
-// but could not be opened (errno as the open left it).
+// For the readers: "<name>: cannot open the <what>", with the reason when
+// the file is there but could not be opened (errno as the open left it).
 void LogCannotOpen(const LoadLog& log, const char* name, const char* what);
+
+// For the readers: a text file held open while it is read, with its size in
+// bytes (0 when unknown). File() is null when it could not be opened, which
+// LogCannotOpen has then told the log.
+class OpenedText {
+ public:
+  OpenedText(const char* name, const char* what, const LoadLog& log);
+  ~OpenedText();
+  OpenedText(const OpenedText&) = delete;
+  OpenedText& operator=(const OpenedText&) = delete;
+  std::FILE* File() const { return file_; }
+  std::size_t Bytes() const { return bytes_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::size_t bytes_ = 0;
+};
 
 // A face normal for corners a, b, c in drawing order.
 void FaceNormal(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c, float& nx, float& ny, float& nz);

@@ -2,11 +2,9 @@
 #include "engine/world/ModelFileReader.h"
 
 #include <cstdint>
-#include <cstdio>
 
 #include "formats/LineScan.h"
 #include "formats/ModelFileFormat.h"
-#include "platform/files/AnsiFile.h"
 
 namespace fmt = tarn::formats;
 namespace model = tarn::formats::model;
@@ -73,17 +71,9 @@ void ReadModelFile(fmt::LineReader& reader, std::size_t inputBytes, const char* 
 }
 
 ModelFileResult LoadModelFile(const char* name, MeshObject& mesh, const LoadLog& log) {
-  long long size = 0;
-  std::FILE* f = tarn::files::AnsiFopen(name, "rt", &size);
-  if (f == nullptr) {
-    LogCannotOpen(log, name, "model file");
-    return ModelFileResult::kCannotOpen;
-  }
-  struct Closer {
-    std::FILE* f;
-    ~Closer() { std::fclose(f); }
-  } closer{f};
-  fmt::LineReader reader(f);
-  ReadModelFile(reader, size > 0 ? static_cast<std::size_t>(size) : 0, name, mesh, log);
+  const OpenedText file(name, "model file", log);
+  if (file.File() == nullptr) return ModelFileResult::kCannotOpen;
+  fmt::LineReader reader(file.File());
+  ReadModelFile(reader, file.Bytes(), name, mesh, log);
   return ModelFileResult::kRead;
 }
