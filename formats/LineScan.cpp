@@ -83,104 +83,89 @@ bool ScanInt(const char*& p, const char* end, int& value) {
   return true;
 }
 
-bool ScanFloat(const char*& p, const char* end, float& value) {
-  const char* q = p;
-  bool negative = false;
-  if (q < end && (*q == '+' || *q == '-')) negative = *q++ == '-';
-  if (q >= end) {
-    p = q;
-    return false;
-  }
-  const char* body = q;
+namespace {
+
+// "nan", "inf" or "infinity" (any case) at q, which holds an 'n' or an 'i'.
+// q moves past what sscanf consumes, also when the word fails.
+bool ScanSpecialWord(const char*& q, const char* end, float& v) {
   if (Lower(*q) == 'n') {
-    if (!MatchWord(q, end, "nan")) {
-      p = q;
-      return false;
-    }
-    p = q + 3;
-    value = negative ? -std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::quiet_NaN();
-    return true;
-  }
-  if (Lower(*q) == 'i') {
-    if (!MatchWord(q, end, "inf")) {
-      p = q;
-      return false;
-    }
+    if (!MatchWord(q, end, "nan")) return false;
     q += 3;
-    if (q < end && Lower(*q) == 'i') {
-      if (!MatchWord(q, end, "inity")) {
-        p = q;
-        return false;
-      }
-      q += 5;
-    }
-    p = q;
-    value = negative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
+    v = std::numeric_limits<float>::quiet_NaN();
     return true;
   }
-  if (*q == '0' && q + 1 < end && Lower(q[1]) == 'x') {
-    // Hexadecimal floats are rare enough to leave to strtof. sscanf gives
-    // up unless a hex digit or the point follows the "0x"; "0x." reads 0.
-    q += 2;
-    if (q >= end || !(IsHexDigit(*q) || *q == '.')) {
-      p = q;
-      return false;
-    }
-    bool digit = false, dot = false, exp = false;
-    for (; q < end; ++q) {
-      char c = *q;
-      if (IsHexDigit(c) && !exp) {
-        digit = true;
-      } else if (exp && IsDigit(c)) {
-      } else if (!dot && !exp && c == '.') {
-        dot = true;
-      } else if (digit && !exp && Lower(c) == 'p') {
-        exp = true;
-      } else if (exp && (c == '+' || c == '-') && Lower(q[-1]) == 'p') {
-      } else {
-        break;
-      }
-    }
-    p = q;
-    float v = StrtofC(body, q);
-    value = negative ? -v : v;
-    return true;
+  if (!MatchWord(q, end, "inf")) return false;
+  q += 3;
+  if (q < end && Lower(*q) == 'i') {
+    if (!MatchWord(q, end, "inity")) return false;
+    q += 5;
   }
-  {
-    // Plain decimals of up to seven digits, which is what exporters write:
-    // the digits and the power of ten are both exact floats, so their
-    // quotient is the correctly rounded value that strtof gives. Anything
-    // longer, or with an exponent, goes the long way below.
-    static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-    std::uint32_t m = 0;
-    int decimals = 0;
-    bool afterDot = false, anyDigit = false, exact = true;
-    const char* r = q;
-    for (; r < end; ++r) {
-      char c = *r;
-      if (IsDigit(c)) {
-        anyDigit = true;
-        if (exact) {
-          m = m * 10 + static_cast<std::uint32_t>(c - '0');
-          decimals += afterDot ? 1 : 0;
-          exact = m <= (1u << 24) && decimals <= 10;
-        }
-      } else if (c == '.' && !afterDot) {
-        afterDot = true;
-      } else {
-        break;
-      }
-    }
-    if (anyDigit && exact && !(r < end && Lower(*r) == 'e')) {
-      p = r;
-      float v = static_cast<float>(m) / kPow10[decimals];
-      value = negative ? -v : v;
-      return true;
-    }
-  }
+  v = std::numeric_limits<float>::infinity();
+  return true;
+}
+
+// A hexadecimal float after its "0x" (body is where the "0" stands). They
+// are rare enough to leave to strtof. sscanf gives up unless a hex digit or
+// the point follows the "0x"; "0x." reads 0.
+bool ScanHexFloat(const char* body, const char*& q, const char* end, float& v) {
+  if (q >= end || !(IsHexDigit(*q) || *q == '.')) return false;
   bool digit = false, dot = false, exp = false;
   for (; q < end; ++q) {
-    char c = *q;
+    const char c = *q;
+    if (IsHexDigit(c) && !exp) {
+      digit = true;
+    } else if (exp && IsDigit(c)) {
+    } else if (!dot && !exp && c == '.') {
+      dot = true;
+    } else if (digit && !exp && Lower(c) == 'p') {
+      exp = true;
+    } else if (exp && (c == '+' || c == '-') && Lower(q[-1]) == 'p') {
+    } else {
+      break;
+    }
+  }
+  v = StrtofC(body, q);
+  return true;
+}
+
+// Plain decimals of up to seven digits, which is what exporters write: the
+// digits and the power of ten are both exact floats, so their quotient is
+// the correctly rounded value that strtof gives. Anything longer, or with
+// an exponent, is left (q unmoved, false) to ScanLongDecimal.
+bool ScanShortDecimal(const char*& q, const char* end, float& v) {
+  static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  std::uint32_t m = 0;
+  int decimals = 0;
+  bool afterDot = false, anyDigit = false, exact = true;
+  const char* r = q;
+  for (; r < end; ++r) {
+    const char c = *r;
+    if (IsDigit(c)) {
+      anyDigit = true;
+      if (exact) {
+        m = m * 10 + static_cast<std::uint32_t>(c - '0');
+        decimals += afterDot ? 1 : 0;
+        exact = m <= (1u << 24) && decimals <= 10;
+      }
+    } else if (c == '.' && !afterDot) {
+      afterDot = true;
+    } else {
+      break;
+    }
+  }
+  if (!anyDigit || !exact || (r < end && Lower(*r) == 'e')) return false;
+  q = r;
+  v = static_cast<float>(m) / kPow10[decimals];
+  return true;
+}
+
+// Digits with one point and an exponent, of any length, rounded as strtof
+// rounds them; q moves past what sscanf consumes, also when no digit came.
+bool ScanLongDecimal(const char*& q, const char* end, float& v) {
+  const char* body = q;
+  bool digit = false, dot = false, exp = false;
+  for (; q < end; ++q) {
+    const char c = *q;
     if (IsDigit(c)) {
       if (!exp) digit = true;
     } else if (!dot && !exp && c == '.') {
@@ -192,31 +177,47 @@ bool ScanFloat(const char*& p, const char* end, float& value) {
       break;
     }
   }
-  p = q;
   if (!digit) return false;
-  float v = 0.0f;
+  v = 0.0f;
   auto result = std::from_chars(body, q, v, std::chars_format::general);
   if (result.ec != std::errc()) v = StrtofC(body, q);  // overflow to inf, underflow to 0
+  return true;
+}
+
+}  // namespace
+
+bool ScanFloat(const char*& p, const char* end, float& value) {
+  const char* q = p;
+  bool negative = false;
+  if (q < end && (*q == '+' || *q == '-')) negative = *q++ == '-';
+  if (q >= end) {
+    p = q;
+    return false;
+  }
+  float v = 0.0f;
+  bool ok;
+  const char first = Lower(*q);
+  if (first == 'n' || first == 'i') {
+    ok = ScanSpecialWord(q, end, v);
+  } else if (*q == '0' && q + 1 < end && Lower(q[1]) == 'x') {
+    const char* body = q;
+    q += 2;
+    ok = ScanHexFloat(body, q, end, v);
+  } else {
+    ok = ScanShortDecimal(q, end, v) || ScanLongDecimal(q, end, v);
+  }
+  p = q;
+  if (!ok) return false;
   value = negative ? -v : v;
   return true;
 }
 
 int ScanNumbers(std::string_view line, int* ints, int intCount, float* floats, int floatCount) {
-  const char* p = line.data();
-  const char* end = p + line.size();
+  FieldCursor fields(line);
   int stored = 0;
   for (int i = 0; i < intCount + floatCount; ++i) {
-    while (p < end && IsBlank(*p)) ++p;
-    if (p >= end) return stored == 0 ? -1 : stored;
-    if (i < intCount) {
-      int v;
-      if (!ScanInt(p, end, v)) return stored;
-      ints[i] = v;
-    } else {
-      float v;
-      if (!ScanFloat(p, end, v)) return stored;
-      floats[i - intCount] = v;
-    }
+    const bool ok = i < intCount ? fields.Int(ints[i]) : fields.Float(floats[i - intCount]);
+    if (!ok) return fields.RanOut() && stored == 0 ? -1 : stored;
     ++stored;
   }
   return stored;

@@ -23,6 +23,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "formats/LineReader.h"
+
 namespace tarn::formats {
 
 struct Word {
@@ -52,15 +54,60 @@ int ScanLine(std::string_view line, const char* format, Targets&&... targets) {
   return ScanCore(line, format, list, sizeof...(Targets));
 }
 
-// ScanLine(line, "%d ... %d %f ... %f", ...) with intCount %d fields then
-// floatCount %f fields, blank-separated, without interpreting a format:
-// the same result and the same stores, for the converters' number lines.
-int ScanNumbers(std::string_view line, int* ints, int intCount, float* floats, int floatCount);
-
 // The number parsers behind %d and %f, usable on their own. Each starts at
 // p (no white space skipped), advances p past what sscanf would consume, and
 // returns false when the field fails.
 bool ScanInt(const char*& p, const char* end, int& value);
 bool ScanFloat(const char*& p, const char* end, float& value);
+
+// The fields of a number line one at a time, without interpreting a format:
+// each call skips white space and reads one field by the rules of ScanLine's
+// %d, %f or %s; once a field fails, every later call fails and stores
+// nothing. The hot keyword lines of the converters and the world readers
+// all go through it.
+class FieldCursor {
+ public:
+  explicit FieldCursor(std::string_view rest) : p_(rest.data()), e_(rest.data() + rest.size()) {}
+  bool Int(int& v) { return Skip() && (ok_ = ScanInt(p_, e_, v)); }
+  bool Float(float& v) { return Skip() && (ok_ = ScanFloat(p_, e_, v)); }
+  // A word read and dropped (a "%s" field).
+  bool Word() {
+    if (!Skip()) return false;
+    while (p_ < e_ && !IsBlank(*p_)) ++p_;
+    return true;
+  }
+  // Whether the field that failed found the line at its end (sscanf's EOF
+  // when no field was stored before it).
+  bool RanOut() const { return ranOut_; }
+
+ private:
+  bool Skip() {
+    if (!ok_) return false;
+    while (p_ < e_ && IsBlank(*p_)) ++p_;
+    ranOut_ = p_ >= e_;
+    return ok_ = !ranOut_;
+  }
+  const char* p_;
+  const char* e_;
+  bool ok_ = true;
+  bool ranOut_ = false;
+};
+
+// ScanLine(line, "%d ... %d %f ... %f", ...) with intCount %d fields then
+// floatCount %f fields, blank-separated, through FieldCursor: the same
+// result and the same stores, for the converters' number lines.
+int ScanNumbers(std::string_view line, int* ints, int intCount, float* floats, int floatCount);
+
+// The rest of a "KEY i x y z" / "KEY i a b c" line after its keyword, as
+// ScanLine with "%s %d %f %f %f" / "%s %d %d %d %d" reads it (the result is
+// not needed: fields not reached keep their values).
+inline void ScanIndexReals3(std::string_view afterKeyword, int& i, float& a, float& b, float& c) {
+  FieldCursor f(afterKeyword);
+  f.Int(i) && f.Float(a) && f.Float(b) && f.Float(c);
+}
+inline void ScanIndexInts3(std::string_view afterKeyword, int& i, int& a, int& b, int& c) {
+  FieldCursor f(afterKeyword);
+  f.Int(i) && f.Int(a) && f.Int(b) && f.Int(c);
+}
 
 }  // namespace tarn::formats

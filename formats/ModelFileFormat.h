@@ -8,8 +8,8 @@
 // engine coordinates (y up). A TVERTEX line carries u, w, v in that order.
 // The tool prints "%f" and "%d" through its own formatter (tool/TextSink.h),
 // byte for byte what printf gives; the engine scans the count and "Pos" lines
-// with the formats below and the index lines with an equivalent cursor of its
-// own (engine/world/FastFields.h).
+// with the formats below and the index lines with the converters' number
+// scanner (formats/LineScan.h, FieldCursor).
 #pragma once
 
 namespace tarn::formats::model {

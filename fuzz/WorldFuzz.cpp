@@ -5,7 +5,8 @@
 
 #include "engine/scene/SceneNode.h"
 #include "engine/picture/Image.h"
-#include "engine/world/MeshObject.h"
+#include "engine/world/AseReader.h"
+#include "engine/world/ModelFileReader.h"
 #include "formats/LineReader.h"
 
 namespace {
@@ -19,15 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tarn::formats::LineReader reader(reinterpret_cast<const char*>(data), size);
   MeshObject mesh;
 #if defined(TARN_FUZZ_MODEL_FILE)
-  mesh.ReadModel(reader, size, "fuzz", log);
+  ReadModelFile(reader, size, "fuzz", mesh, log);
 #else
   SceneNode root;
-  mesh.ReadAseHouse(reader, size, "fuzz", &root, log);
+  ReadAseHouse(reader, size, "fuzz", mesh, &root, log);
 #endif
-  if (mesh.drawRecord.vertexCount > 3 * mesh.faceCount) std::abort();
-  if (static_cast<std::size_t>(mesh.drawRecord.vertexCount) != mesh.vertices.size()) std::abort();
-  if (mesh.positionCount > MeshObject::kMaxIndexed || mesh.texVertexCount > MeshObject::kMaxIndexed) std::abort();
-  if (mesh.vertices.size() > size) std::abort();
+  if (mesh.drawRecord.vertexCount > 3 * mesh.FaceCount()) std::abort();
+  if (static_cast<std::size_t>(mesh.drawRecord.vertexCount) != mesh.Vertices().size()) std::abort();
+  if (mesh.PositionCount() > MeshObject::kMaxIndexed || mesh.TexVertexCount() > MeshObject::kMaxIndexed) std::abort();
+  if (mesh.Vertices().size() > size) std::abort();
 #else
   Image img;
 #if defined(TARN_FUZZ_BMP)

@@ -7,6 +7,17 @@
 // would cost more than reading the input. Values the fast path does not
 // cover (infinities, NaN, magnitudes of 2^53 and more) go to snprintf.
 //
+// Why not std::to_chars(chars_format::fixed, precision), which prints the
+// same bytes (checked on 38 million floats at 0 to 9 decimals: random bit
+// patterns, every float within 2^22 steps of 1.0, halfway cases, -0, NaN,
+// infinities, FLT_MAX): measured in place of FormatFixed and FormatInt, it
+// made the mesh converter slower. bench_tool BM_MeshConversion, CPU time of
+// three alternating runs: 320, 293, 271 ms against 211, 236, 208 ms; the
+// whole process on a 100 MB static export, median CPU ratio of 15 runs in
+// alternation: to_chars / this code 1.14, and this code / to_chars 0.88 with
+// the pair's order swapped. The physique and motion converters on a 100 MB
+// biped export were within noise (0.99, 0.96).
+//
 // A sink writes to a stdio stream (not owned) or, for tests, to a string.
 // Write errors are remembered: Failed() tells, and the caller reports it.
 #pragma once

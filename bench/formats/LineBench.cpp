@@ -56,6 +56,41 @@ void ReadAndScan(benchmark::State& state) {
 }
 BENCHMARK(ReadAndScan)->Unit(benchmark::kMillisecond);
 
+// The number-line scan without the format interpreter, as the converters
+// and the world readers use it.
+void ReadAndScanNumbers(benchmark::State& state) {
+  const std::string& text = VertexText();
+  for (auto _ : state) {
+    tarn::formats::LineReader reader(text.data(), text.size());
+    int index = 0;
+    float xyz[3] = {0, 0, 0}, sum = 0;
+    while (reader.NextKeywordLine()) {
+      tarn::formats::ScanNumbers(reader.AfterKeyword(), &index, 1, xyz, 3);
+      sum += xyz[0];
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(ReadAndScanNumbers)->Unit(benchmark::kMillisecond);
+
+void ReadAndFieldCursor(benchmark::State& state) {
+  const std::string& text = VertexText();
+  for (auto _ : state) {
+    tarn::formats::LineReader reader(text.data(), text.size());
+    int index = 0;
+    float x = 0, y = 0, z = 0, sum = 0;
+    while (reader.NextKeywordLine()) {
+      tarn::formats::FieldCursor f(reader.AfterKeyword());
+      f.Int(index) && f.Float(x) && f.Float(y) && f.Float(z);
+      sum += x;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(ReadAndFieldCursor)->Unit(benchmark::kMillisecond);
+
 void ReadAndSscanf(benchmark::State& state) {
   const std::string& text = VertexText();
   for (auto _ : state) {

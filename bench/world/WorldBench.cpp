@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/picture/Image.h"
-#include "engine/world/MeshObject.h"
+#include "engine/world/AseReader.h"
 #include "engine/world/WorldMap.h"
 
 namespace {
@@ -71,7 +71,7 @@ void BM_ModelFileWorld(benchmark::State& state) {
     LoadedWorld loaded;
     LoadWorldMap("exam.map", &root, &switches, WorldServices{}, loaded);
     triangles = 0;
-    for (const auto& m : loaded.meshes) triangles += static_cast<std::size_t>(m->faceCount);
+    for (const auto& m : loaded.meshes) triangles += static_cast<std::size_t>(m->FaceCount());
     state.PauseTiming();
     { LoadedWorld drop = std::move(loaded); }  // freeing is not loading
     state.ResumeTiming();
@@ -130,7 +130,7 @@ void BM_AseHouse(benchmark::State& state) {
   for (auto _ : state) {
     MeshObject mesh;
     SceneNode root;
-    mesh.LoadAseHouse(path.c_str(), &root);
+    LoadAseHouse(path.c_str(), mesh, &root);
     benchmark::DoNotOptimize(mesh.drawRecord.vertexCount);
   }
   fs::remove(path);

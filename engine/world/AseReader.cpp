@@ -1,41 +1,13 @@
-// Houses from 3ds Max ASCII exports: the material list and the mesh blocks
-// of the geometric objects, read into one MeshObject.
-//
-// Scans follow the block depth rule (formats/AseDepth.h) from depth 1 and
-// end after the line that brings the depth to 0. The object scan counts the
-// "*MESH" line's brace while ReadAseMesh consumes the mesh's closing one, so
-// once a mesh has been read the object scan runs on to the end of the file
-// and handles every later "*MESH" block itself; top-level keywords are then
-// no longer acted on. A second texture channel opens with its brace after
-// the channel number (not counted): its lines replace the first channel's
-// and its closing brace ends the mesh scan.
-//
-// Choices of ours:
-//   - y and z are exchanged, the winding reversed and v flipped, as for
-//     model files; counts and indices are bounded as in MeshObject.h;
-//   - a mesh block without its own "*TM_ROW3" (every plain export keeps it
-//     in the object's transform block) takes the object's last "*TM_ROW3"
-//     (y and z exchanged) as its reference point, so culling sees where the
-//     house stands;
-//   - a face corner glued to its label ("A:10000", as the exporter writes
-//     five-digit corners) reads as the label and the number;
-//   - object and bitmap names are kept whole (up to a line's 255
-//     characters) instead of overflowing 20- and 80-byte buffers;
-//   - a "*MATERIAL" index outside the material list is skipped;
-//   - memory follows the lines read (MeshObject.h); a house over its memory
-//     limit stops being read, is logged and left empty;
-//   - an export saved as UTF-16 (or marked UTF-8) is read as its 8-bit text
-//     would be: the file layer decodes it (platform/files/AnsiFile.h).
-#include <cstdio>
+// The ASE house reader (AseReader.h has the rules).
+#include "engine/world/AseReader.h"
+
 #include <cstring>
+#include <string_view>
 
 #include "engine/scene/SceneNode.h"
-#include "engine/world/FastFields.h"
-#include "engine/world/MeshObject.h"
 #include "formats/AseDepth.h"
 #include "formats/AseFace.h"
 #include "formats/LineScan.h"
-#include "platform/files/AnsiFile.h"
 
 namespace fmt = tarn::formats;
 
@@ -49,7 +21,10 @@ void StripQuotes(char* word) {
   word[n - 2] = '\0';
 }
 
-int MeshObject::ReadAseMaterial(fmt::LineReader& reader, std::int32_t index) {
+namespace {
+
+// Reads from just after a "*MATERIAL" line to the end of its block.
+void ReadAseMaterial(fmt::LineReader& reader, std::int32_t index, MeshObject& mesh) {
   char word[fmt::LineReader::kLineBuffer];
   char text[fmt::LineReader::kLineBuffer];
   int depth = 1;
@@ -63,15 +38,21 @@ int MeshObject::ReadAseMaterial(fmt::LineReader& reader, std::int32_t index) {
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %s", word, text);
       StripQuotes(text);
-      if (index >= 0 && static_cast<std::size_t>(index) < materials.size()) materials[static_cast<std::size_t>(index)].bitmap = text;
+      mesh.SetMaterialBitmap(index, text);
     }
     if (depth <= 0) break;
   }
-  return 0;
 }
 
-int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, const char* name, const LoadLog& log,
-                            bool* hadRow3) {
+// What a mesh block held beside its lines.
+struct AseMeshRead {
+  bool hadRow3 = false;  // a "*TM_ROW3" of its own
+};
+
+// Reads from just after a "*MESH" line to the end of its block and expands
+// it.
+AseMeshRead ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, const char* name, MeshObject& mesh,
+                        const LoadLog& log) {
   char word[fmt::LineReader::kLineBuffer];
   bool row3 = false;
   int depth = 1;
@@ -85,24 +66,24 @@ int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, con
       // *MESH_VERTEX i x y z  -> position i = (x, z, y)
       int i = 0;
       float x = 0.0f, y = 0.0f, z = 0.0f;
-      tarn::world::ScanIndexReals3(line, i, x, y, z);
-      if (!PutPosition(i, x, z, y)) break;
+      fmt::ScanIndexReals3(reader.AfterKeyword(), i, x, y, z);
+      if (!mesh.PutPosition(i, x, z, y)) break;
     } else if (key == "*MESH_FACE") {
       // *MESH_FACE i: A: a B: b C: c ...  -> a, c, b
       int i = 0, a = 0, b = 0, c = 0;
       fmt::ScanAseFace(line, i, a, b, c);
-      if (!PutFace(i, a, b, c)) break;
+      if (!mesh.PutFace(i, a, b, c)) break;
     } else if (key == "*MESH_TVERT") {
       // *MESH_TVERT i u v w  -> (u, 1 - v)
       int i = 0;
       float u = 0.0f, v = 0.0f, w = 0.0f;
-      tarn::world::ScanIndexReals3(line, i, u, v, w);
-      if (!PutTexVertex(i, u, 1.0f - v)) break;
+      fmt::ScanIndexReals3(reader.AfterKeyword(), i, u, v, w);
+      if (!mesh.PutTexVertex(i, u, 1.0f - v)) break;
     } else if (key == "*MESH_TFACE") {
       // *MESH_TFACE i a b c  -> a, c, b
       int i = 0, a = 0, b = 0, c = 0;
-      tarn::world::ScanIndexInts3(line, i, a, b, c);
-      if (!PutTexFace(i, a, b, c)) break;
+      fmt::ScanIndexInts3(reader.AfterKeyword(), i, a, b, c);
+      if (!mesh.PutTexFace(i, a, b, c)) break;
     } else if (key == "*MESH_NUMVERTEX" || key == "*MESH_NUMFACES" || key == "*MESH_NUMTVERTEX" ||
                key == "*MESH_NUMTVFACES") {
       // *MESH_NUM<...> count
@@ -110,41 +91,41 @@ int MeshObject::ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, con
       fmt::ScanLine(line, "%s %d", word, &n);
       const long long at = reader.LineNumber();
       if (key == "*MESH_NUMVERTEX")
-        SetPositionCount(BoundCount(n, kMaxIndexed, inputBytes, name, at, log));
+        mesh.SetPositionCount(MeshObject::BoundCount(n, MeshObject::kMaxIndexed, inputBytes, name, at, log));
       else if (key == "*MESH_NUMFACES")
-        SetFaceCount(BoundCount(n, INT32_MAX / 3, inputBytes, name, at, log));
+        mesh.SetFaceCount(MeshObject::BoundCount(n, INT32_MAX / 3, inputBytes, name, at, log));
       else if (key == "*MESH_NUMTVERTEX")
-        SetTexVertexCount(BoundCount(n, kMaxIndexed, inputBytes, name, at, log));
+        mesh.SetTexVertexCount(MeshObject::BoundCount(n, MeshObject::kMaxIndexed, inputBytes, name, at, log));
       else
-        SetTexFaceCount(BoundCount(n, INT32_MAX / 3, inputBytes, name, at, log));
+        mesh.SetTexFaceCount(MeshObject::BoundCount(n, INT32_MAX / 3, inputBytes, name, at, log));
     } else if (key == "*NODE_NAME") {
       // *NODE_NAME "name"
       char text[fmt::LineReader::kLineBuffer] = "";
       fmt::ScanLine(line, "%s %s", word, text);
       StripQuotes(text);
-      nodeName = text;
-      drawRecord.nodeName = nodeName.c_str();
+      mesh.SetNodeName(text);
     } else if (key == "*TM_ROW3") {
       // *TM_ROW3 x y z  -> reference point (x, z, y)
       float x = 0.0f, y = 0.0f, z = 0.0f;
       fmt::ScanLine(line, "%s %f %f %f", word, &x, &y, &z);
-      drawRecord.referencePoint = Vector3{x, z, y};
+      mesh.drawRecord.referencePoint = Vector3{x, z, y};
       row3 = true;
     }
     if (depth <= 0) break;
   }
-  Expand(name, log);
-  if (hadRow3 != nullptr) *hadRow3 = row3;
-  return 0;
+  mesh.Expand(name, log);
+  return AseMeshRead{row3};
 }
 
-void MeshObject::ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, const char* name, SceneNode* parent,
-                              const LoadLog& log) {
+}  // namespace
+
+void ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, const char* name, MeshObject& mesh, SceneNode* parent,
+                  const LoadLog& log) {
   char word[fmt::LineReader::kLineBuffer];
   while (reader.NextKeywordLine()) {
     if (reader.Is("*MATERIAL_REF")) {
       // *MATERIAL_REF index
-      fmt::ScanLine(reader.Line(), "%s %d", word, &drawRecord.materialIndex);
+      fmt::ScanLine(reader.Line(), "%s %d", word, &mesh.drawRecord.materialIndex);
     } else if (reader.Is("*GEOMOBJECT")) {
       // The object scan; see the file comment for why it may run to the end.
       int depth = 1;
@@ -153,11 +134,10 @@ void MeshObject::ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, c
       while (reader.NextKeywordLine()) {
         depth += fmt::AseDepthChange(reader);
         if (reader.Is("*MESH")) {
-          bool hadRow3 = false;
-          ReadAseMesh(reader, inputBytes, name, log, &hadRow3);
-          if (OverLimit()) return;  // logged; the house stays empty and unattached
-          if (!hadRow3 && haveObjectRow3) drawRecord.referencePoint = objectRow3;
-          if (parent != nullptr) parent->AttachDrawable(&drawRecord);
+          const AseMeshRead read = ReadAseMesh(reader, inputBytes, name, mesh, log);
+          if (mesh.OverLimit()) return;  // logged; the house stays empty and unattached
+          if (!read.hadRow3 && haveObjectRow3) mesh.drawRecord.referencePoint = objectRow3;
+          if (parent != nullptr) parent->AttachDrawable(&mesh.drawRecord);
         } else if (reader.Is("*TM_ROW3")) {
           float x = 0.0f, y = 0.0f, z = 0.0f;
           fmt::ScanLine(reader.Line(), "%s %f %f %f", word, &x, &y, &z);
@@ -176,13 +156,13 @@ void MeshObject::ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, c
           // *MATERIAL_COUNT n: a new list (each material takes lines of its own)
           int n = 0;
           fmt::ScanLine(reader.Line(), "%s %d", word, &n);
-          materials.assign(static_cast<std::size_t>(BoundCount(n, kMaxIndexed, inputBytes, name, reader.LineNumber(), log)),
-                           AseMaterial{});
+          mesh.ResetMaterials(static_cast<std::size_t>(
+              MeshObject::BoundCount(n, MeshObject::kMaxIndexed, inputBytes, name, reader.LineNumber(), log)));
         } else if (reader.Is("*MATERIAL")) {
           // *MATERIAL index {  (the brace is the third word: not counted)
           int index = 0;
           fmt::ScanLine(reader.Line(), "%s %d", word, &index);
-          ReadAseMaterial(reader, index);
+          ReadAseMaterial(reader, index, mesh);
         }
         if (depth <= 0) break;
       }
@@ -190,18 +170,10 @@ void MeshObject::ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, c
   }
 }
 
-int MeshObject::LoadAseHouse(const char* name, SceneNode* parent, const LoadLog& log) {
-  long long size = 0;
-  std::FILE* f = tarn::files::AnsiFopen(name, "rt", &size);
-  if (f == nullptr) {
-    LogCannotOpen(log, name, "house file");
-    return 1;
-  }
-  struct Closer {
-    std::FILE* f;
-    ~Closer() { std::fclose(f); }
-  } closer{f};
-  fmt::LineReader reader(f);
-  ReadAseHouse(reader, size > 0 ? static_cast<std::size_t>(size) : 0, name, parent, log);
-  return 1;
+AseHouseResult LoadAseHouse(const char* name, MeshObject& mesh, SceneNode* parent, const LoadLog& log) {
+  const OpenedText file(name, "house file", log);
+  if (file.File() == nullptr) return AseHouseResult::kCannotOpen;
+  fmt::LineReader reader(file.File());
+  ReadAseHouse(reader, file.Bytes(), name, mesh, parent, log);
+  return AseHouseResult::kRead;
 }

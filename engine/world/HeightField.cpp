@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "engine/picture/Image.h"
 #include "platform/files/AnsiFile.h"
@@ -53,8 +55,7 @@ int HeightField::BuildHeightField(const LoadLog& log) {
       }
     }
   }
-  m.SetPositionCount(gridPointCount);
-  m.positions.assign(static_cast<std::size_t>(gridPointCount), MeshVertex{});
+  std::vector<MeshVertex> positions(static_cast<std::size_t>(gridPointCount), MeshVertex{});
   auto at = [&](int c, int r) {
     c = c < 0 ? 0 : c >= across ? across - 1 : c;
     r = r < 0 ? 0 : r >= deep ? deep - 1 : r;
@@ -62,7 +63,7 @@ int HeightField::BuildHeightField(const LoadLog& log) {
   };
   for (int r = 0; r < deep; ++r) {
     for (int c = 0; c < across; ++c) {
-      MeshVertex& v = m.positions[static_cast<std::size_t>(r) * static_cast<std::size_t>(across) + static_cast<std::size_t>(c)];
+      MeshVertex& v = positions[static_cast<std::size_t>(r) * static_cast<std::size_t>(across) + static_cast<std::size_t>(c)];
       v.x = x0 + spacing * static_cast<float>(c);
       v.z = z0 + spacing * static_cast<float>(r);
       v.y = at(c, r);
@@ -76,22 +77,18 @@ int HeightField::BuildHeightField(const LoadLog& log) {
       v.tv = static_cast<float>(r);
     }
   }
-  m.SetFaceCount(triangleCount);
-  m.faceIndices.resize(3 * static_cast<std::size_t>(triangleCount));
+  std::vector<std::uint16_t> faceIndices(3 * static_cast<std::size_t>(triangleCount));
   std::size_t k = 0;
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < columns; ++c) {
       const auto p = [&](int cc, int rr) { return static_cast<std::uint16_t>(rr * across + cc); };
       // (c, r), (c, r + 1), (c + 1, r) and (c + 1, r), (c, r + 1), (c + 1, r + 1):
       // clockwise seen from +y, so the upper side is the front.
-      m.faceIndices[k++] = p(c, r), m.faceIndices[k++] = p(c, r + 1), m.faceIndices[k++] = p(c + 1, r);
-      m.faceIndices[k++] = p(c + 1, r), m.faceIndices[k++] = p(c, r + 1), m.faceIndices[k++] = p(c + 1, r + 1);
+      faceIndices[k++] = p(c, r), faceIndices[k++] = p(c, r + 1), faceIndices[k++] = p(c + 1, r);
+      faceIndices[k++] = p(c + 1, r), faceIndices[k++] = p(c, r + 1), faceIndices[k++] = p(c + 1, r + 1);
     }
   }
-  m.vertices.resize(k);
-  for (std::size_t i = 0; i < k; ++i) m.vertices[i] = m.positions[m.faceIndices[i]];
-  m.drawRecord.vertices = m.vertices.empty() ? nullptr : m.vertices.data();
-  m.drawRecord.vertexCount = static_cast<std::int32_t>(k);
+  m.SetIndexed(std::move(positions), std::move(faceIndices));
   m.drawRecord.materialIndex = 0;
   return 1;
 }

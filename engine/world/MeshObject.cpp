@@ -1,19 +1,13 @@
-// The mesh model file reader and the expansion into a drawn triangle list.
+// The mesh builder: what the readers put, the memory it takes, and the
+// expansion into a drawn triangle list.
 #include "engine/world/MeshObject.h"
-
-#include "engine/world/FastFields.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
+#include <utility>
 
-#include "formats/LineScan.h"
-#include "formats/ModelFileFormat.h"
 #include "platform/files/AnsiFile.h"
-
-namespace fmt = tarn::formats;
-namespace model = tarn::formats::model;
 
 void FaceNormal(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c, float& nx, float& ny, float& nz) {
   const float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
@@ -28,7 +22,7 @@ void FaceNormal(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c, f
 }
 
 std::int32_t MeshObject::BoundCount(std::int32_t n, std::int64_t limit, std::size_t inputBytes, const char* name,
-                                    long long line, const LoadLog& log) const {
+                                    long long line, const LoadLog& log) {
   if (n < 0) {
     log.Error("%s line %lld: negative count %d read as 0", name, line, n);
     return 0;
@@ -46,21 +40,21 @@ std::int32_t MeshObject::BoundCount(std::int32_t n, std::int64_t limit, std::siz
 // Count lines take no memory: a count is a promise of the file, and the
 // arrays grow only as lines keep it.
 void MeshObject::SetPositionCount(std::int32_t n) {
-  positionCount = n;
-  positions.clear();
+  positionCount_ = n;
+  positions_.clear();
 }
 void MeshObject::SetFaceCount(std::int32_t n) {
-  faceCount = n;
-  faceIndices.clear();
+  faceCount_ = n;
+  faceIndices_.clear();
   faceLines_.clear();
 }
 void MeshObject::SetTexVertexCount(std::int32_t n) {
-  texVertexCount = n;
-  texVertices.clear();
+  texVertexCount_ = n;
+  texVertices_.clear();
 }
 void MeshObject::SetTexFaceCount(std::int32_t n) {
-  texFaceCount = n;
-  texFaceIndices.clear();
+  texFaceCount_ = n;
+  texFaceIndices_.clear();
   texFaceLines_.clear();
 }
 
@@ -73,44 +67,44 @@ bool MeshObject::Room(const std::vector<T>& grows, std::size_t more) {
   if (need <= grows.capacity()) return true;
   const std::size_t grown = need > 2 * grows.capacity() ? need : 2 * grows.capacity();
   const std::size_t added = (grown - grows.capacity()) * sizeof(T);
-  if (MemoryBytes() + added > memoryLimit) overLimit_ = true;
+  if (MemoryBytes() + added > memoryLimit_) overLimit_ = true;
   return !overLimit_;
 }
 
 bool MeshObject::PutPosition(std::int32_t i, float x, float y, float z) {
-  if (i < 0 || i >= positionCount) return !overLimit_;
+  if (i < 0 || i >= positionCount_) return !overLimit_;
   const std::size_t at = static_cast<std::size_t>(i);
-  if (at >= positions.size()) {
-    if (!Room(positions, at + 1 - positions.size())) return false;
-    positions.resize(at + 1, MeshVertex{});
+  if (at >= positions_.size()) {
+    if (!Room(positions_, at + 1 - positions_.size())) return false;
+    positions_.resize(at + 1, MeshVertex{});
   }
-  MeshVertex& p = positions[at];
+  MeshVertex& p = positions_[at];
   p.x = x, p.y = y, p.z = z;
   return true;
 }
 
 bool MeshObject::PutTexVertex(std::int32_t i, float u, float v) {
-  if (i < 0 || i >= texVertexCount) return !overLimit_;
+  if (i < 0 || i >= texVertexCount_) return !overLimit_;
   const std::size_t at = static_cast<std::size_t>(i);
-  if (at >= texVertices.size()) {
-    if (!Room(texVertices, at + 1 - texVertices.size())) return false;
-    texVertices.resize(at + 1, MeshVertex{});
+  if (at >= texVertices_.size()) {
+    if (!Room(texVertices_, at + 1 - texVertices_.size())) return false;
+    texVertices_.resize(at + 1, MeshVertex{});
   }
-  MeshVertex& t = texVertices[at];
+  MeshVertex& t = texVertices_[at];
   t.x = u;
   t.y = v;
   return true;
 }
 
 bool MeshObject::PutFace(std::int32_t i, int a, int b, int c) {
-  if (i < 0 || i >= faceCount) return !overLimit_;
+  if (i < 0 || i >= faceCount_) return !overLimit_;
   if (!Room(faceLines_, 1)) return false;
   faceLines_.push_back(FaceLine{i, {static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(b)}});
   return true;
 }
 
 bool MeshObject::PutTexFace(std::int32_t i, int a, int b, int c) {
-  if (i < 0 || i >= texFaceCount) return !overLimit_;
+  if (i < 0 || i >= texFaceCount_) return !overLimit_;
   if (!Room(texFaceLines_, 1)) return false;
   texFaceLines_.push_back(FaceLine{i, {static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(b)}});
   return true;
@@ -132,94 +126,34 @@ void SortKeepingLast(std::vector<Line>& lines) {
 
 }  // namespace
 
-void MeshObject::ReadModel(fmt::LineReader& reader, std::size_t inputBytes, const char* name, const LoadLog& log) {
-  char word[fmt::LineReader::kLineBuffer];
-  bool firstVertex = true;
-  while (reader.NextKeywordLine()) {
-    const std::string_view key = reader.Keyword();
-    const std::string_view line = reader.Line();
-    if (key == model::kEnd) break;
-    if (key == model::kPos) {
-      // Pos x y z
-      fmt::ScanLine(line, model::kReadReals3, word, &drawRecord.referencePoint.x, &drawRecord.referencePoint.y,
-                    &drawRecord.referencePoint.z);
-    } else if (key == model::kNumVertex || key == model::kNumFace || key == model::kNumTVertex ||
-               key == model::kNumTFace) {
-      // Num<...> count
-      int n = 0;
-      fmt::ScanLine(line, model::kReadCount, word, &n);
-      const long long at = reader.LineNumber();
-      if (key == model::kNumVertex) {
-        SetPositionCount(BoundCount(n, kMaxIndexed, inputBytes, name, at, log));
-      } else if (key == model::kNumFace) {
-        SetFaceCount(BoundCount(n, INT32_MAX / 3, inputBytes, name, at, log));
-      } else if (key == model::kNumTVertex) {
-        SetTexVertexCount(BoundCount(n, kMaxIndexed, inputBytes, name, at, log));
-      } else {
-        SetTexFaceCount(BoundCount(n, INT32_MAX / 3, inputBytes, name, at, log));
-      }
-    } else if (key == model::kVertex) {
-      // VERTEX i x y z
-      int i = 0;
-      float x = 0.0f, y = 0.0f, z = 0.0f;
-      tarn::world::ScanIndexReals3(line, i, x, y, z);
-      if (i < 0 || i >= positionCount) continue;
-      if (!PutPosition(i, x, y, z)) break;
-      if (firstVertex) {
-        drawRecord.maxPoint = Vector3{x, y, z};
-        firstVertex = false;
-      } else {
-        if (x > drawRecord.maxPoint.x) drawRecord.maxPoint.x = x;
-        if (y > drawRecord.maxPoint.y) drawRecord.maxPoint.y = y;
-        if (z > drawRecord.maxPoint.z) drawRecord.maxPoint.z = z;
-      }
-    } else if (key == model::kFace || key == model::kTFace) {
-      // FACE i a b c / TFACE i a b c: stored a, c, b (the winding reversed)
-      int i = 0, a = 0, b = 0, c = 0;
-      tarn::world::ScanIndexInts3(line, i, a, b, c);
-      if (!(key == model::kFace ? PutFace(i, a, b, c) : PutTexFace(i, a, b, c))) break;
-    } else if (key == model::kTVertex) {
-      // TVERTEX i u w v
-      int i = 0;
-      float u = 0.0f, w = 0.0f, v = 0.0f;
-      tarn::world::ScanIndexReals3(line, i, u, w, v);
-      if (!PutTexVertex(i, u, 1.0f - v)) break;
-    } else if (key == model::kMatId) {
-      // MatID index
-      fmt::ScanLine(line, model::kReadCount, word, &drawRecord.materialIndex);
-    }
-  }
-  Expand(name, log);
-}
-
 void MeshObject::Expand(const char* name, const LoadLog& log) {
   SortKeepingLast(faceLines_);
   SortKeepingLast(texFaceLines_);
   const std::size_t corners = 3 * faceLines_.size();
-  if (!overLimit_ && MemoryBytes() + corners * (sizeof(MeshVertex) + 2 * sizeof(std::uint16_t)) > memoryLimit)
+  if (!overLimit_ && MemoryBytes() + corners * (sizeof(MeshVertex) + 2 * sizeof(std::uint16_t)) > memoryLimit_)
     overLimit_ = true;
   if (overLimit_) {
-    log.Error("%s: more than the %zu MB of memory left for meshes; not loaded", name, memoryLimit >> 20);
+    log.Error("%s: more than the %zu MB of memory left for meshes; not loaded", name, memoryLimit_ >> 20);
     Empty();
     return;
   }
-  faceIndices.assign(corners, 0);
-  texFaceIndices.assign(3 * texFaceLines_.size(), 0);
+  faceIndices_.assign(corners, 0);
+  texFaceIndices_.assign(3 * texFaceLines_.size(), 0);
   for (std::size_t t = 0; t < texFaceLines_.size(); ++t)
-    for (int k = 0; k < 3; ++k) texFaceIndices[3 * t + static_cast<std::size_t>(k)] = texFaceLines_[t].corner[k];
-  vertices.assign(corners, MeshVertex{});
+    for (int k = 0; k < 3; ++k) texFaceIndices_[3 * t + static_cast<std::size_t>(k)] = texFaceLines_[t].corner[k];
+  vertices_.assign(corners, MeshVertex{});
   std::size_t t = 0;  // the texture face of the same index, found by walking both sorted lists
   for (std::size_t f = 0; f < faceLines_.size(); ++f) {
     const FaceLine& face = faceLines_[f];
     while (t < texFaceLines_.size() && texFaceLines_[t].index < face.index) ++t;
     const FaceLine* tex = t < texFaceLines_.size() && texFaceLines_[t].index == face.index ? &texFaceLines_[t] : nullptr;
     for (int k = 0; k < 3; ++k) {
-      MeshVertex& out = vertices[3 * f + static_cast<std::size_t>(k)];
+      MeshVertex& out = vertices_[3 * f + static_cast<std::size_t>(k)];
       const std::uint16_t p = face.corner[k];
-      faceIndices[3 * f + static_cast<std::size_t>(k)] = p;
-      if (p < positions.size()) out.x = positions[p].x, out.y = positions[p].y, out.z = positions[p].z;
-      if (tex != nullptr && tex->corner[k] < texVertices.size())
-        out.tu = texVertices[tex->corner[k]].x, out.tv = texVertices[tex->corner[k]].y;
+      faceIndices_[3 * f + static_cast<std::size_t>(k)] = p;
+      if (p < positions_.size()) out.x = positions_[p].x, out.y = positions_[p].y, out.z = positions_[p].z;
+      if (tex != nullptr && tex->corner[k] < texVertices_.size())
+        out.tu = texVertices_[tex->corner[k]].x, out.tv = texVertices_[tex->corner[k]].y;
     }
   }
   // The lines are in the arrays now.
@@ -227,46 +161,52 @@ void MeshObject::Expand(const char* name, const LoadLog& log) {
   texFaceLines_ = std::vector<FaceLine>();
   for (std::size_t k = 0; k + 2 < corners; k += 3) {
     float nx, ny, nz;
-    FaceNormal(vertices[k], vertices[k + 1], vertices[k + 2], nx, ny, nz);
-    for (std::size_t c = k; c < k + 3; ++c) vertices[c].nx = nx, vertices[c].ny = ny, vertices[c].nz = nz;
+    FaceNormal(vertices_[k], vertices_[k + 1], vertices_[k + 2], nx, ny, nz);
+    for (std::size_t c = k; c < k + 3; ++c) vertices_[c].nx = nx, vertices_[c].ny = ny, vertices_[c].nz = nz;
   }
-  drawRecord.vertices = vertices.empty() ? nullptr : vertices.data();
+  drawRecord.vertices = vertices_.empty() ? nullptr : vertices_.data();
   drawRecord.vertexCount = static_cast<std::int32_t>(corners);
 }
 
 void MeshObject::Empty() {
-  positions = std::vector<MeshVertex>();
-  texVertices = std::vector<MeshVertex>();
-  faceIndices = std::vector<std::uint16_t>();
-  texFaceIndices = std::vector<std::uint16_t>();
-  vertices = std::vector<MeshVertex>();
+  positions_ = std::vector<MeshVertex>();
+  texVertices_ = std::vector<MeshVertex>();
+  faceIndices_ = std::vector<std::uint16_t>();
+  texFaceIndices_ = std::vector<std::uint16_t>();
+  vertices_ = std::vector<MeshVertex>();
   faceLines_ = std::vector<FaceLine>();
   texFaceLines_ = std::vector<FaceLine>();
   drawRecord.vertices = nullptr;
   drawRecord.vertexCount = 0;
 }
 
-std::size_t MeshObject::MemoryBytes() const {
-  return sizeof(MeshVertex) * (positions.capacity() + texVertices.capacity() + vertices.capacity()) +
-         sizeof(std::uint16_t) * (faceIndices.capacity() + texFaceIndices.capacity()) +
-         sizeof(FaceLine) * (faceLines_.capacity() + texFaceLines_.capacity()) + sizeof(*this);
+void MeshObject::SetIndexed(std::vector<MeshVertex> positions, std::vector<std::uint16_t> faceIndices) {
+  SetPositionCount(static_cast<std::int32_t>(positions.size()));
+  SetFaceCount(static_cast<std::int32_t>(faceIndices.size() / 3));
+  positions_ = std::move(positions);
+  faceIndices_ = std::move(faceIndices);
+  const std::size_t k = faceIndices_.size();
+  vertices_.resize(k);
+  for (std::size_t i = 0; i < k; ++i) vertices_[i] = positions_[faceIndices_[i]];
+  drawRecord.vertices = vertices_.empty() ? nullptr : vertices_.data();
+  drawRecord.vertexCount = static_cast<std::int32_t>(k);
 }
 
-int MeshObject::LoadModelFile(const char* name, const LoadLog& log, bool* opened) {
-  long long size = 0;
-  std::FILE* f = tarn::files::AnsiFopen(name, "rt", &size);
-  if (opened != nullptr) *opened = f != nullptr;
-  if (f == nullptr) {
-    LogCannotOpen(log, name, "model file");
-    return 0;
-  }
-  struct Closer {
-    std::FILE* f;
-    ~Closer() { std::fclose(f); }
-  } closer{f};
-  fmt::LineReader reader(f);
-  ReadModel(reader, size > 0 ? static_cast<std::size_t>(size) : 0, name, log);
-  return 0;
+void MeshObject::SetNodeName(const char* name) {
+  nodeName_ = name;
+  drawRecord.nodeName = nodeName_.c_str();
+}
+
+void MeshObject::ResetMaterials(std::size_t n) { materials_.assign(n, AseMaterial{}); }
+
+void MeshObject::SetMaterialBitmap(std::int32_t index, const char* bitmap) {
+  if (index >= 0 && static_cast<std::size_t>(index) < materials_.size()) materials_[static_cast<std::size_t>(index)].bitmap = bitmap;
+}
+
+std::size_t MeshObject::MemoryBytes() const {
+  return sizeof(MeshVertex) * (positions_.capacity() + texVertices_.capacity() + vertices_.capacity()) +
+         sizeof(std::uint16_t) * (faceIndices_.capacity() + texFaceIndices_.capacity()) +
+         sizeof(FaceLine) * (faceLines_.capacity() + texFaceLines_.capacity()) + sizeof(*this);
 }
 
 void LogCannotOpen(const LoadLog& log, const char* name, const char* what) {
@@ -274,4 +214,15 @@ void LogCannotOpen(const LoadLog& log, const char* name, const char* what) {
     log.Error("%s: cannot open the %s", name, what);
   else
     log.Error("%s: cannot open the %s: %s", name, what, tarn::files::LastErrorText().c_str());
+}
+
+OpenedText::OpenedText(const char* name, const char* what, const LoadLog& log) {
+  long long size = 0;
+  file_ = tarn::files::AnsiFopen(name, "rt", &size);
+  if (file_ == nullptr) LogCannotOpen(log, name, what);
+  bytes_ = size > 0 ? static_cast<std::size_t>(size) : 0;
+}
+
+OpenedText::~OpenedText() {
+  if (file_ != nullptr) std::fclose(file_);
 }

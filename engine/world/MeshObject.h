@@ -1,13 +1,11 @@
-// MeshObject: one loaded mesh. It owns its DrawRecord (what the scene
-// draws: the expanded triangle list) and the indexed form it was expanded
-// from: positions and texture vertices, each with its own 16-bit triangle
-// index lists. Houses and the terrain also carry a material list.
+// MeshObject: one loaded mesh, as the readers build it. It owns its
+// DrawRecord (what the scene draws: the expanded triangle list) and the
+// indexed form it was expanded from: positions and texture vertices, each
+// with its own 16-bit triangle index lists. Houses and the terrain also
+// carry a material list. The readers that fill it are functions of their
+// own: the model file in ModelFileReader.h, the ASE house in AseReader.h.
 //
-// The mesh model file ("%d.t3m", see formats/ModelFileFormat.h) is read by
-// LoadModelFile. Choices of ours, where the format leaves a case open:
-//   - a file that cannot be opened, or that is not a regular file (a FIFO,
-//     a device, a folder), leaves the mesh empty (0 vertices) and writes an
-//     "Error: " line naming it to the log;
+// Choices of ours, the same for every reader:
 //   - memory follows the lines actually read, never a count a line declares:
 //     a count only bounds the indices that later lines may use (by what the
 //     input can hold, since every counted item needs a line of its own, so no
@@ -19,30 +17,27 @@
 //     draws the faces present, in index order (a later line of the same
 //     index replaces the earlier one): a face the file declares but never
 //     gives draws nothing, as its degenerate triangle would have;
-//   - a mesh whose arrays would pass memoryLimit bytes stops taking lines,
+//   - a mesh whose arrays would pass the memory limit stops taking lines,
 //     logs it and is left empty (the world's budget holds for each object);
-//   - a VERTEX/FACE/TVERTEX/TFACE line whose index lies outside its count
-//     (or comes before its count line) is skipped;
+//   - a position, face, texture vertex or texture face whose index lies
+//     outside its count (or comes before its count) is skipped;
 //   - a corner naming no position, or no texture vertex, expands to
 //     coordinates 0; a triangle without a texture triangle gets texture
 //     coordinates 0;
 //   - every expanded vertex gets its triangle's face normal (left-handed:
 //     the normal faces the side from which the corners run clockwise), so
-//     the lit device shows the shape; a degenerate triangle gets (0, 1, 0);
-//   - referencePoint and materialIndex are 0 without "Pos" and "MatID".
+//     the lit device shows the shape; a degenerate triangle gets (0, 1, 0).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "engine/scene/DrawRecord.h"
 #include "engine/log/TarnLog.h"
 #include "engine/scene/MeshVertex.h"
-#include "formats/LineReader.h"
-
-class SceneNode;
 
 struct AseMaterial {
   std::string bitmap;  // the material's bitmap file name, quotes removed
@@ -57,28 +52,11 @@ class MeshObject {
   MeshObject(const MeshObject&) = delete;
   MeshObject& operator=(const MeshObject&) = delete;
 
-  // Reads a model file into this mesh. Returns 0 (as the format's reader
-  // always did); problems go to the log.
-  int LoadModelFile(const char* name, const LoadLog& log = {}, bool* opened = nullptr);
-  // The same from a line reader over input of `inputBytes` bytes; `name`
-  // only names the input in log lines.
-  void ReadModel(tarn::formats::LineReader& reader, std::size_t inputBytes, const char* name, const LoadLog& log);
-
-  // Houses: reads an ASE export (AseReader.cpp has the rules) and attaches
-  // drawRecord to `parent` once per mesh block read. Returns 1; a file that
-  // cannot be opened attaches nothing and writes an "Error: " line.
-  int LoadAseHouse(const char* name, SceneNode* parent, const LoadLog& log = {});
-  void ReadAseHouse(tarn::formats::LineReader& reader, std::size_t inputBytes, const char* name, SceneNode* parent,
-                    const LoadLog& log);
-  // Reads from just after a "*MESH" line to the end of its block and expands
-  // it. Returns 0. `hadRow3` tells whether the block held a "*TM_ROW3".
-  int ReadAseMesh(tarn::formats::LineReader& reader, std::size_t inputBytes, const char* name, const LoadLog& log,
-                  bool* hadRow3 = nullptr);
-  // Reads from just after a "*MATERIAL" line to the end of its block.
-  int ReadAseMaterial(tarn::formats::LineReader& reader, std::int32_t index);
-
-  // Bytes held by the arrays (what a world's memory budget counts).
+  // Bytes held by the arrays (what a world's memory budget counts), and the
+  // most they may hold (set by the world before a reader runs).
   std::size_t MemoryBytes() const;
+  void SetMemoryLimit(std::size_t bytes) { memoryLimit_ = bytes; }
+  std::size_t MemoryLimit() const { return memoryLimit_; }
 
   // Builds the DrawRecord's triangle list from the lines read, with face
   // normals (rules above). `name` names the mesh in a log line about memory.
@@ -95,8 +73,8 @@ class MeshObject {
   bool OverLimit() const { return overLimit_; }
 
   // Bounds a count read from a line (see above); logs when it cuts.
-  std::int32_t BoundCount(std::int32_t n, std::int64_t limit, std::size_t inputBytes, const char* name,
-                          long long line, const LoadLog& log) const;
+  static std::int32_t BoundCount(std::int32_t n, std::int64_t limit, std::size_t inputBytes, const char* name,
+                                 long long line, const LoadLog& log);
 
   // A count line: sets the count and empties its array (no memory is taken
   // for what the count declares).
@@ -105,22 +83,33 @@ class MeshObject {
   void SetTexVertexCount(std::int32_t n);
   void SetTexFaceCount(std::int32_t n);
 
-  DrawRecord drawRecord;
-  std::vector<MeshVertex> positions;
-  std::vector<MeshVertex> texVertices;  // tu, tv in the first two numbers (x, y)
+  // An indexed mesh given whole (the terrain): the positions and their
+  // triangles (three corners each); the drawn list is the corners in order,
+  // each a copy of its position, normals included.
+  void SetIndexed(std::vector<MeshVertex> positions, std::vector<std::uint16_t> faceIndices);
+
+  // The name the scene shows for the mesh (drawRecord.nodeName points at it).
+  void SetNodeName(const char* name);
+  // A new material list of n materials without bitmaps; SetMaterialBitmap
+  // skips an index outside it.
+  void ResetMaterials(std::size_t n);
+  void SetMaterialBitmap(std::int32_t index, const char* bitmap);
+
+  const std::vector<MeshVertex>& Positions() const { return positions_; }
+  const std::vector<MeshVertex>& TexVertices() const { return texVertices_; }  // tu, tv in x, y
   // After Expand: the corners of the faces drawn (three per face, in index
   // order), and of the texture faces read.
-  std::vector<std::uint16_t> faceIndices;
-  std::vector<std::uint16_t> texFaceIndices;
-  std::int32_t positionCount = 0;
-  std::int32_t faceCount = 0;
-  std::int32_t texVertexCount = 0;
-  std::int32_t texFaceCount = 0;
-  std::vector<AseMaterial> materials;  // houses and terrain only
+  const std::vector<std::uint16_t>& FaceIndices() const { return faceIndices_; }
+  const std::vector<std::uint16_t>& TexFaceIndices() const { return texFaceIndices_; }
+  const std::vector<MeshVertex>& Vertices() const { return vertices_; }  // what drawRecord.vertices points into
+  const std::vector<AseMaterial>& Materials() const { return materials_; }  // houses and terrain only
+  std::int32_t PositionCount() const { return positionCount_; }
+  std::int32_t FaceCount() const { return faceCount_; }
+  std::int32_t TexVertexCount() const { return texVertexCount_; }
+  std::int32_t TexFaceCount() const { return texFaceCount_; }
 
-  std::vector<MeshVertex> vertices;  // what drawRecord.vertices points into
-  std::string nodeName;              // what drawRecord.nodeName points at
-  std::size_t memoryLimit = SIZE_MAX;  // bytes the arrays may hold (set by the world)
+  // What the scene draws; the world sets its kind and material.
+  DrawRecord drawRecord;
 
  private:
   // One FACE/TFACE line: its index and its corners as stored (a, c, b).
@@ -130,17 +119,43 @@ class MeshObject {
   };
   template <class T>
   bool Room(const std::vector<T>& grows, std::size_t more);
+
+  std::vector<MeshVertex> positions_;
+  std::vector<MeshVertex> texVertices_;
+  std::vector<std::uint16_t> faceIndices_;
+  std::vector<std::uint16_t> texFaceIndices_;
+  std::int32_t positionCount_ = 0;
+  std::int32_t faceCount_ = 0;
+  std::int32_t texVertexCount_ = 0;
+  std::int32_t texFaceCount_ = 0;
+  std::vector<AseMaterial> materials_;
+  std::vector<MeshVertex> vertices_;
+  std::string nodeName_;
+  std::size_t memoryLimit_ = SIZE_MAX;
   std::vector<FaceLine> faceLines_, texFaceLines_;
   bool overLimit_ = false;
 };
 
-// Removes the first and the last character of a word in place (a word of
-// one character becomes empty; an empty word stays empty).
-void StripQuotes(char* word);
-
-// "<name>: cannot open the <what>", with the reason when the file is there
-// but could not be opened (errno as the open left it).
+// For the readers: "<name>: cannot open the <what>", with the reason when
+// the file is there but could not be opened (errno as the open left it).
 void LogCannotOpen(const LoadLog& log, const char* name, const char* what);
+
+// For the readers: a text file held open while it is read, with its size in
+// bytes (0 when unknown). File() is null when it could not be opened, which
+// LogCannotOpen has then told the log.
+class OpenedText {
+ public:
+  OpenedText(const char* name, const char* what, const LoadLog& log);
+  ~OpenedText();
+  OpenedText(const OpenedText&) = delete;
+  OpenedText& operator=(const OpenedText&) = delete;
+  std::FILE* File() const { return file_; }
+  std::size_t Bytes() const { return bytes_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::size_t bytes_ = 0;
+};
 
 // A face normal for corners a, b, c in drawing order.
 void FaceNormal(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c, float& nx, float& ny, float& nz);

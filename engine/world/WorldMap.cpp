@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "engine/world/AseReader.h"
+#include "engine/world/ModelFileReader.h"
 #include "formats/LineReader.h"
 #include "formats/LineScan.h"
 #include "platform/files/AnsiFile.h"
@@ -160,7 +162,7 @@ bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& wor
   if (!HasRoom(world, floorName, line, services)) return true;
   MeshObject& mesh = NewMesh(world);
   mesh.drawRecord.kind = kDrawCulled;
-  mesh.memoryLimit = Remaining(world);
+  mesh.SetMemoryLimit(Remaining(world));
   bool opened = false;
   {
     FolderVisit visit(folder);
@@ -170,7 +172,7 @@ bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& wor
       // Its lines say which floor line named it, and its folder.
       const Origin origin(floorName, line, folder);
       const LoadLog log = services.log.Within(origin.text);
-      Guarded(log, name, [&] { mesh.LoadModelFile(name, log, &opened); }, [&] { mesh.Empty(); });
+      Guarded(log, name, [&] { opened = LoadModelFile(name, mesh, log) == ModelFileResult::kRead; }, [&] { mesh.Empty(); });
     } else {
       services.log.Error("%s line %lld: %s/%s: cannot enter the folder %s", floorName, line, folder, name, folder);
     }
@@ -272,10 +274,10 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       MeshObject& mesh = NewMesh(world);
       mesh.drawRecord.materialIndex = material;
       mesh.drawRecord.kind = kDrawCulled;
-      mesh.memoryLimit = Remaining(world);
+      mesh.SetMemoryLimit(Remaining(world));
       const Origin origin(name, reader.LineNumber());
       const LoadLog log = services.log.Within(origin.text);
-      Guarded(log, text, [&] { mesh.LoadAseHouse(text, root, log); }, [&] { mesh.Empty(); });
+      Guarded(log, text, [&] { LoadAseHouse(text, mesh, root, log); }, [&] { mesh.Empty(); });
       world.bytes += mesh.MemoryBytes();
       world.houses.push_back({&mesh, origin.text + std::string(text)});
     } else if (reader.Is("FloorMap")) {
@@ -298,7 +300,7 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %s %d %d", word, text, &terrain.columns, &terrain.rows);
       terrain.pictureName = text;
-      terrain.mesh->memoryLimit = Remaining(world);
+      terrain.mesh->SetMemoryLimit(Remaining(world));
       Guarded(services.log, text, [&] { terrain.BuildHeightField(services.log); }, [&] { terrain.mesh->Empty(); });
       world.bytes += terrain.mesh->MemoryBytes();
       terrain.mesh->drawRecord.kind = kDrawAlways;

@@ -98,6 +98,51 @@ TEST(LineScan, ScanNumbersStoresWhatScanLineStores) {
   }
 }
 
+// The converters (ScanNumbers), the world readers (ScanIndexReals3 /
+// ScanIndexInts3, through FieldCursor) and the format interpreter must read
+// a number line alike, and as sscanf reads it.
+TEST(LineScan, EveryNumberScanReadsALineAlike) {
+  const std::string longDigits(100000, '7');
+  const std::string cases[] = {
+      "+1 -2.5 +.5 -0", "-0 -0.0 +0 0",                                  // signs
+      "1 1e3 1E-3 2.5e+38", "1 1e 2 3", "1 1e+ 2 3", "1 4e-46 1e-38 3",   // exponents
+      "0x1F 0x1p3 0X.8 0x", "1 0x1.8p1 -0x10 0xg",                        // hex
+      "2 inf -INF nan", "3 Infinity -nan NaN(1)", "4 infinit 1 2",         // words
+      "2147483647 3.4028236e38 1e39 -1e400", "-2147483649 1 2 3",        // overflow
+      "99999999999999999999 1 2 3",
+      "5 " + longDigits + " 0." + longDigits + " " + longDigits + "e-99990",  // 100,000 digits
+      longDigits + " 1 2 3",
+      "6 1.5 2.5 3.5\r", "7 1 2\r", "\r", "8\r 1 2 3", "9 1.25\r\n",       // CR at the end
+      "", "   ", "x 1 2 3", "1 2 x 3", "-", "1 . 2 3",
+  };
+  for (const std::string& line : cases) {
+    SCOPED_TRACE("line: " + line.substr(0, 40));
+    int i[4] = {-1, -1, -1, -1}, wantI[4] = {-1, -1, -1, -1}, ri[4] = {-1, -1, -1, -1};
+    float f[3] = {-5, -6, -7}, wantF[3] = {-5, -6, -7}, rf[3] = {-5, -6, -7}, cf[3] = {-5, -6, -7};
+    const int want = ScanLine(line, "%d %f %f %f", &wantI[0], &wantF[0], &wantF[1], &wantF[2]);
+    EXPECT_EQ(std::sscanf(line.c_str(), "%d %f %f %f", &ri[0], &rf[0], &rf[1], &rf[2]), want);
+    EXPECT_EQ(tarn::formats::ScanNumbers(line, i, 1, f, 3), want);
+    int ci = -1;
+    tarn::formats::ScanIndexReals3(line, ci, cf[0], cf[1], cf[2]);
+    EXPECT_EQ(i[0], wantI[0]);
+    EXPECT_EQ(ci, wantI[0]);
+    EXPECT_EQ(ri[0], wantI[0]);
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_EQ(std::memcmp(&f[k], &wantF[k], 4), 0) << k;
+      EXPECT_EQ(std::memcmp(&cf[k], &wantF[k], 4), 0) << k;
+      EXPECT_EQ(std::memcmp(&rf[k], &wantF[k], 4), 0) << k;
+    }
+    int ints[4] = {-1, -1, -1, -1}, cursorInts[4] = {-1, -1, -1, -1};
+    const int wantInts = ScanLine(line, "%d %d %d %d", &wantI[0], &wantI[1], &wantI[2], &wantI[3]);
+    EXPECT_EQ(tarn::formats::ScanNumbers(line, ints, 4, nullptr, 0), wantInts);
+    tarn::formats::ScanIndexInts3(line, cursorInts[0], cursorInts[1], cursorInts[2], cursorInts[3]);
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_EQ(ints[k], wantI[k]) << k;
+      EXPECT_EQ(cursorInts[k], wantI[k]) << k;
+    }
+  }
+}
+
 TEST(LineScan, FieldsNotReachedKeepTheirValues) {
   int n = 42;
   char name[80] = "old";

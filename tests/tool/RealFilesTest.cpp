@@ -7,7 +7,7 @@
 #include <map>
 #include <regex>
 
-#include "engine/world/MeshObject.h"
+#include "engine/world/ModelFileReader.h"
 #include "formats/LineReader.h"
 #include "tests/tool/AseGenerator.h"
 #include "tests/tool/ToolTestSupport.h"
@@ -69,9 +69,9 @@ void CheckModelFilesLoad(const std::string& ase, int files, const std::string& l
     std::vector<std::string> errors;
     LoadLog log{&errors, [](void* context, const char* text) { static_cast<std::vector<std::string>*>(context)->push_back(text); }};
     MeshObject mesh;
-    mesh.LoadModelFile(name.c_str(), log);
+    LoadModelFile(name.c_str(), mesh, log);
     EXPECT_TRUE(errors.empty()) << label << " " << name << ": " << (errors.empty() ? "" : errors[0]);
-    EXPECT_EQ(mesh.faceCount, declared[i]) << label << " " << name;
+    EXPECT_EQ(mesh.FaceCount(), declared[i]) << label << " " << name;
     EXPECT_EQ(mesh.drawRecord.vertexCount, 3 * declared[i]) << label << " " << name;
   }
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/scene/SceneNode.h"
-#include "engine/world/MeshObject.h"
+#include "engine/world/AseReader.h"
 #include "formats/LineReader.h"
 #include "tests/world/WorldTestKit.h"
 
@@ -21,7 +21,7 @@ int CountChildren(const SceneNode& root) {
 void ReadHouse(MeshObject& mesh, SceneNode& root, const std::string& text, CapturedLog* log = nullptr) {
   tarn::formats::LineReader reader(text.data(), text.size());
   CapturedLog ignore;
-  mesh.ReadAseHouse(reader, text.size(), "house.ase", &root, (log ? log : &ignore)->Sink());
+  ReadAseHouse(reader, text.size(), "house.ase", mesh, &root, (log ? log : &ignore)->Sink());
 }
 
 std::string Object(const std::string& name, int faces, const std::string& extra = "") {
@@ -47,10 +47,10 @@ TEST(AseReader, ConvertsVerticesFacesAndTextureVertices) {
   ReadHouse(mesh, root, Object("wall", 1));
   ASSERT_EQ(CountChildren(root), 1);
   EXPECT_EQ(root.firstChild->drawRecord, &mesh.drawRecord);
-  EXPECT_FLOAT_EQ(mesh.positions[3].x, 1.0f);
-  EXPECT_FLOAT_EQ(mesh.positions[3].y, 3.0f);
-  EXPECT_FLOAT_EQ(mesh.positions[3].z, 2.0f);
-  EXPECT_EQ(mesh.faceIndices, (std::vector<std::uint16_t>{0, 2, 1}));
+  EXPECT_FLOAT_EQ(mesh.Positions()[3].x, 1.0f);
+  EXPECT_FLOAT_EQ(mesh.Positions()[3].y, 3.0f);
+  EXPECT_FLOAT_EQ(mesh.Positions()[3].z, 2.0f);
+  EXPECT_EQ(mesh.FaceIndices(), (std::vector<std::uint16_t>{0, 2, 1}));
   EXPECT_FLOAT_EQ(mesh.drawRecord.vertices[0].tu, 0.5f);
   EXPECT_FLOAT_EQ(mesh.drawRecord.vertices[0].tv, 0.8f);
   // No *TM_ROW3 inside the mesh: the object's transform row, y and z swapped.
@@ -67,7 +67,7 @@ TEST(AseReader, TwoObjectsShareOneRecordAndLateListsAreNotRead) {
   ASSERT_EQ(CountChildren(root), 2);
   EXPECT_EQ(root.firstChild->nextSibling->drawRecord, &mesh.drawRecord);
   EXPECT_EQ(mesh.drawRecord.vertexCount, 3);  // two faces declared, one present
-  EXPECT_TRUE(mesh.materials.empty());
+  EXPECT_TRUE(mesh.Materials().empty());
   EXPECT_EQ(mesh.drawRecord.materialIndex, 0);
 }
 
@@ -77,9 +77,9 @@ TEST(AseReader, MaterialsAndMaterialRefBeforeTheObject) {
   SceneNode root;
   ReadHouse(mesh, root, "*MATERIAL_REF 6\n" + std::string(kMaterials) + Object("house", 1));
   EXPECT_EQ(mesh.drawRecord.materialIndex, 6);
-  ASSERT_EQ(mesh.materials.size(), 2u);
-  EXPECT_EQ(mesh.materials[0].bitmap, "C:\\maps\\wall.bmp");
-  EXPECT_EQ(mesh.materials[1].bitmap, "roo");  // "\"roof" cut at the blank loses its first and last characters
+  ASSERT_EQ(mesh.Materials().size(), 2u);
+  EXPECT_EQ(mesh.Materials()[0].bitmap, "C:\\maps\\wall.bmp");
+  EXPECT_EQ(mesh.Materials()[1].bitmap, "roo");  // "\"roof" cut at the blank loses its first and last characters
   EXPECT_EQ(CountChildren(root), 1);
 }
 
@@ -93,7 +93,7 @@ TEST(AseReader, SecondTextureChannelReplacesTheFirstAndEndsTheMeshScan) {
   ReadHouse(mesh, root, Object("house", 1, channel) + "*MATERIAL_REF 8\n");
   EXPECT_FLOAT_EQ(mesh.drawRecord.vertices[0].tu, 0.9f);
   EXPECT_FLOAT_EQ(mesh.drawRecord.vertices[0].tv, 0.6f);
-  EXPECT_EQ(mesh.faceCount, 1);  // the NUMFACES after the channel is not mesh-scanned
+  EXPECT_EQ(mesh.FaceCount(), 1);  // the NUMFACES after the channel is not mesh-scanned
   EXPECT_EQ(mesh.drawRecord.materialIndex, 8);
 }
 
@@ -107,7 +107,7 @@ TEST(AseReader, FaceCornersGluedToTheirLabels) {
   MeshObject mesh;
   SceneNode root;
   ReadHouse(mesh, root, text);
-  EXPECT_EQ(mesh.faceIndices, (std::vector<std::uint16_t>{10000, 65535, 10001, 7, 9, 12345}));
+  EXPECT_EQ(mesh.FaceIndices(), (std::vector<std::uint16_t>{10000, 65535, 10001, 7, 9, 12345}));
 }
 
 TEST(AseReader, StripQuotesAndLongNames) {
@@ -146,7 +146,7 @@ TEST(AseReader, RealExports) {
     MeshObject mesh;
     SceneNode root;
     CapturedLog log;
-    ASSERT_EQ(mesh.LoadAseHouse(entry.path().c_str(), &root, log.Sink()), 1);
+    ASSERT_EQ(LoadAseHouse(entry.path().c_str(), mesh, &root, log.Sink()), AseHouseResult::kRead);
     EXPECT_EQ(CountChildren(root), meshes) << entry.path();
     if (meshes > 0) {
       EXPECT_EQ(mesh.drawRecord.vertexCount, 3 * lastFaces) << entry.path();
@@ -160,12 +160,12 @@ TEST(AseReader, RealExports) {
 TEST(AseReader, RealExportDetails) {
   MeshObject mesh;
   SceneNode root;
-  ASSERT_EQ(mesh.LoadAseHouse(TestData("ase/cafu_crate2.ase").c_str(), &root), 1);
+  ASSERT_EQ(LoadAseHouse(TestData("ase/cafu_crate2.ase").c_str(), mesh, &root), AseHouseResult::kRead);
   ASSERT_GT(mesh.drawRecord.vertexCount, 0);
   // Every drawn vertex is one of the mesh's positions.
   for (int k = 0; k < mesh.drawRecord.vertexCount; ++k) {
     const MeshVertex& v = mesh.drawRecord.vertices[k];
-    const MeshVertex& p = mesh.positions[mesh.faceIndices[static_cast<std::size_t>(k)]];
+    const MeshVertex& p = mesh.Positions()[mesh.FaceIndices()[static_cast<std::size_t>(k)]];
     ASSERT_EQ(v.x, p.x);
     ASSERT_EQ(v.y, p.y);
     ASSERT_NEAR(v.nx * v.nx + v.ny * v.ny + v.nz * v.nz, 1.0f, 1e-4f);

@@ -8,7 +8,8 @@
 
 #include "engine/scene/SceneNode.h"
 #include "engine/picture/Image.h"
-#include "engine/world/MeshObject.h"
+#include "engine/world/AseReader.h"
+#include "engine/world/ModelFileReader.h"
 #include "engine/world/WorldMap.h"
 #include "formats/LineReader.h"
 #include "tests/world/WorldTestKit.h"
@@ -55,15 +56,15 @@ TEST(Malformed, TextReadersSurviveTheCorpus) {
     MeshObject model;
     CapturedLog log;
     tarn::formats::LineReader a(text.data(), text.size());
-    model.ReadModel(a, text.size(), "m", log.Sink());
-    EXPECT_LE(model.drawRecord.vertexCount, 3 * model.faceCount);
-    EXPECT_EQ(static_cast<std::size_t>(model.drawRecord.vertexCount), model.vertices.size());
-    EXPECT_LE(model.vertices.size(), text.size());
+    ReadModelFile(a, text.size(), "m", model, log.Sink());
+    EXPECT_LE(model.drawRecord.vertexCount, 3 * model.FaceCount());
+    EXPECT_EQ(static_cast<std::size_t>(model.drawRecord.vertexCount), model.Vertices().size());
+    EXPECT_LE(model.Vertices().size(), text.size());
     MeshObject house;
     SceneNode root;
     tarn::formats::LineReader b(text.data(), text.size());
-    house.ReadAseHouse(b, text.size(), "h", &root, log.Sink());
-    EXPECT_LE(house.vertices.size(), text.size());
+    ReadAseHouse(b, text.size(), "h", house, &root, log.Sink());
+    EXPECT_LE(house.Vertices().size(), text.size());
     SceneNode mapRoot;
     RenderSwitches switches;
     LoadedWorld world;
@@ -104,9 +105,9 @@ TEST(Malformed, TruncatedRealExports) {
     SceneNode root;
     CapturedLog log;
     tarn::formats::LineReader reader(text.data(), cut);
-    house.ReadAseHouse(reader, cut, "h", &root, log.Sink());
-    EXPECT_LE(house.drawRecord.vertexCount, 3 * house.faceCount);
-    EXPECT_EQ(static_cast<std::size_t>(house.drawRecord.vertexCount), house.vertices.size());
+    ReadAseHouse(reader, cut, "h", house, &root, log.Sink());
+    EXPECT_LE(house.drawRecord.vertexCount, 3 * house.FaceCount());
+    EXPECT_EQ(static_cast<std::size_t>(house.drawRecord.vertexCount), house.Vertices().size());
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "engine/world/ModelFileReader.h"
 #include "engine/world/WorldMap.h"
 #include "tests/world/WorldTestKit.h"
 
@@ -56,12 +57,12 @@ TEST(Memory, AnObjectBeyondTheWorldsBudgetIsLoggedAndLeftEmpty) {
   std::string text = "NumVertex 3\nNumFace 1000\n";
   for (int i = 0; i < 1000; ++i) text += "FACE " + std::to_string(i) + " 0 1 2\n";
   MeshObject mesh;
-  mesh.memoryLimit = 64 * 1024;  // 3000 drawn vertices need 96 KB
+  mesh.SetMemoryLimit(64 * 1024);  // 3000 drawn vertices need 96 KB
   CapturedLog log;
   tarn::formats::LineReader reader(text.data(), text.size());
-  mesh.ReadModel(reader, text.size(), "m.t3m", log.Sink());
+  ReadModelFile(reader, text.size(), "m.t3m", mesh, log.Sink());
   EXPECT_EQ(mesh.drawRecord.vertexCount, 0);
-  EXPECT_TRUE(mesh.vertices.empty());
+  EXPECT_TRUE(mesh.Vertices().empty());
   EXPECT_TRUE(log.Mentions("m.t3m: more than the"));
 }
 

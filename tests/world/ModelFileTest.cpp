@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/world/MeshObject.h"
+#include "engine/world/ModelFileReader.h"
 #include "formats/LineReader.h"
 #include "tests/world/WorldTestKit.h"
 
@@ -12,7 +12,7 @@ namespace {
 void Read(MeshObject& mesh, const std::string& text, CapturedLog* log = nullptr) {
   tarn::formats::LineReader reader(text.data(), text.size());
   CapturedLog ignore;
-  mesh.ReadModel(reader, text.size(), "test.t3m", (log ? log : &ignore)->Sink());
+  ReadModelFile(reader, text.size(), "test.t3m", mesh, (log ? log : &ignore)->Sink());
 }
 
 const char kTriangle[] =
@@ -39,7 +39,7 @@ TEST(ModelFile, SwapsWindingFlipsVAndStopsAtEnd) {
   ASSERT_EQ(mesh.drawRecord.vertexCount, 3);
   const MeshVertex* v = mesh.drawRecord.vertices;
   // FACE 0 1 2 is drawn 0, 2, 1.
-  EXPECT_EQ(mesh.faceIndices, (std::vector<std::uint16_t>{0, 2, 1}));
+  EXPECT_EQ(mesh.FaceIndices(), (std::vector<std::uint16_t>{0, 2, 1}));
   EXPECT_FLOAT_EQ(v[1].z, 1.0f);
   EXPECT_FLOAT_EQ(v[2].x, 1.0f);
   // TVERTEX 0.25 0 0.75: tu 0.25, tv 1 - 0.75.
@@ -62,8 +62,8 @@ TEST(ModelFile, CountsIndicesAndDefaults) {
   MeshObject mesh;
   Read(mesh, text);
   EXPECT_EQ(mesh.drawRecord.vertexCount, 36);
-  EXPECT_EQ(mesh.faceIndices[1], 4464);  // 70000 cut to 16 bits
-  EXPECT_EQ(mesh.faceIndices.size(), 36u);
+  EXPECT_EQ(mesh.FaceIndices()[1], 4464);  // 70000 cut to 16 bits
+  EXPECT_EQ(mesh.FaceIndices().size(), 36u);
   EXPECT_EQ(mesh.drawRecord.referencePoint.x, 7.0f);
   EXPECT_EQ(mesh.drawRecord.materialIndex, 0);
   // maxPoint: the largest of negative values, never 0.
@@ -81,26 +81,26 @@ TEST(ModelFile, HugeCountsAreBoundedByTheInput) {
   MeshObject mesh;
   const std::string text = "NumFace 2000000000\nNumVertex 2000000000\nNumTVertex -5\nFACE 3 0 0 0\nEnd\n";
   Read(mesh, text, &log);
-  EXPECT_LE(mesh.faceCount, static_cast<std::int32_t>(text.size()));
-  EXPECT_EQ(mesh.texVertexCount, 0);
+  EXPECT_LE(mesh.FaceCount(), static_cast<std::int32_t>(text.size()));
+  EXPECT_EQ(mesh.TexVertexCount(), 0);
   EXPECT_TRUE(log.Mentions("test.t3m line 1"));
   EXPECT_TRUE(log.Mentions("line 3"));
   // Positions are also held to what a 16-bit index can name.
   std::string big(1 << 20, '\n');
   MeshObject wide;
   Read(wide, "NumVertex 100000\n" + big, &log);
-  EXPECT_EQ(wide.positionCount, MeshObject::kMaxIndexed);
+  EXPECT_EQ(wide.PositionCount(), MeshObject::kMaxIndexed);
 }
 
 TEST(ModelFile, MissingFileLeavesTheMeshEmptyAndLogs) {
   ScratchFolder scratch;
   MeshObject mesh;
-  EXPECT_EQ(mesh.LoadModelFile("nothere.t3m"), 0);
+  EXPECT_EQ(LoadModelFile("nothere.t3m", mesh), ModelFileResult::kCannotOpen);
   EXPECT_EQ(mesh.drawRecord.vertexCount, 0);
   EXPECT_NE(ReadFileText("Tarn.log").find("Error: nothere.t3m"), std::string::npos);
   WriteFile("Model/3.t3m", std::string(kTriangle));
   MeshObject loaded;
-  loaded.LoadModelFile("model\\3.t3m");  // Windows separators, other case
+  EXPECT_EQ(LoadModelFile("model\\3.t3m", loaded), ModelFileResult::kRead);  // Windows separators, other case
   EXPECT_EQ(loaded.drawRecord.vertexCount, 3);
 }
 

@@ -166,7 +166,7 @@ TEST(WorldMap, HeightFieldGridAndDebugFile) {
   const HeightField& t = *l.world.terrains[0];
   EXPECT_EQ(t.gridPointCount, 20);
   EXPECT_EQ(t.triangleCount, 24);
-  EXPECT_EQ(t.mesh->faceIndices.size(), 72u);
+  EXPECT_EQ(t.mesh->FaceIndices().size(), 72u);
   EXPECT_EQ(t.mesh->drawRecord.vertexCount, 72);
   EXPECT_EQ(t.mesh->drawRecord.kind, kDrawAlways);
   EXPECT_EQ(l.world.terrains[1]->gridPointCount, 1);
@@ -179,16 +179,16 @@ TEST(WorldMap, HeightFieldGridAndDebugFile) {
   EXPECT_EQ(l.world.terrainLines[3].mesh, l.world.terrains[3]->mesh.get());
   // Centred, 40 apart, flat without its picture, facing up.
   float minX = 1e9f, maxX = -1e9f;
-  for (const MeshVertex& v : t.mesh->positions) {
+  for (const MeshVertex& v : t.mesh->Positions()) {
     minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
     EXPECT_EQ(v.y, 0.0f);
   }
   EXPECT_FLOAT_EQ(minX, -80.0f);
   EXPECT_FLOAT_EQ(maxX, 80.0f);
   // One texture repeat per cell.
-  EXPECT_FLOAT_EQ(t.mesh->positions[19].tu, 4.0f);
-  EXPECT_FLOAT_EQ(t.mesh->positions[19].tv, 3.0f);
-  EXPECT_FLOAT_EQ(t.mesh->positions[19].z, 60.0f);
+  EXPECT_FLOAT_EQ(t.mesh->Positions()[19].tu, 4.0f);
+  EXPECT_FLOAT_EQ(t.mesh->Positions()[19].tv, 3.0f);
+  EXPECT_FLOAT_EQ(t.mesh->Positions()[19].z, 60.0f);
   for (int k = 0; k < 72; ++k) EXPECT_FLOAT_EQ(t.mesh->drawRecord.vertices[k].ny, 1.0f);
   EXPECT_TRUE(std::filesystem::exists("\xED\x95\x98\xEC\x9D\xB4\xED\x8A\xB8\xED\x95\x84\xEB\x93\x9C.txt"));
   EXPECT_EQ(ReadFileText("\xED\x95\x98\xEC\x9D\xB4\xED\x8A\xB8\xED\x95\x84\xEB\x93\x9C.txt"), "");
@@ -207,9 +207,9 @@ TEST(WorldMap, HeightsFollowThePicture) {
   Loader l;
   l.Load("exam.map");
   const MeshObject& m = *l.world.terrains[0]->mesh;
-  EXPECT_FLOAT_EQ(m.positions[0].y, 0.0f);
-  EXPECT_FLOAT_EQ(m.positions[2].y, 20.0f);
-  EXPECT_LT(m.positions[1].nx, 0.0f);  // the slope rises to +x: the normal leans to -x
+  EXPECT_FLOAT_EQ(m.Positions()[0].y, 0.0f);
+  EXPECT_FLOAT_EQ(m.Positions()[2].y, 20.0f);
+  EXPECT_LT(m.Positions()[1].nx, 0.0f);  // the slope rises to +x: the normal leans to -x
 }
 
 TEST(WorldMap, StatsLines) {
