@@ -30,7 +30,47 @@ inline bool Passes(Compare f, std::uint32_t value, std::uint32_t ref) {
 }
 
 
-constexpr int kSubPixel = 16;  // 1/16 pixel snap
+// Clip space. Vertices are clipped against a guard band of |x|, |y| <=
+// kGuardBand w rather than the viewport's edges (the scissor trims the
+// rest), screen positions snap to 1/kSubPixel pixel, and they are pinned to
+// +-kScreenLimit pixels so that the fixed-point edge functions never
+// overflow.
+constexpr float kGuardBand = 8.0f;
+constexpr int kSubPixel = 16;
+constexpr float kScreenLimit = 1.0e6f;
+
+// The planes a vertex can lie outside of, in the order the clipper visits
+// them; kBehind is w <= 0 (the clipper cuts at a w just above 0).
+enum ClipPlane : int { kNearPlane, kFarPlane, kLeftPlane, kRightPlane, kBottomPlane, kTopPlane, kBehindPlane, kClipPlanes };
+
+// A vertex's outcode: bit 1 << plane for each plane it lies outside of, and
+// kNotFinite for a position that is not finite (such a vertex is dropped,
+// never clipped).
+enum Outcode : std::uint8_t {
+  kOutsideNear = 1u << kNearPlane,
+  kOutsideFar = 1u << kFarPlane,
+  kOutsideLeft = 1u << kLeftPlane,
+  kOutsideRight = 1u << kRightPlane,
+  kOutsideBottom = 1u << kBottomPlane,
+  kOutsideTop = 1u << kTopPlane,
+  kOutsideBehind = 1u << kBehindPlane,
+  kNotFinite = 128,
+};
+
+// The outcode of a clip-space position (without kNotFinite), each plane
+// tested as the clipper measures it.
+inline unsigned OutcodeOf(float x, float y, float z, float w) {
+  unsigned code = 0;
+  if (z < 0.0f) code |= kOutsideNear;
+  if (w - z < 0.0f) code |= kOutsideFar;
+  if (kGuardBand * w + x < 0.0f) code |= kOutsideLeft;
+  if (kGuardBand * w - x < 0.0f) code |= kOutsideRight;
+  if (kGuardBand * w + y < 0.0f) code |= kOutsideBottom;
+  if (kGuardBand * w - y < 0.0f) code |= kOutsideTop;
+  if (!(w > 0.0f)) code |= kOutsideBehind;
+  return code;
+}
+
 constexpr int kFogTable = 1024;
 // Screen tiles: wide, so that a row's span in a tile is long enough to pay
 // for the row's set-up, and low, so that there are enough of them to share
