@@ -126,7 +126,7 @@ void VertexArrays::Resize(std::size_t n) {
 
 namespace {
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(TARN_RASTER_AVX2)  // the build has the instruction set (RasterLocal.h)
 #define TARN_VERTEX_AVX2 1
 #define TARN_AVX2 __attribute__((target("avx2")))
 
