@@ -139,7 +139,7 @@ void ReduceUv(ClipVertex* vertices, int n) {  // a line or a triangle
   }
 }
 
-// Twice a triangle's signed area in 1/256 pixel when it is to be drawn; 0
+// Twice a triangle's signed area, in 1/256 square pixel, when it is to be drawn; 0
 // when it is degenerate or culled (counted).
 std::int64_t FacingArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::int64_t x2,
                         std::int64_t y2, Cull cull, Counters& counters) {
