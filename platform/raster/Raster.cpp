@@ -26,7 +26,6 @@ namespace {
 
 using namespace detail;
 
-constexpr float kGuardBand = 8.0f;  // clip-space |x|, |y| <= 8 w before scissoring
 // Triangles queued before the workers get them: enough to keep them busy
 // while the calling thread sets up the next batch.
 constexpr std::size_t kBatchTriangles = 8192;
@@ -60,16 +59,6 @@ ScreenVertex Project(const ClipVertex& v, const ViewportMap& m) {
   return o;
 }
 
-// Signed distances of a clip vertex to the six planes; >= 0 is inside.
-inline void PlaneDistances(const ClipVertex& v, float* d) {
-  d[0] = v.z;                         // near
-  d[1] = v.w - v.z;                   // far
-  d[2] = kGuardBand * v.w + v.x;      // left
-  d[3] = kGuardBand * v.w - v.x;      // right
-  d[4] = kGuardBand * v.w + v.y;      // bottom
-  d[5] = kGuardBand * v.w - v.y;      // top
-}
-
 inline ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t) {
   ClipVertex o;
   o.x = a.x + (b.x - a.x) * t;
@@ -85,18 +74,26 @@ inline ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t) {
   return o;
 }
 
+// The signed distance of a clip vertex to a plane; >= 0 is inside. The
+// outcode's tests (OutcodeOf) are these distances' signs, except that w is
+// cut a little above 0, where the projection still holds.
 inline float PlaneDistance(const ClipVertex& v, int plane) {
-  if (plane == 6) return v.w - 1e-6f;
-  float d[6];
-  PlaneDistances(v, d);
-  return d[plane];
+  switch (plane) {
+    case kNearPlane: return v.z;
+    case kFarPlane: return v.w - v.z;
+    case kLeftPlane: return kGuardBand * v.w + v.x;
+    case kRightPlane: return kGuardBand * v.w - v.x;
+    case kBottomPlane: return kGuardBand * v.w + v.y;
+    case kTopPlane: return kGuardBand * v.w - v.y;
+    default: return v.w - 1e-6f;
+  }
 }
 
 // Sutherland-Hodgman against the planes in `code`; returns the count.
 int ClipPolygon(ClipVertex* poly, int n, unsigned code, ClipVertex* scratch) {
   ClipVertex* in = poly;
   ClipVertex* out = scratch;
-  for (int plane = 0; plane < 7 && n > 0; ++plane) {
+  for (int plane = 0; plane < kClipPlanes && n > 0; ++plane) {
     if (!(code & (1u << plane))) continue;
     int m = 0;
     for (int i = 0; i < n; ++i) {
@@ -116,29 +113,55 @@ int ClipPolygon(ClipVertex* poly, int n, unsigned code, ClipVertex* scratch) {
 
 // Texture coordinates only matter modulo 1 for wrapping: move each
 // primitive's near the origin so that float precision holds per pixel.
-void ReduceUv(ClipVertex* v, int n) {
-  float minU = v[0].u, minV = v[0].v;
+void ReduceUv(float* u, float* v, int n) {
+  float minU = u[0], minV = v[0];
   for (int i = 1; i < n; ++i) {
-    minU = std::min(minU, v[i].u);
-    minV = std::min(minV, v[i].v);
+    minU = std::min(minU, u[i]);
+    minV = std::min(minV, v[i]);
   }
   float fu = std::floor(minU), fv = std::floor(minV);
   for (int i = 0; i < n; ++i) {
-    v[i].u = std::min(v[i].u - fu, 1024.0f);  // keeps u x width x 256 inside 32 bits
-    v[i].v = std::min(v[i].v - fv, 1024.0f);
+    u[i] = std::min(u[i] - fu, 1024.0f);  // keeps u x width x 256 inside 32 bits
+    v[i] = std::min(v[i] - fv, 1024.0f);
   }
 }
 
-// The set-up of one triangle; false when it covers no pixel centre's row or
-// column inside the scissor, is degenerate, or is culled.
-bool SetUpTriangle(const DrawContext* ctx, SpanFn span, FillFn fill, ScreenVertex v0, ScreenVertex v1, ScreenVertex v2,
-                   Cull cull, bool gouraud, Counters& counters, TriangleSetup& t) {
-  std::int64_t area = (v1.xi - v0.xi) * (v2.yi - v0.yi) - (v2.xi - v0.xi) * (v1.yi - v0.yi);
-  if (area == 0) return false;
+void ReduceUv(ClipVertex* vertices, int n) {  // a line or a triangle
+  float u[3], v[3];
+  for (int i = 0; i < n; ++i) {
+    u[i] = vertices[i].u;
+    v[i] = vertices[i].v;
+  }
+  ReduceUv(u, v, n);
+  for (int i = 0; i < n; ++i) {
+    vertices[i].u = u[i];
+    vertices[i].v = v[i];
+  }
+}
+
+// Twice a triangle's signed area, in 1/256 square pixel, when it is to be drawn; 0
+// when it is degenerate or culled (counted).
+std::int64_t FacingArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::int64_t x2,
+                        std::int64_t y2, Cull cull, Counters& counters) {
+  std::int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
+  if (area == 0) return 0;
   if ((cull == Cull::Ccw && area < 0) || (cull == Cull::Cw && area > 0)) {
     ++counters.trianglesCulled;
-    return false;
+    return 0;
   }
+  return area;
+}
+
+// The loops one piece of a draw fills with.
+struct Loops {
+  SpanFn span;
+  FillFn fill;
+};
+
+// The set-up of a triangle that FacingArea passed (`area` is its result);
+// false when it covers no pixel centre's row or column inside the scissor.
+bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area, ScreenVertex v0, ScreenVertex v1,
+                   ScreenVertex v2, bool gouraud, Counters& counters, TriangleSetup& t) {
   if (!gouraud) {  // flat: the first vertex's colour everywhere
     v1.p.r = v2.p.r = v0.p.r;
     v1.p.g = v2.p.g = v0.p.g;
@@ -157,8 +180,8 @@ bool SetUpTriangle(const DrawContext* ctx, SpanFn span, FillFn fill, ScreenVerte
   t.xMax = static_cast<int>(std::min<std::int64_t>(FloorDiv(maxX, kSubPixel), c.scissorX1));
   if (t.yStart > t.yEnd || t.xMin > t.xMax) return false;
   t.context = ctx;
-  t.span = span;
-  t.fill = fill;
+  t.span = loops.span;
+  t.fill = loops.fill;
 
   // Interpolant gradients from the snapped positions.
   float x10 = v1.x - v0.x, y10 = v1.y - v0.y, x20 = v2.x - v0.x, y20 = v2.y - v0.y;
@@ -215,6 +238,28 @@ void DrawLine(const DrawContext& c, SpanFn span, const ScreenVertex& a, const Sc
              a.p.b + (b.p.b - a.p.b) * t,    a.p.a + (b.p.a - a.p.a) * t};
     span(c, y, x, x, x, p, zero);
   }
+}
+
+// Cuts the line a-b to the planes its ends' outcodes name; false when
+// nothing of it is left.
+bool ClipLine(ClipVertex& a, ClipVertex& b, unsigned codeA, unsigned codeB) {
+  if (codeA & codeB) return false;
+  unsigned any = codeA | codeB;
+  float t0 = 0.0f, t1 = 1.0f;
+  for (int plane = 0; plane < kClipPlanes; ++plane) {
+    if (!(any & (1u << plane))) continue;
+    float da = PlaneDistance(a, plane), db = PlaneDistance(b, plane);
+    if (da < 0.0f && db < 0.0f) return false;
+    if (da < 0.0f) t0 = std::max(t0, da / (da - db));
+    else if (db < 0.0f) t1 = std::min(t1, da / (da - db));
+  }
+  if (t0 > t1) return false;
+  ClipVertex from = t0 > 0.0f ? Lerp(a, b, t0) : a;
+  ClipVertex to = t1 < 1.0f ? Lerp(a, b, t1) : b;
+  if (!(Finite(from.w) && Finite(to.w) && from.w > 0.0f && to.w > 0.0f)) return false;
+  a = from;
+  b = to;
+  return true;
 }
 
 // What the fog and alpha-test tables are built from.
@@ -427,6 +472,28 @@ class Workers {
   bool busy_ = false;  // the caller's view: a batch was started and not waited for
 };
 
+// What a draw compiles to before its vertices are read: the context its
+// pixels are drawn with, and what decides its loops.
+struct CompiledDraw {
+  DrawContext c;
+  ViewportMap viewport;
+  int depthBytes = 0;
+  bool textured = false, fog = false, blend = false;
+};
+
+// The loops for a piece of a draw. Pixels that are all opaque need neither
+// the alpha test (a reference up to 255 passes 255 for >=) nor SRCALPHA /
+// INVSRCALPHA blending.
+Loops PickLoops(const State& s, const CompiledDraw& d, bool verticesOpaque) {
+  const DrawContext& c = d.c;
+  bool opaque = (!d.textured || (s.texture->opaque && c.alphaOp == TextureOp::Modulate)) && verticesOpaque;
+  bool alphaTest = s.alphaTest && s.alphaFunc != Compare::Always &&
+                   !(opaque && (s.alphaFunc == Compare::GreaterEqual || s.alphaFunc == Compare::LessEqual));
+  bool blend = d.blend && !(opaque && c.srcAlphaBlend);
+  return Loops{PickSpan(c, d.textured, s.bilinear, d.fog, blend, alphaTest, s.dither, d.depthBytes),
+               PickFill(c, d.textured, s.bilinear, d.fog, blend, alphaTest, d.depthBytes)};
+}
+
 }  // namespace
 
 class Rasterizer::Impl {
@@ -464,6 +531,13 @@ class Rasterizer::Impl {
   }
   const Shading* ShadingFor(const State& s);
   void Submit(const DrawContext& context, const TriangleSetup& setup);
+  // The stages of a draw.
+  bool Compile(const State& s, const Target& t, CompiledDraw& d);
+  const std::uint32_t* WrappedTexels(const Texture& texture);
+  void DrawLines(const State& s, const CompiledDraw& d, SpanFn span, std::size_t n);
+  void DrawTriangles(const State& s, const CompiledDraw& d, const Loops& loops, std::size_t n);
+  void EmitTriangle(const State& s, const CompiledDraw& d, const Loops& loops, std::size_t i);
+  void EmitClipped(const State& s, const CompiledDraw& d, const Loops& loops, std::size_t i, unsigned planes);
 
   int threads_;
   std::unique_ptr<Workers> workers_;
@@ -513,24 +587,34 @@ void Rasterizer::Impl::Submit(const DrawContext& context, const TriangleSetup& s
   }
 }
 
-void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices& in, const Target& t) {
-  if (!t.colour || t.width <= 0 || t.height <= 0 || !in.data || in.stride < 12) return;
-  std::size_t count = primitive == Primitive::TriangleList ? in.count - in.count % 3 : in.count - in.count % 2;
-  if (count == 0) return;
-  ++draws_;
-  // A batch's tile grid is its target's: another size starts a new batch.
-  if (!filling_.Empty() && (filling_.width != t.width || filling_.height != t.height)) Drain();
+// The texels of a texture given without the wrap column the span loops rely
+// on, copied with it; kept until nothing queued can read them.
+const std::uint32_t* Rasterizer::Impl::WrappedTexels(const Texture& texture) {
+  std::size_t from = texture.stride > texture.width ? static_cast<std::size_t>(texture.stride)
+                                                    : static_cast<std::size_t>(texture.width);
+  std::size_t w = static_cast<std::size_t>(texture.width);
+  std::vector<std::uint32_t>& padded = textureCopies_.emplace_back((w + 1) * static_cast<std::size_t>(texture.height));
+  for (std::size_t y = 0; y < static_cast<std::size_t>(texture.height); ++y) {
+    std::memcpy(&padded[y * (w + 1)], texture.texels + y * from, w * 4);
+    padded[y * (w + 1) + w] = texture.texels[y * from];
+  }
+  const std::uint32_t* texels = padded.data();
+  if (!workers_ && textureCopies_.size() > 1) textureCopies_.pop_front();  // nothing queued needs it
+  return texels;
+}
 
-  DrawContext c;
+// The per-draw context; false when the viewport lies outside the target.
+bool Rasterizer::Impl::Compile(const State& s, const Target& t, CompiledDraw& d) {
+  DrawContext& c = d.c;
   // Scissor: the viewport inside the target.
   c.scissorX0 = std::max(s.viewportX, 0);
   c.scissorY0 = std::max(s.viewportY, 0);
   c.scissorX1 = std::min(s.viewportX + s.viewportWidth, t.width) - 1;
   c.scissorY1 = std::min(s.viewportY + s.viewportHeight, t.height) - 1;
-  if (c.scissorX0 > c.scissorX1 || c.scissorY0 > c.scissorY1) return;
+  if (c.scissorX0 > c.scissorX1 || c.scissorY0 > c.scissorY1) return false;
 
   // Depth.
-  int depthBytes = (s.zEnable && t.depth && (t.depthBytes == 2 || t.depthBytes == 4)) ? t.depthBytes : 0;
+  d.depthBytes = (s.zEnable && t.depth && (t.depthBytes == 2 || t.depthBytes == 4)) ? t.depthBytes : 0;
   c.useW = s.useW;
   float wNear, wFar;
   DepthRangeOfProjection(s.projection, &wNear, &wFar);
@@ -545,26 +629,12 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
 
   // Texture stage 0. A stage that reads a missing texture passes the
   // diffuse colour through, as if the texture were opaque white.
-  bool textured = s.texture && s.texture->texels && s.texture->width > 0 && s.texture->height > 0;
-  textured = textured && (UsesTexture(s.colourOp, s.colourArg1, s.colourArg2) ||
-                          UsesTexture(s.alphaOp, s.alphaArg1, s.alphaArg2));
-  if (textured) {
+  d.textured = s.texture && s.texture->texels && s.texture->width > 0 && s.texture->height > 0 &&
+               (UsesTexture(s.colourOp, s.colourArg1, s.colourArg2) || UsesTexture(s.alphaOp, s.alphaArg1, s.alphaArg2));
+  if (d.textured) {
     c.texW = s.texture->width;
     c.texH = s.texture->height;
-    if (s.texture->stride == c.texW + 1) {
-      c.texels = s.texture->texels;
-    } else {  // make the wrap column the span loops rely on
-      std::size_t from = s.texture->stride > c.texW ? static_cast<std::size_t>(s.texture->stride)
-                                                    : static_cast<std::size_t>(c.texW);
-      std::size_t w = static_cast<std::size_t>(c.texW);
-      std::vector<std::uint32_t>& padded = textureCopies_.emplace_back((w + 1) * static_cast<std::size_t>(c.texH));
-      for (std::size_t y = 0; y < static_cast<std::size_t>(c.texH); ++y) {
-        std::memcpy(&padded[y * (w + 1)], s.texture->texels + y * from, w * 4);
-        padded[y * (w + 1) + w] = s.texture->texels[y * from];
-      }
-      c.texels = padded.data();
-      if (!workers_ && textureCopies_.size() > 1) textureCopies_.pop_front();  // nothing queued needs it
-    }
+    c.texels = s.texture->stride == c.texW + 1 ? s.texture->texels : WrappedTexels(*s.texture);
     c.texStride = c.texW + 1;
     c.texPow2 = IsPow2(c.texW) && IsPow2(c.texH);
     while ((1 << c.texShift) < c.texW) ++c.texShift;
@@ -572,9 +642,11 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
     TextureMode(s.alphaOp, s.alphaArg1, s.alphaArg2, c.alphaOp, c.alphaTex1);
   }
 
-  bool fog = s.fog != Fog::None;
+  d.fog = s.fog != Fog::None;
   c.shading = ShadingFor(s);
-  bool blend = s.blend && !(s.srcBlend == Blend::One && s.destBlend == Blend::Zero);
+  c.alphaFunc = s.alphaFunc;
+  c.alphaRef = s.alphaRef;
+  d.blend = s.blend && !(s.srcBlend == Blend::One && s.destBlend == Blend::Zero);
   c.srcBlend = s.srcBlend;
   c.destBlend = s.destBlend;
   c.srcAlphaBlend = s.srcBlend == Blend::SrcAlpha && s.destBlend == Blend::InvSrcAlpha;
@@ -585,15 +657,23 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
   c.depthPitch = t.depthPitch;
   c.targetWidth = t.width;
   c.targetHeight = t.height;
+  d.viewport = ViewportMap{static_cast<float>(s.viewportX),     static_cast<float>(s.viewportY),
+                           static_cast<float>(s.viewportWidth), static_cast<float>(s.viewportHeight),
+                           s.minZ,                              s.maxZ};
+  return true;
+}
 
-  // Vertex stage: transform, light and project every vertex once.
-  ViewportMap viewport{static_cast<float>(s.viewportX), static_cast<float>(s.viewportY),
-                       static_cast<float>(s.viewportWidth), static_cast<float>(s.viewportHeight), s.minZ, s.maxZ};
+void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices& in, const Target& t) {
+  if (!t.colour || t.width <= 0 || t.height <= 0 || !in.data || in.stride < 12) return;
+  std::size_t count = primitive == Primitive::TriangleList ? in.count - in.count % 3 : in.count - in.count % 2;
+  if (count == 0) return;
+  ++draws_;
+  // A batch's tile grid is its target's: another size starts a new batch.
+  if (!filling_.Empty() && (filling_.width != t.width || filling_.height != t.height)) Drain();
+  CompiledDraw d;
+  if (!Compile(s, t, d)) return;
   // Lines are drawn on this thread, after everything queued before them.
   if (primitive == Primitive::LineList) Drain();
-  TriangleSetup setup;
-  ClipVertex poly[16], scratch[16];
-  ScreenVertex sv[16];
   // The vertex stage runs a piece of the draw at a time, so that its results
   // are still in the cache when the triangles read them.
   constexpr std::size_t kPiece = 3 * 1024;  // whole triangles and whole lines
@@ -602,102 +682,88 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
     Vertices piece = in;
     piece.data = in.data + first * in.stride;
     piece.count = n;
-    vertexStage_.Run(s, viewport, piece, n);
-    const VertexArrays& out = vertexStage_.Out();
-    const std::uint8_t* code = out.code.data();
-    constexpr std::uint8_t kBad = VertexArrays::kNotFinite;
+    vertexStage_.Run(s, d.viewport, piece, n);
+    Loops loops = PickLoops(s, d, vertexStage_.AllOpaque());
+    if (primitive == Primitive::LineList)
+      DrawLines(s, d, loops.span, n);
+    else
+      DrawTriangles(s, d, loops, n);
+  }
+}
 
-    // Pixels that are all opaque need neither the alpha test (a reference up
-    // to 255 passes 255 for >=) nor SRCALPHA / INVSRCALPHA blending.
-    bool opaque = (!textured || (s.texture->opaque && c.alphaOp == TextureOp::Modulate)) && vertexStage_.AllOpaque();
-    bool alphaTest = s.alphaTest && s.alphaFunc != Compare::Always &&
-                     !(opaque && (s.alphaFunc == Compare::GreaterEqual || s.alphaFunc == Compare::LessEqual));
-    bool blendChunk = blend && !(opaque && c.srcAlphaBlend);
-    c.alphaFunc = s.alphaFunc;
-    c.alphaRef = s.alphaRef;
-    SpanFn span = PickSpan(c, textured, s.bilinear, fog, blendChunk, alphaTest, s.dither, depthBytes);
-    FillFn fill = PickFill(c, textured, s.bilinear, fog, blendChunk, alphaTest, depthBytes);
+void Rasterizer::Impl::DrawLines(const State& s, const CompiledDraw& d, SpanFn span, std::size_t n) {
+  const VertexArrays& out = vertexStage_.Out();
+  const std::uint8_t* code = out.code.data();
+  for (std::size_t i = 0; i < n; i += 2) {
+    if ((code[i] | code[i + 1]) & kNotFinite) continue;
+    ClipVertex pair[2] = {out.Clip(i), out.Clip(i + 1)};
+    if (d.textured) ReduceUv(pair, 2);
+    if (ClipLine(pair[0], pair[1], code[i], code[i + 1]))
+      DrawLine(d.c, span, Project(pair[0], d.viewport), Project(pair[1], d.viewport), s.lastPixel, counters);
+  }
+}
 
-    if (primitive == Primitive::LineList) {
-      for (std::size_t i = 0; i < n; i += 2) {
-        if ((code[i] | code[i + 1]) & kBad) continue;
-        ClipVertex pair[2] = {out.Clip(i), out.Clip(i + 1)};
-        if (textured) ReduceUv(pair, 2);
-        ClipVertex a = pair[0], b = pair[1];
-        unsigned ca = code[i], cb = code[i + 1];
-        if (ca & cb) continue;
-        unsigned any = ca | cb;
-        float t0 = 0.0f, t1 = 1.0f;
-        bool visible = true;
-        for (int plane = 0; plane < 7 && visible; ++plane) {
-          if (!(any & (1u << plane))) continue;
-          float da = PlaneDistance(a, plane), db = PlaneDistance(b, plane);
-          if (da < 0.0f && db < 0.0f) visible = false;
-          else if (da < 0.0f) t0 = std::max(t0, da / (da - db));
-          else if (db < 0.0f) t1 = std::min(t1, da / (da - db));
-        }
-        if (!visible || t0 > t1) continue;
-        ClipVertex ca2 = t0 > 0.0f ? Lerp(a, b, t0) : a;
-        ClipVertex cb2 = t1 < 1.0f ? Lerp(a, b, t1) : b;
-        if (!(Finite(ca2.w) && Finite(cb2.w) && ca2.w > 0.0f && cb2.w > 0.0f)) continue;
-        DrawLine(c, span, Project(ca2, viewport), Project(cb2, viewport), s.lastPixel, counters);
-      }
-      continue;
-    }
+void Rasterizer::Impl::DrawTriangles(const State& s, const CompiledDraw& d, const Loops& loops, std::size_t n) {
+  const std::uint8_t* code = vertexStage_.Out().code.data();
+  for (std::size_t i = 0; i < n; i += 3) {
+    ++counters.trianglesIn;
+    unsigned c0 = code[i], c1 = code[i + 1], c2 = code[i + 2];
+    if (c0 & c1 & c2) continue;  // wholly outside one plane
+    unsigned any = c0 | c1 | c2;
+    if (any & kNotFinite) continue;
+    if (any)
+      EmitClipped(s, d, loops, i, any);
+    else
+      EmitTriangle(s, d, loops, i);
+  }
+}
 
-    for (std::size_t i = 0; i < n; i += 3) {
-      ++counters.trianglesIn;
-      unsigned c0 = code[i], c1 = code[i + 1], c2 = code[i + 2];
-      if (c0 & c1 & c2) continue;  // wholly outside one plane
-      if ((c0 | c1 | c2) & kBad) continue;
-      unsigned any = c0 | c1 | c2;
-      if (!any) {
-        // Culling first: back faces cost no more than this.
-        const std::int32_t* xi = out.xi.data() + i;
-        const std::int32_t* yi = out.yi.data() + i;
-        std::int64_t area = (std::int64_t{xi[1]} - xi[0]) * (std::int64_t{yi[2]} - yi[0]) -
-                            (std::int64_t{xi[2]} - xi[0]) * (std::int64_t{yi[1]} - yi[0]);
-        if (area == 0) continue;
-        if ((s.cull == Cull::Ccw && area < 0) || (s.cull == Cull::Cw && area > 0)) {
-          ++counters.trianglesCulled;
-          continue;
-        }
-        float fu = 0.0f, fv = 0.0f;
-        if (textured) {
-          fu = std::floor(std::min({out.u[i], out.u[i + 1], out.u[i + 2]}));
-          fv = std::floor(std::min({out.v[i], out.v[i + 1], out.v[i + 2]}));
-        }
-        for (std::size_t k = 0; k < 3; ++k) {
-          std::size_t j = i + k;
-          float u = out.u[j], vv = out.v[j];
-          if (textured) {
-            u = std::min(u - fu, 1024.0f);
-            vv = std::min(vv - fv, 1024.0f);
-          }
-          float iw = out.iw[j];
-          sv[k].xi = out.xi[j];
-          sv[k].yi = out.yi[j];
-          sv[k].x = out.sx[j];
-          sv[k].y = out.sy[j];
-          sv[k].p = Interp{iw, u * iw, vv * iw, out.dz[j], out.r[j], out.g[j], out.b[j], out.a[j]};
-        }
-        if (SetUpTriangle(&c, span, fill, sv[0], sv[1], sv[2], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
-        continue;
-      }
-      poly[0] = out.Clip(i);
-      poly[1] = out.Clip(i + 1);
-      poly[2] = out.Clip(i + 2);
-      if (textured) ReduceUv(poly, 3);
-      int m = ClipPolygon(poly, 3, any, scratch);
-      if (m < 3) continue;
-      bool finite = true;
-      for (int k = 0; k < m && finite; ++k)
-        finite = Finite(poly[k].x) && Finite(poly[k].y) && Finite(poly[k].z) && Finite(poly[k].w) && poly[k].w > 0.0f;
-      if (!finite) continue;  // clipping overflowed on absurd coordinates
-      for (int k = 0; k < m; ++k) sv[k] = Project(poly[k], viewport);
-      for (int k = 1; k + 1 < m; ++k)
-        if (SetUpTriangle(&c, span, fill, sv[0], sv[k], sv[k + 1], s.cull, s.gouraud, counters, setup)) Submit(c, setup);
-    }
+// A triangle inside the guard band, projected by the vertex stage.
+void Rasterizer::Impl::EmitTriangle(const State& s, const CompiledDraw& d, const Loops& loops, std::size_t i) {
+  const VertexArrays& out = vertexStage_.Out();
+  // Culling first: back faces cost no more than this.
+  std::int64_t area =
+      FacingArea(out.xi[i], out.yi[i], out.xi[i + 1], out.yi[i + 1], out.xi[i + 2], out.yi[i + 2], s.cull, counters);
+  if (area == 0) return;
+  float u[3] = {out.u[i], out.u[i + 1], out.u[i + 2]}, v[3] = {out.v[i], out.v[i + 1], out.v[i + 2]};
+  if (d.textured) ReduceUv(u, v, 3);
+  ScreenVertex sv[3];
+  for (std::size_t k = 0; k < 3; ++k) {
+    std::size_t j = i + k;
+    float iw = out.iw[j];
+    sv[k].xi = out.xi[j];
+    sv[k].yi = out.yi[j];
+    sv[k].x = out.sx[j];
+    sv[k].y = out.sy[j];
+    sv[k].p = Interp{iw, u[k] * iw, v[k] * iw, out.dz[j], out.r[j], out.g[j], out.b[j], out.a[j]};
+  }
+  TriangleSetup setup;
+  if (SetUpTriangle(&d.c, loops, area, sv[0], sv[1], sv[2], s.gouraud, counters, setup)) Submit(d.c, setup);
+}
+
+// A triangle across the planes in `planes`: clipped, projected and drawn as a fan.
+void Rasterizer::Impl::EmitClipped(const State& s, const CompiledDraw& d, const Loops& loops, std::size_t i,
+                                   unsigned planes) {
+  const VertexArrays& out = vertexStage_.Out();
+  ClipVertex poly[16], scratch[16];
+  poly[0] = out.Clip(i);
+  poly[1] = out.Clip(i + 1);
+  poly[2] = out.Clip(i + 2);
+  if (d.textured) ReduceUv(poly, 3);
+  int m = ClipPolygon(poly, 3, planes, scratch);
+  if (m < 3) return;
+  for (int k = 0; k < m; ++k) {
+    const ClipVertex& v = poly[k];
+    // Clipping overflows on absurd coordinates.
+    if (!(Finite(v.x) && Finite(v.y) && Finite(v.z) && Finite(v.w) && v.w > 0.0f)) return;
+  }
+  ScreenVertex sv[16];
+  for (int k = 0; k < m; ++k) sv[k] = Project(poly[k], d.viewport);
+  TriangleSetup setup;
+  for (int k = 1; k + 1 < m; ++k) {
+    const ScreenVertex &a = sv[0], &b = sv[k], &c = sv[k + 1];
+    std::int64_t area = FacingArea(a.xi, a.yi, b.xi, b.yi, c.xi, c.yi, s.cull, counters);
+    if (area != 0 && SetUpTriangle(&d.c, loops, area, a, b, c, s.gouraud, counters, setup)) Submit(d.c, setup);
   }
 }
 

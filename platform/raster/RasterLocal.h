@@ -30,7 +30,47 @@ inline bool Passes(Compare f, std::uint32_t value, std::uint32_t ref) {
 }
 
 
-constexpr int kSubPixel = 16;  // 1/16 pixel snap
+// Clip space. Vertices are clipped against a guard band of |x|, |y| <=
+// kGuardBand w rather than the viewport's edges (the scissor trims the
+// rest), screen positions snap to 1/kSubPixel pixel, and they are pinned to
+// +-kScreenLimit pixels so that the fixed-point edge functions never
+// overflow.
+constexpr float kGuardBand = 8.0f;
+constexpr int kSubPixel = 16;
+constexpr float kScreenLimit = 1.0e6f;
+
+// The planes a vertex can lie outside of, in the order the clipper visits
+// them; kBehind is w <= 0 (the clipper cuts at a w just above 0).
+enum ClipPlane : int { kNearPlane, kFarPlane, kLeftPlane, kRightPlane, kBottomPlane, kTopPlane, kBehindPlane, kClipPlanes };
+
+// A vertex's outcode: bit 1 << plane for each plane it lies outside of, and
+// kNotFinite for a position that is not finite (such a vertex is dropped,
+// never clipped).
+enum Outcode : std::uint8_t {
+  kOutsideNear = 1u << kNearPlane,
+  kOutsideFar = 1u << kFarPlane,
+  kOutsideLeft = 1u << kLeftPlane,
+  kOutsideRight = 1u << kRightPlane,
+  kOutsideBottom = 1u << kBottomPlane,
+  kOutsideTop = 1u << kTopPlane,
+  kOutsideBehind = 1u << kBehindPlane,
+  kNotFinite = 128,
+};
+
+// The outcode of a clip-space position (without kNotFinite), each plane
+// tested as the clipper measures it.
+inline unsigned OutcodeOf(float x, float y, float z, float w) {
+  unsigned code = 0;
+  if (z < 0.0f) code |= kOutsideNear;
+  if (w - z < 0.0f) code |= kOutsideFar;
+  if (kGuardBand * w + x < 0.0f) code |= kOutsideLeft;
+  if (kGuardBand * w - x < 0.0f) code |= kOutsideRight;
+  if (kGuardBand * w + y < 0.0f) code |= kOutsideBottom;
+  if (kGuardBand * w - y < 0.0f) code |= kOutsideTop;
+  if (!(w > 0.0f)) code |= kOutsideBehind;
+  return code;
+}
+
 constexpr int kFogTable = 1024;
 // Screen tiles: wide, so that a row's span in a tile is long enough to pay
 // for the row's set-up, and low, so that there are enough of them to share
@@ -43,6 +83,24 @@ constexpr int kTileHeight = 1 << kTileShiftY;
 
 // Bayer 4x4 thresholds 0..15.
 inline constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+
+// A colour channel 0..255 from an interpolant, rounded; NaN is 0.
+inline int ClampByte(float v) {
+  if (!(v > 0.0f)) return 0;
+  if (v >= 255.0f) return 255;
+  return static_cast<int>(v + 0.5f);
+}
+
+// Run-time flags to template arguments: PickInstance<Make>(a, b, ...) is
+// Make::Get<a, b, ...>(), one branch per flag.
+template <class Make, bool... kFlags>
+auto PickInstance() {
+  return Make::template Get<kFlags...>();
+}
+template <class Make, bool... kFlags, class... Rest>
+auto PickInstance(bool flag, Rest... rest) {
+  return flag ? PickInstance<Make, kFlags..., true>(rest...) : PickInstance<Make, kFlags..., false>(rest...);
+}
 
 // What a state compiles to that does not depend on the draw: the fog and
 // alpha-test tables. Shared by the draws that use it, and never changed once
@@ -114,6 +172,18 @@ using FillFn = void (*)(const TriangleSetup& t, int cx0, int cy0, int cx1, int c
 // through the triangle's span loop.
 FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
                 int depthBytes);
+
+// The engine's state's triangle fill (FillEngine.inl) for the rest of the
+// state, four pixels at a time with SSE2 and eight with AVX2, where the
+// build has them; AVX2's only where UseAvx2().
+#if defined(__SSE2__)
+#define TARN_RASTER_SSE2 1
+FillFn PickFillSse2(bool fog, bool blend, bool alphaTest, bool dither);
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TARN_RASTER_AVX2 1
+FillFn PickFillAvx2(bool fog, bool blend, bool alphaTest, bool dither);
+#endif
+#endif
 
 // One edge a->b in 1/16 pixel: E(px, py) = (py - ya) dx - (px - xa) dy + bias
 // is >= 0 inside. Screen positions are pinned to +-1e6 pixels, so 32 bits

@@ -1,17 +1,12 @@
 // The pixel loops: a general span loop with every state that is fixed for a
 // draw as a template argument (lines, and triangles of any state), and the
-// engine's own state in SIMD triangle fills (eight pixels a time with AVX2,
-// four with SSE2, chosen at run time).
+// choice of a triangle's filler: the engine's own state has SIMD fills
+// (FillEngine.inl; eight pixels a time with AVX2, four with SSE2, chosen at
+// run time).
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <utility>
 
 #include "platform/raster/RasterLocal.h"
-
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
 
 namespace tarn::raster::detail {
 namespace {
@@ -26,12 +21,6 @@ inline int Mul255(int a, int b) {
 inline int DivRound255(int x) {
   int t = x + 128;
   return (t + (t >> 8)) >> 8;
-}
-
-inline int ClampByte(float v) {
-  if (!(v > 0.0f)) return 0;
-  if (v >= 255.0f) return 255;
-  return static_cast<int>(v + 0.5f);
 }
 
 inline int BlendFactor(Blend f, int src, int srcA, int dst) {
@@ -187,76 +176,15 @@ void Span(const DrawContext& c, int y, int left, int x0, int x1, const Interp& p
   }
 }
 
-template <bool kTex, bool kBilinear, bool kFog, bool kBlend, bool kAlphaTest, bool kDither>
-SpanFn PickDepth(int depthBytes) {
-  if (depthBytes == 2) return &Span<kTex, kBilinear, kFog, kBlend, kAlphaTest, kDither, 2>;
-  if (depthBytes == 4) return &Span<kTex, kBilinear, kFog, kBlend, kAlphaTest, kDither, 4>;
-  return &Span<kTex, kBilinear, kFog, kBlend, kAlphaTest, kDither, 0>;
-}
-template <bool kTex, bool kBilinear, bool kFog, bool kBlend, bool kAlphaTest>
-SpanFn PickDither(bool dither, int depthBytes) {
-  return dither ? PickDepth<kTex, kBilinear, kFog, kBlend, kAlphaTest, true>(depthBytes)
-                : PickDepth<kTex, kBilinear, kFog, kBlend, kAlphaTest, false>(depthBytes);
-}
-template <bool kTex, bool kBilinear, bool kFog, bool kBlend>
-SpanFn PickAlphaTest(bool alphaTest, bool dither, int depthBytes) {
-  return alphaTest ? PickDither<kTex, kBilinear, kFog, kBlend, true>(dither, depthBytes)
-                   : PickDither<kTex, kBilinear, kFog, kBlend, false>(dither, depthBytes);
-}
-template <bool kTex, bool kBilinear, bool kFog>
-SpanFn PickBlend(bool blend, bool alphaTest, bool dither, int depthBytes) {
-  return blend ? PickAlphaTest<kTex, kBilinear, kFog, true>(alphaTest, dither, depthBytes)
-               : PickAlphaTest<kTex, kBilinear, kFog, false>(alphaTest, dither, depthBytes);
-}
-template <bool kTex, bool kBilinear>
-SpanFn PickFog(bool fog, bool blend, bool alphaTest, bool dither, int depthBytes) {
-  return fog ? PickBlend<kTex, kBilinear, true>(blend, alphaTest, dither, depthBytes)
-             : PickBlend<kTex, kBilinear, false>(blend, alphaTest, dither, depthBytes);
-}
-SpanFn PickGeneral(bool tex, bool bilinear, bool fog, bool blend, bool alphaTest, bool dither, int depthBytes) {
-  if (!tex) return PickFog<false, false>(fog, blend, alphaTest, dither, depthBytes);
-  return bilinear ? PickFog<true, true>(fog, blend, alphaTest, dither, depthBytes)
-                  : PickFog<true, false>(fog, blend, alphaTest, dither, depthBytes);
-}
-
-#if defined(__SSE2__)
-// Pixels of a SIMD group that lie past the target's right edge: the group
-// works on a copy, so it never reads or writes outside the row.
-template <int kLanes>
-struct GroupMemory {
-  std::uint16_t* colour;
-  std::uint16_t* depth;
-  std::uint16_t colourCopy[kLanes], depthCopy[kLanes];
-  int valid;  // lanes inside the row
-  GroupMemory(std::uint16_t* colourRow, std::uint16_t* depthRow, int x, int width) {
-    valid = width - x < kLanes ? width - x : kLanes;
-    if (valid == kLanes) {
-      colour = colourRow + x;
-      depth = depthRow + x;
-    } else {
-      std::memset(colourCopy, 0, sizeof colourCopy);
-      std::memset(depthCopy, 0, sizeof depthCopy);
-      std::memcpy(colourCopy, colourRow + x, static_cast<std::size_t>(valid) * 2);
-      std::memcpy(depthCopy, depthRow + x, static_cast<std::size_t>(valid) * 2);
-      colour = colourCopy;
-      depth = depthCopy;
-    }
-  }
-  void WriteBack(std::uint16_t* colourRow, std::uint16_t* depthRow, int x) const {
-    if (valid == kLanes) return;
-    std::memcpy(colourRow + x, colourCopy, static_cast<std::size_t>(valid) * 2);
-    std::memcpy(depthRow + x, depthCopy, static_cast<std::size_t>(valid) * 2);
+// The general loop's instance for a state (the filter only matters with a
+// texture).
+template <int kDepthBytes>
+struct SpanInstance {
+  template <bool kTex, bool kBilinear, bool kFog, bool kBlend, bool kAlphaTest, bool kDither>
+  static SpanFn Get() {
+    return &Span<kTex, kTex && kBilinear, kFog, kBlend, kAlphaTest, kDither, kDepthBytes>;
   }
 };
-
-#include "platform/raster/SpanSse2.inl"
-
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define TARN_RASTER_AVX2 1
-#include "platform/raster/SpanAvx2.inl"
-#endif
-
-#endif  // __SSE2__
 
 bool simdLimitedToSse2 = false;
 
@@ -273,7 +201,9 @@ bool UseAvx2() {
 
 SpanFn PickSpan(const DrawContext&, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
                 bool dither, int depthBytes) {
-  return PickGeneral(textured, bilinear, fog, blend, alphaTest, dither, depthBytes);
+  if (depthBytes == 2) return PickInstance<SpanInstance<2>>(textured, bilinear, fog, blend, alphaTest, dither);
+  if (depthBytes == 4) return PickInstance<SpanInstance<4>>(textured, bilinear, fog, blend, alphaTest, dither);
+  return PickInstance<SpanInstance<0>>(textured, bilinear, fog, blend, alphaTest, dither);
 }
 
 namespace {
@@ -288,7 +218,7 @@ void FillGeneral(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
 
 FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
                 int depthBytes) {
-#if defined(__SSE2__)
+#if defined(TARN_RASTER_SSE2)
   // The engine's state has SIMD loops of its own.
   bool simd = textured && bilinear && c.texPow2 && c.colourOp == TextureOp::Modulate &&
               c.alphaOp == TextureOp::Modulate && depthBytes == 2 && c.zFunc == Compare::LessEqual && c.zWrite &&
@@ -296,9 +226,9 @@ FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bo
               (!blend || c.srcAlphaBlend);
   if (simd) {
 #if defined(TARN_RASTER_AVX2)
-    if (UseAvx2()) return avx2::Pick(fog, blend, alphaTest, c.dither);
+    if (UseAvx2()) return PickFillAvx2(fog, blend, alphaTest, c.dither);
 #endif
-    return sse2::Pick(fog, blend, alphaTest, c.dither);
+    return PickFillSse2(fog, blend, alphaTest, c.dither);
   }
 #else
   (void)c, (void)textured, (void)bilinear, (void)fog, (void)blend, (void)alphaTest, (void)depthBytes;

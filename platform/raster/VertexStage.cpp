@@ -11,10 +11,11 @@
 #include "platform/raster/RasterLocal.h"
 
 namespace tarn::raster {
-namespace {
+using detail::kGuardBand;
+using detail::kScreenLimit;
+using detail::kSubPixel;
 
-constexpr float kGuardBand = 8.0f;  // as the clipper's
-constexpr int kSubPixel = 16;
+namespace {
 
 void Multiply(const float* a, const float* b, float* out) {
   for (int i = 0; i < 4; ++i)
@@ -63,11 +64,10 @@ ProjectedPosition ProjectPosition(float x, float y, float z, float w, const View
   float iw = 1.0f / w;
   float sx = m.x + (1.0f + x * iw) * m.width * 0.5f;
   float sy = m.y + (1.0f - y * iw) * m.height * 0.5f;
-  constexpr float kLimit = 1.0e6f;
-  if (!(sx > -kLimit)) sx = -kLimit;
-  if (!(sx < kLimit)) sx = kLimit;
-  if (!(sy > -kLimit)) sy = -kLimit;
-  if (!(sy < kLimit)) sy = kLimit;
+  if (!(sx > -kScreenLimit)) sx = -kScreenLimit;
+  if (!(sx < kScreenLimit)) sx = kScreenLimit;
+  if (!(sy > -kScreenLimit)) sy = -kScreenLimit;
+  if (!(sy < kScreenLimit)) sy = kScreenLimit;
   // sx x 16 is exact in float (a power-of-two scale), as it was in double.
   o.xi = RoundToInt(sx * kSubPixel);
   o.yi = RoundToInt(sy * kSubPixel);
@@ -126,7 +126,7 @@ void VertexArrays::Resize(std::size_t n) {
 
 namespace {
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(TARN_RASTER_AVX2)  // the build has the instruction set (RasterLocal.h)
 #define TARN_VERTEX_AVX2 1
 #define TARN_AVX2 __attribute__((target("avx2")))
 
@@ -170,6 +170,110 @@ TARN_AVX2 inline void Transpose8(const float* v, __m256& m0, __m256& m1, __m256&
   m7 = _mm256_permute2f128_ps(u3, u7, 0x31);
 }
 
+// One group of eight vertices as read: position, normal, texture coordinates.
+struct Group {
+  __m256 px, py, pz, nx, ny, nz, tu, tv;
+};
+
+// The engine's vertex (position, normal, texture coordinates: 32 bytes) is
+// read eight at a time and transposed; other layouts are gathered.
+TARN_AVX2 inline Group LoadGroup(const Vertices& in, const float* base, __m256i lane, bool packed, bool normals) {
+  Group g;
+  if (packed) {
+    Transpose8(base, g.px, g.py, g.pz, g.nx, g.ny, g.nz, g.tu, g.tv);
+    return g;
+  }
+  g.px = _mm256_i32gather_ps(base, lane, 4);
+  g.py = _mm256_i32gather_ps(base + 1, lane, 4);
+  g.pz = _mm256_i32gather_ps(base + 2, lane, 4);
+  g.nx = g.ny = g.nz = g.tu = g.tv = _mm256_setzero_ps();
+  if (normals) {
+    const float* nb = base + in.normal / 4;
+    g.nx = _mm256_i32gather_ps(nb, lane, 4);
+    g.ny = _mm256_i32gather_ps(nb + 1, lane, 4);
+    g.nz = _mm256_i32gather_ps(nb + 2, lane, 4);
+  }
+  if (in.texCoord >= 0) {
+    const float* tb = base + in.texCoord / 4;
+    g.tu = _mm256_i32gather_ps(tb, lane, 4);
+    g.tv = _mm256_i32gather_ps(tb + 1, lane, 4);
+  }
+  return g;
+}
+
+// `bit` where v < 0.
+TARN_AVX2 inline __m256i Below(__m256 v, int bit) { return Bit(_mm256_cmp_ps(v, _mm256_setzero_ps(), _CMP_LT_OQ), bit); }
+
+// detail::OutcodeOf and kNotFinite for eight positions, stored as eight bytes.
+TARN_AVX2 inline void StoreOutcodes(__m256 x, __m256 y, __m256 z, __m256 w, std::uint8_t* out) {
+  using namespace detail;
+  const __m256 gw = _mm256_mul_ps(_mm256_set1_ps(kGuardBand), w);
+  const __m256 fin = _mm256_and_ps(_mm256_and_ps(FiniteMask(x), FiniteMask(y)), _mm256_and_ps(FiniteMask(z), FiniteMask(w)));
+  __m256i code = _mm256_or_si256(
+      _mm256_or_si256(_mm256_or_si256(Below(z, kOutsideNear), Below(_mm256_sub_ps(w, z), kOutsideFar)),
+                      _mm256_or_si256(Below(_mm256_add_ps(gw, x), kOutsideLeft), Below(_mm256_sub_ps(gw, x), kOutsideRight))),
+      _mm256_or_si256(_mm256_or_si256(Below(_mm256_add_ps(gw, y), kOutsideBottom), Below(_mm256_sub_ps(gw, y), kOutsideTop)),
+                      _mm256_or_si256(Bit(_mm256_cmp_ps(w, _mm256_setzero_ps(), _CMP_NGT_UQ), kOutsideBehind),
+                                      _mm256_andnot_si256(_mm256_castps_si256(fin), _mm256_set1_epi32(kNotFinite)))));
+  __m128i code16 = _mm_packus_epi32(_mm256_castsi256_si128(code), _mm256_extracti128_si256(code, 1));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(code16, code16));
+}
+
+// The lit colour of eight vertices from their normals (r, g, b start as the
+// material's emissive and ambient part).
+TARN_AVX2 inline void LightGroup(const VertexConstants& c, const State& s, const Group& g, __m256& r, __m256& gr,
+                                 __m256& b) {
+  const Material& mat = s.material;
+  const __m256 zero = _mm256_setzero_ps();
+  const float* cof = c.cof;
+  const __m256 invDet = _mm256_set1_ps(c.invDet);
+  __m256 n0 = _mm256_mul_ps(Dot3(g.nx, g.ny, g.nz, cof[0], cof[3], cof[6]), invDet);
+  __m256 n1 = _mm256_mul_ps(Dot3(g.nx, g.ny, g.nz, cof[1], cof[4], cof[7]), invDet);
+  __m256 n2 = _mm256_mul_ps(Dot3(g.nx, g.ny, g.nz, cof[2], cof[5], cof[8]), invDet);
+  if (s.normalizeNormals) {
+    __m256 len =
+        _mm256_sqrt_ps(_mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(n0, n0), _mm256_mul_ps(n1, n1)), _mm256_mul_ps(n2, n2)));
+    __m256 positive = _mm256_cmp_ps(len, zero, _CMP_GT_OQ);
+    n0 = _mm256_blendv_ps(n0, _mm256_div_ps(n0, len), positive);
+    n1 = _mm256_blendv_ps(n1, _mm256_div_ps(n1, len), positive);
+    n2 = _mm256_blendv_ps(n2, _mm256_div_ps(n2, len), positive);
+  }
+  for (int l = 0; l < c.lightCount; ++l) {
+    const VertexConstants::CamLight& L = c.lights[l];
+    __m256 dot = _mm256_add_ps(
+        _mm256_add_ps(_mm256_mul_ps(n0, _mm256_set1_ps(L.l[0])), _mm256_mul_ps(n1, _mm256_set1_ps(L.l[1]))),
+        _mm256_mul_ps(n2, _mm256_set1_ps(L.l[2])));
+    __m256 facing = _mm256_cmp_ps(dot, zero, _CMP_GT_OQ);
+    r = _mm256_blendv_ps(r, _mm256_add_ps(r, _mm256_mul_ps(_mm256_set1_ps(mat.diffuse.r * L.diffuse.r), dot)), facing);
+    gr = _mm256_blendv_ps(gr, _mm256_add_ps(gr, _mm256_mul_ps(_mm256_set1_ps(mat.diffuse.g * L.diffuse.g), dot)), facing);
+    b = _mm256_blendv_ps(b, _mm256_add_ps(b, _mm256_mul_ps(_mm256_set1_ps(mat.diffuse.b * L.diffuse.b), dot)), facing);
+  }
+}
+
+// ProjectPosition for eight positions, into o from index i. Every lane is
+// projected; the triangle loop reads only those whose outcode is 0.
+TARN_AVX2 inline void ProjectGroup(const ViewportMap& m, __m256 x, __m256 y, __m256 z, __m256 w, VertexArrays& o,
+                                   std::size_t i) {
+  const __m256 one = _mm256_set1_ps(1.0f), half = _mm256_set1_ps(0.5f);
+  const __m256 subPixel = _mm256_set1_ps(static_cast<float>(kSubPixel));
+  __m256 iw = _mm256_div_ps(one, w);
+  __m256 sx = _mm256_add_ps(_mm256_set1_ps(m.x),
+                            _mm256_mul_ps(_mm256_mul_ps(_mm256_add_ps(one, _mm256_mul_ps(x, iw)), _mm256_set1_ps(m.width)), half));
+  __m256 sy = _mm256_add_ps(_mm256_set1_ps(m.y),
+                            _mm256_mul_ps(_mm256_mul_ps(_mm256_sub_ps(one, _mm256_mul_ps(y, iw)), _mm256_set1_ps(m.height)), half));
+  sx = _mm256_min_ps(_mm256_max_ps(sx, _mm256_set1_ps(-kScreenLimit)), _mm256_set1_ps(kScreenLimit));
+  sy = _mm256_min_ps(_mm256_max_ps(sy, _mm256_set1_ps(-kScreenLimit)), _mm256_set1_ps(kScreenLimit));
+  __m256i xi = _mm256_cvtps_epi32(_mm256_mul_ps(sx, subPixel));
+  __m256i yi = _mm256_cvtps_epi32(_mm256_mul_ps(sy, subPixel));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(&o.xi[i]), xi);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(&o.yi[i]), yi);
+  _mm256_storeu_ps(&o.sx[i], _mm256_div_ps(_mm256_cvtepi32_ps(xi), subPixel));
+  _mm256_storeu_ps(&o.sy[i], _mm256_div_ps(_mm256_cvtepi32_ps(yi), subPixel));
+  _mm256_storeu_ps(&o.iw[i], iw);
+  _mm256_storeu_ps(&o.dz[i],
+                   _mm256_add_ps(_mm256_set1_ps(m.minZ), _mm256_mul_ps(_mm256_mul_ps(z, iw), _mm256_set1_ps(m.maxZ - m.minZ))));
+}
+
 // The common case eight vertices at a time: colours from the material (no
 // vertex colour), so only the normal varies the lighting. The arithmetic is
 // the scalar path's, operation for operation.
@@ -178,8 +282,6 @@ TARN_AVX2 void RunAvx2(const VertexConstants& c, const State& s, const ViewportM
   const float* mvp = c.mvp;
   const __m256i lane = _mm256_mullo_epi32(_mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0),
                                           _mm256_set1_epi32(static_cast<int>(in.stride / 4)));
-  const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f);
-  const __m256 guard = _mm256_set1_ps(8.0f);
   const Material& mat = s.material;
   const bool lit = s.lighting;
   const bool normals = lit && in.normal >= 0 && c.lightCount > 0;
@@ -187,107 +289,27 @@ TARN_AVX2 void RunAvx2(const VertexConstants& c, const State& s, const ViewportM
   const __m256 baseG = _mm256_set1_ps(lit ? mat.emissive.g + mat.ambient.g * c.ambientSum.g : 1.0f);
   const __m256 baseB = _mm256_set1_ps(lit ? mat.emissive.b + mat.ambient.b * c.ambientSum.b : 1.0f);
   const __m256 alpha = ByteOf(_mm256_set1_ps(lit ? mat.diffuse.a : 1.0f));
-  const float limit = 1.0e6f;
-  // The engine's vertex (position, normal, texture coordinates: 32 bytes)
-  // is read eight at a time and transposed; other layouts are gathered.
   const bool packed = in.stride == 32 && in.normal == 12 && in.texCoord == 24;
   for (std::size_t i = 0; i + 8 <= end; i += 8) {
-    const auto* base = reinterpret_cast<const float*>(in.data + i * in.stride);
-    __m256 px, py, pz, nx, ny, nz, tu, tv;
-    if (packed) {
-      Transpose8(base, px, py, pz, nx, ny, nz, tu, tv);
-    } else {
-      px = _mm256_i32gather_ps(base, lane, 4);
-      py = _mm256_i32gather_ps(base + 1, lane, 4);
-      pz = _mm256_i32gather_ps(base + 2, lane, 4);
-      nx = ny = nz = tu = tv = zero;
-      if (normals) {
-        const float* nb = base + in.normal / 4;
-        nx = _mm256_i32gather_ps(nb, lane, 4);
-        ny = _mm256_i32gather_ps(nb + 1, lane, 4);
-        nz = _mm256_i32gather_ps(nb + 2, lane, 4);
-      }
-      if (in.texCoord >= 0) {
-        const float* tb = base + in.texCoord / 4;
-        tu = _mm256_i32gather_ps(tb, lane, 4);
-        tv = _mm256_i32gather_ps(tb + 1, lane, 4);
-      }
-    }
-    __m256 x = _mm256_add_ps(Dot3(px, py, pz, mvp[0], mvp[4], mvp[8]), _mm256_set1_ps(mvp[12]));
-    __m256 y = _mm256_add_ps(Dot3(px, py, pz, mvp[1], mvp[5], mvp[9]), _mm256_set1_ps(mvp[13]));
-    __m256 z = _mm256_add_ps(Dot3(px, py, pz, mvp[2], mvp[6], mvp[10]), _mm256_set1_ps(mvp[14]));
-    __m256 w = _mm256_add_ps(Dot3(px, py, pz, mvp[3], mvp[7], mvp[11]), _mm256_set1_ps(mvp[15]));
-    __m256 fin = _mm256_and_ps(_mm256_and_ps(FiniteMask(x), FiniteMask(y)), _mm256_and_ps(FiniteMask(z), FiniteMask(w)));
-    __m256i code = _mm256_or_si256(
-        _mm256_or_si256(_mm256_or_si256(Bit(_mm256_cmp_ps(z, zero, _CMP_LT_OQ), 1),
-                                        Bit(_mm256_cmp_ps(_mm256_sub_ps(w, z), zero, _CMP_LT_OQ), 2)),
-                        _mm256_or_si256(Bit(_mm256_cmp_ps(_mm256_add_ps(_mm256_mul_ps(guard, w), x), zero, _CMP_LT_OQ), 4),
-                                        Bit(_mm256_cmp_ps(_mm256_sub_ps(_mm256_mul_ps(guard, w), x), zero, _CMP_LT_OQ), 8))),
-        _mm256_or_si256(_mm256_or_si256(Bit(_mm256_cmp_ps(_mm256_add_ps(_mm256_mul_ps(guard, w), y), zero, _CMP_LT_OQ), 16),
-                                        Bit(_mm256_cmp_ps(_mm256_sub_ps(_mm256_mul_ps(guard, w), y), zero, _CMP_LT_OQ), 32)),
-                        _mm256_or_si256(Bit(_mm256_cmp_ps(w, zero, _CMP_NGT_UQ), 64),
-                                        _mm256_andnot_si256(_mm256_castps_si256(fin), _mm256_set1_epi32(128)))));
+    const Group g = LoadGroup(in, reinterpret_cast<const float*>(in.data + i * in.stride), lane, packed, normals);
+    __m256 x = _mm256_add_ps(Dot3(g.px, g.py, g.pz, mvp[0], mvp[4], mvp[8]), _mm256_set1_ps(mvp[12]));
+    __m256 y = _mm256_add_ps(Dot3(g.px, g.py, g.pz, mvp[1], mvp[5], mvp[9]), _mm256_set1_ps(mvp[13]));
+    __m256 z = _mm256_add_ps(Dot3(g.px, g.py, g.pz, mvp[2], mvp[6], mvp[10]), _mm256_set1_ps(mvp[14]));
+    __m256 w = _mm256_add_ps(Dot3(g.px, g.py, g.pz, mvp[3], mvp[7], mvp[11]), _mm256_set1_ps(mvp[15]));
     _mm256_storeu_ps(&o.x[i], x);
     _mm256_storeu_ps(&o.y[i], y);
     _mm256_storeu_ps(&o.z[i], z);
     _mm256_storeu_ps(&o.w[i], w);
-    __m128i code16 = _mm_packus_epi32(_mm256_castsi256_si128(code), _mm256_extracti128_si256(code, 1));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(&o.code[i]), _mm_packus_epi16(code16, code16));
-
-    _mm256_storeu_ps(&o.u[i], _mm256_and_ps(tu, FiniteMask(tu)));
-    _mm256_storeu_ps(&o.v[i], _mm256_and_ps(tv, FiniteMask(tv)));
-
-    __m256 r = baseR, g = baseG, b = baseB;
-    if (normals) {
-      const float* cof = c.cof;
-      const __m256 invDet = _mm256_set1_ps(c.invDet);
-      __m256 n0 = _mm256_mul_ps(Dot3(nx, ny, nz, cof[0], cof[3], cof[6]), invDet);
-      __m256 n1 = _mm256_mul_ps(Dot3(nx, ny, nz, cof[1], cof[4], cof[7]), invDet);
-      __m256 n2 = _mm256_mul_ps(Dot3(nx, ny, nz, cof[2], cof[5], cof[8]), invDet);
-      if (s.normalizeNormals) {
-        __m256 len = _mm256_sqrt_ps(
-            _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(n0, n0), _mm256_mul_ps(n1, n1)), _mm256_mul_ps(n2, n2)));
-        __m256 positive = _mm256_cmp_ps(len, zero, _CMP_GT_OQ);
-        n0 = _mm256_blendv_ps(n0, _mm256_div_ps(n0, len), positive);
-        n1 = _mm256_blendv_ps(n1, _mm256_div_ps(n1, len), positive);
-        n2 = _mm256_blendv_ps(n2, _mm256_div_ps(n2, len), positive);
-      }
-      for (int l = 0; l < c.lightCount; ++l) {
-        const VertexConstants::CamLight& L = c.lights[l];
-        __m256 dot = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(n0, _mm256_set1_ps(L.l[0])),
-                                                 _mm256_mul_ps(n1, _mm256_set1_ps(L.l[1]))),
-                                   _mm256_mul_ps(n2, _mm256_set1_ps(L.l[2])));
-        __m256 facing = _mm256_cmp_ps(dot, zero, _CMP_GT_OQ);
-        r = _mm256_blendv_ps(r, _mm256_add_ps(r, _mm256_mul_ps(_mm256_set1_ps(mat.diffuse.r * L.diffuse.r), dot)), facing);
-        g = _mm256_blendv_ps(g, _mm256_add_ps(g, _mm256_mul_ps(_mm256_set1_ps(mat.diffuse.g * L.diffuse.g), dot)), facing);
-        b = _mm256_blendv_ps(b, _mm256_add_ps(b, _mm256_mul_ps(_mm256_set1_ps(mat.diffuse.b * L.diffuse.b), dot)), facing);
-      }
-    }
+    StoreOutcodes(x, y, z, w, &o.code[i]);
+    _mm256_storeu_ps(&o.u[i], _mm256_and_ps(g.tu, FiniteMask(g.tu)));
+    _mm256_storeu_ps(&o.v[i], _mm256_and_ps(g.tv, FiniteMask(g.tv)));
+    __m256 r = baseR, gr = baseG, b = baseB;
+    if (normals) LightGroup(c, s, g, r, gr, b);
     _mm256_storeu_ps(&o.r[i], ByteOf(r));
-    _mm256_storeu_ps(&o.g[i], ByteOf(g));
+    _mm256_storeu_ps(&o.g[i], ByteOf(gr));
     _mm256_storeu_ps(&o.b[i], ByteOf(b));
     _mm256_storeu_ps(&o.a[i], alpha);
-
-    // The projection of every lane; the triangle loop reads it only where
-    // the code is 0.
-    __m256 iw = _mm256_div_ps(one, w);
-    __m256 sx = _mm256_add_ps(_mm256_set1_ps(m.x), _mm256_mul_ps(_mm256_mul_ps(_mm256_add_ps(one, _mm256_mul_ps(x, iw)),
-                                                                               _mm256_set1_ps(m.width)),
-                                                                 _mm256_set1_ps(0.5f)));
-    __m256 sy = _mm256_add_ps(_mm256_set1_ps(m.y), _mm256_mul_ps(_mm256_mul_ps(_mm256_sub_ps(one, _mm256_mul_ps(y, iw)),
-                                                                               _mm256_set1_ps(m.height)),
-                                                                 _mm256_set1_ps(0.5f)));
-    sx = _mm256_min_ps(_mm256_max_ps(sx, _mm256_set1_ps(-limit)), _mm256_set1_ps(limit));
-    sy = _mm256_min_ps(_mm256_max_ps(sy, _mm256_set1_ps(-limit)), _mm256_set1_ps(limit));
-    __m256i xi = _mm256_cvtps_epi32(_mm256_mul_ps(sx, _mm256_set1_ps(16.0f)));
-    __m256i yi = _mm256_cvtps_epi32(_mm256_mul_ps(sy, _mm256_set1_ps(16.0f)));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(&o.xi[i]), xi);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(&o.yi[i]), yi);
-    _mm256_storeu_ps(&o.sx[i], _mm256_div_ps(_mm256_cvtepi32_ps(xi), _mm256_set1_ps(16.0f)));
-    _mm256_storeu_ps(&o.sy[i], _mm256_div_ps(_mm256_cvtepi32_ps(yi), _mm256_set1_ps(16.0f)));
-    _mm256_storeu_ps(&o.iw[i], iw);
-    _mm256_storeu_ps(&o.dz[i], _mm256_add_ps(_mm256_set1_ps(m.minZ),
-                                             _mm256_mul_ps(_mm256_mul_ps(z, iw), _mm256_set1_ps(m.maxZ - m.minZ))));
+    ProjectGroup(m, x, y, z, w, o, i);
   }
 }
 #undef TARN_AVX2
@@ -347,14 +369,7 @@ void VertexStage::Scalar(const State& s, const ViewportMap& viewport, const Vert
     o.z[i] = z;
     o.w[i] = w;
     bool bad = !(std::isfinite(x) && std::isfinite(y) && std::isfinite(z) && std::isfinite(w));
-    unsigned code = bad ? VertexArrays::kNotFinite : 0u;
-    if (z < 0.0f) code |= 1u;
-    if (w - z < 0.0f) code |= 2u;
-    if (kGuardBand * w + x < 0.0f) code |= 4u;
-    if (kGuardBand * w - x < 0.0f) code |= 8u;
-    if (kGuardBand * w + y < 0.0f) code |= 16u;
-    if (kGuardBand * w - y < 0.0f) code |= 32u;
-    if (!(w > 0.0f)) code |= 64u;
+    unsigned code = detail::OutcodeOf(x, y, z, w) | (bad ? unsigned{detail::kNotFinite} : 0u);
     o.code[i] = static_cast<std::uint8_t>(code);
     if (in.texCoord >= 0) {
       float uv[2];

@@ -32,13 +32,11 @@ ProjectedPosition ProjectPosition(float x, float y, float z, float w, const View
 // are written at once).
 struct VertexArrays {
   std::vector<float> x, y, z, w, r, g, b, a, u, v;  // clip space, colour 0..255, texture coordinates
-  // Outside the planes: near, far, left, right, bottom, top, w <= 0; and
-  // kNotFinite for a position that is not finite.
+  // Each vertex's outcode (detail::Outcode).
   std::vector<std::uint8_t> code;
   // The projection, valid where code is 0.
   std::vector<std::int32_t> xi, yi;
   std::vector<float> sx, sy, iw, dz;
-  static constexpr std::uint8_t kNotFinite = 128;
 
   ClipVertex Clip(std::size_t i) const { return ClipVertex{x[i], y[i], z[i], w[i], r[i], g[i], b[i], a[i], u[i], v[i]}; }
   void Resize(std::size_t n);

@@ -13,6 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/raster/RasterLocal.h"
+#include "platform/raster/VertexStage.h"
+
 using namespace tarn::raster;
 
 namespace {
@@ -595,5 +598,64 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
     auto other = draw(threads, sse2Only);
     EXPECT_TRUE(other->colour == one->colour && other->depth == one->depth)
         << threads << " threads" << (sse2Only ? ", SSE2" : "");
+  }
+}
+
+TEST(Raster, BothVertexPathsGiveEachPlaneItsOutcodeBitAndTheSameProjection) {
+  // Nine copies of one vertex: where the machine has AVX2 the first eight go
+  // through the eight-lane path and the ninth through the scalar one. The
+  // projection makes w the row's and scales x and y (to overflow one of
+  // them alone); the guard band is at |x|, |y| = 8 w.
+  using namespace tarn::raster::detail;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Case {
+    float x, y, z, w;
+    unsigned code;
+    float scale = 1;
+  };
+  const Case cases[] = {
+      {0, 0, 0.5f, 1, 0},
+      {-8, 8, 0, 1, 0},  // on the band and on the near plane: inside
+      {0, 0, 1, 1, 0},   // on the far plane
+      {0, 0, -0.1f, 1, kOutsideNear},
+      {0, 0, 1.5f, 1, kOutsideFar},
+      {-8.5f, 0, 0.5f, 1, kOutsideLeft},
+      {8.5f, 0, 0.5f, 1, kOutsideRight},
+      {0, -8.5f, 0.5f, 1, kOutsideBottom},
+      {0, 8.5f, 0.5f, 1, kOutsideTop},
+      {-20, 20, 0.5f, 2, kOutsideLeft | kOutsideTop},
+      {0, 0, 0, 0, kOutsideBehind},
+      {0, 0, 0.5f, -1, kOutsideFar | kOutsideLeft | kOutsideRight | kOutsideBottom | kOutsideTop | kOutsideBehind},
+      {0, 0, 0.5f, nan, kNotFinite | kOutsideBehind},
+      {1e30f, 0, 0.5f, 1, kNotFinite | kOutsideRight, 1e30f},
+      {0, -1e30f, 0.5f, 1, kNotFinite | kOutsideBottom, 1e30f},
+  };
+  for (const Case& k : cases) {
+    State s = FlatState(640, 480);
+    s.projection[15] = k.w;
+    s.projection[0] = s.projection[5] = k.scale;
+    float v[9][3];
+    for (auto& p : v) {
+      p[0] = k.x;
+      p[1] = k.y;
+      p[2] = k.z;
+    }
+    Vertices in;
+    in.data = reinterpret_cast<const std::uint8_t*>(v);
+    in.stride = sizeof v[0];
+    in.count = 9;
+    VertexStage stage;
+    stage.Run(s, ViewportMap{0, 0, 640, 480, 0, 1}, in, 9);
+    const VertexArrays& o = stage.Out();
+    for (std::size_t i = 0; i < 9; ++i) {
+      SCOPED_TRACE(testing::Message() << "(" << k.x << ", " << k.y << ", " << k.z << ", " << k.w << ") vertex " << i);
+      EXPECT_EQ(o.code[i], k.code);
+      if (k.code != 0) continue;
+      EXPECT_EQ(o.xi[i], o.xi[8]);
+      EXPECT_EQ(o.yi[i], o.yi[8]);
+      EXPECT_EQ(o.sx[i], o.sx[8]);
+      EXPECT_EQ(o.sy[i], o.sy[8]);
+      EXPECT_EQ(o.dz[i], o.dz[8]);
+    }
   }
 }
