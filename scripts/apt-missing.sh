@@ -6,23 +6,24 @@
 # first. Waits for another install's lock rather than failing on it. Returns
 # 1, with "NAME: could not install ..." on stderr, when the install fails;
 # the caller decides whether that ends its run.
+# SUDO is what the scripts put before a command that must run as root.
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 _apt_updated=no
 apt_missing() {
-  local name=$1 p sudo=
+  local name=$1 p
   shift
   local missing=()
   for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -gt 0 ] || return 0
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
   echo "$name: installing ${missing[*]}" >&2
   if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
+    $SUDO dpkg --add-architecture i386
     _apt_updated=no
   fi
-  if ! { { [ $_apt_updated = yes ] || $sudo apt-get update -qq; } &&
-         DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -o DPkg::Lock::Timeout=900 \
+  if ! { { [ $_apt_updated = yes ] || $SUDO apt-get update -qq; } &&
+         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq -o DPkg::Lock::Timeout=900 \
            --no-install-recommends "${missing[@]}"; } >&2; then
     echo "$name: could not install ${missing[*]}" >&2
     return 1

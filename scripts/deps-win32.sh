@@ -14,7 +14,6 @@ case "$what" in
   build|wine|all) ;;
   *) echo "usage: deps-win32.sh [build|wine|all]" >&2; exit 2 ;;
 esac
-if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi  # the locale
 i386_loader=/lib/ld-linux.so.2
 
 . "$(dirname "$0")/apt-missing.sh"
