@@ -1,8 +1,9 @@
 # cmake -DSTAGE=DIR [-DZIP=FILE] -DSAMPLE=DIR -DBIN=DIR -DREADME=FILE -P PackWindows.cmake
 # Stages the Windows programs, the sample world and the README in STAGE and
-# packs them into ZIP (without ZIP, the staged folder is the result). tarnview.exe goes into the world's folder, where it
-# must run; only the world's own files are taken from SAMPLE (not the build's
-# files, nor what a run of the engine or the tool left there).
+# packs them into ZIP (without ZIP, the staged folder is the result).
+# tarnview.exe goes into the world's folder, where it must run; only the
+# world's own files are taken from SAMPLE (not the build's files, nor what a
+# run of the engine or the tool left there).
 foreach(var STAGE SAMPLE BIN README)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "PackWindows.cmake needs -D${var}=...")

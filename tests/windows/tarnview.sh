@@ -2,10 +2,11 @@
 # wine.tarnview STATE_DIR TARNVIEW_REPLAY FRAME_COMPARE
 # tarnview.exe in the sample world under Wine: on the 32-bit route the world
 # of tarn-win32.zip, unpacked as a Windows user would; on the 64-bit route
-# the same world as the 64-bit build stages it (tarn-win64/world). The set-up lines of Tarn.log are the Linux build's, the terrain's
-# debug file appears with its Korean name, the screen shows the Linux frame
-# of the same scene (mean difference under 24 per channel outside the HUD's
-# texts), and Escape ends the program with status 0.
+# the same world as the 64-bit build stages it (tarn-win64/world). The
+# set-up lines of Tarn.log are the Linux build's, the terrain's debug file
+# appears with its Korean name, the screen shows the Linux frame of the same
+# scene (mean difference under 24 per channel outside the HUD's texts), and
+# Escape ends the program with status 0.
 set -u
 . "$(dirname "$0")/wine_common.sh" "$1"
 replay=$2 compare=$3
