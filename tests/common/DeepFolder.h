@@ -30,7 +30,6 @@ class DeepFolder {
   DeepFolder(const DeepFolder&) = delete;
   DeepFolder& operator=(const DeepFolder&) = delete;
   bool Made() const { return levels_ == kLevels; }
-  static const std::string& Part() { return kPart; }
 
  private:
   inline static const std::string kPart = std::string(200, 'd');

@@ -58,39 +58,40 @@ int InChild(const std::function<int(OutputFile&)>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
 }
 
-TEST(QuitSignals, EndingNowRemovesTheTemporariesAndExitsWith128PlusTheSignal) {
-  TempWorkDir dir;
+// For each quit signal, `body` (given the signal) runs in a child as InChild
+// has it; the child must end at the signal, with 128 + the signal, and leave
+// the old file and no temporary.
+void ExpectEachSignalEndsTheChild(const std::function<int(int)>& body) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    EXPECT_EQ(InChild([signal](OutputFile&) {
-                QuitSignals signals(QuitSignals::Ending::kNow);
-                if (!signals.Holding() || !signals.Owns(signal)) return 91;
-                raise(signal);
-                return 92;
-              }),
-              128 + signal);
-    EXPECT_EQ(ReadFile("out.mca"), "old");
+    EXPECT_EQ(InChild([&](OutputFile&) { return body(signal); }), 128 + signal);
+    EXPECT_EQ(ReadFile("out.mca"), "old") << signal;
     EXPECT_FALSE(AnyTemporary()) << signal;
   }
 }
 
+TEST(QuitSignals, EndingNowRemovesTheTemporariesAndExitsWith128PlusTheSignal) {
+  TempWorkDir dir;
+  ExpectEachSignalEndsTheChild([](int signal) {
+    QuitSignals signals(QuitSignals::Ending::kNow);
+    if (!signals.Holding() || !signals.Owns(signal)) return 91;
+    raise(signal);
+    return 92;
+  });
+}
+
 TEST(QuitSignals, TheQuitPathTakesTheFirstSignalAndASecondEndsNow) {
   TempWorkDir dir;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    EXPECT_EQ(InChild([signal](OutputFile&) {
-                QuitSignals signals(QuitSignals::Ending::kQuitPath);
-                if (Readable(signals.WakeDescriptor()) || signals.Take() != 0) return 91;
-                raise(signal);
-                // Noted, not acted on: the loop takes it, the output is still being written.
-                if (!Readable(signals.WakeDescriptor())) return 92;
-                if (signals.Take() != signal || signals.Take() != 0) return 93;
-                if (Readable(signals.WakeDescriptor()) || !AnyTemporary()) return 94;
-                raise(signal);
-                return 95;
-              }),
-              128 + signal);
-    EXPECT_EQ(ReadFile("out.mca"), "old");
-    EXPECT_FALSE(AnyTemporary()) << signal;
-  }
+  ExpectEachSignalEndsTheChild([](int signal) {
+    QuitSignals signals(QuitSignals::Ending::kQuitPath);
+    if (Readable(signals.WakeDescriptor()) || signals.Take() != 0) return 91;
+    raise(signal);
+    // Noted, not acted on: the loop takes it, the output is still being written.
+    if (!Readable(signals.WakeDescriptor())) return 92;
+    if (signals.Take() != signal || signals.Take() != 0) return 93;
+    if (Readable(signals.WakeDescriptor()) || !AnyTemporary()) return 94;
+    raise(signal);
+    return 95;
+  });
 }
 
 TEST(QuitSignals, IgnoredStaysIgnoredOneHoldsAtATimeAndTheOldHandlersComeBack) {
