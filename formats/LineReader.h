@@ -60,7 +60,7 @@ class LineReader {
   // SecondWord() == word, without finding where the second word ends.
   bool SecondWordIs(std::string_view word) const;
   bool HasWord() const { return !keyword_.empty(); }
-  // 1 for the first line delivered; pieces of a long long line count as lines.
+  // 1 for the first line delivered; pieces of a long line count as lines.
   long long LineNumber() const { return lineNumber_; }
   // Bytes consumed from the input so far (for progress reports).
   std::size_t Consumed() const { return consumed_; }

@@ -62,20 +62,14 @@ bool ScanFloat(const char*& p, const char* end, float& value);
 
 // The fields of a number line one at a time, without interpreting a format:
 // each call skips white space and reads one field by the rules of ScanLine's
-// %d, %f or %s; once a field fails, every later call fails and stores
-// nothing. The hot keyword lines of the converters and the world readers
-// all go through it.
+// %d or %f; once a field fails, every later call fails and stores nothing.
+// The hot keyword lines of the converters and the world readers all go
+// through it.
 class FieldCursor {
  public:
   explicit FieldCursor(std::string_view rest) : p_(rest.data()), e_(rest.data() + rest.size()) {}
   bool Int(int& v) { return Skip() && (ok_ = ScanInt(p_, e_, v)); }
   bool Float(float& v) { return Skip() && (ok_ = ScanFloat(p_, e_, v)); }
-  // A word read and dropped (a "%s" field).
-  bool Word() {
-    if (!Skip()) return false;
-    while (p_ < e_ && !IsBlank(*p_)) ++p_;
-    return true;
-  }
   // Whether the field that failed found the line at its end (sscanf's EOF
   // when no field was stored before it).
   bool RanOut() const { return ranOut_; }

@@ -1,7 +1,5 @@
 #include "tool/MeshConverter.h"
 
-#include <algorithm>
-
 #include <cstring>
 
 #include "formats/AseDepth.h"
@@ -50,10 +48,7 @@ void WriteObjectLine(const formats::LineReader& in, LastValues& v, TextSink& out
     out.Put(model::kTVertex).SpInt(v.tvertex).SpFixed(v.uvw[0], 6).SpFixed(v.uvw[2], 6).SpFixed(v.uvw[1], 6)
         .Put('\n');
   } else if (k == "*MESH_TFACE") {
-    int tface[4] = {v.tface, v.tcorner[0], v.tcorner[1], v.tcorner[2]};
-    formats::ScanNumbers(in.AfterKeyword(), tface, 4, nullptr, 0);
-    v.tface = tface[0];
-    std::copy(tface + 1, tface + 4, v.tcorner);
+    formats::ScanIndexInts3(in.AfterKeyword(), v.tface, v.tcorner[0], v.tcorner[1], v.tcorner[2]);
     out.Put(model::kTFace).SpInt(v.tface).SpInt(v.tcorner[0]).SpInt(v.tcorner[1]).SpInt(v.tcorner[2]).Put('\n');
   } else if (k == "*TM_ROW3") {
     ScanLine(AfterKeyword(line), "%f %f %f", &v.pos[0], &v.pos[1], &v.pos[2]);

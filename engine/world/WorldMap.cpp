@@ -39,12 +39,6 @@ class FolderVisit {
   bool entered_ = false;
 };
 
-std::FILE* OpenText(const char* path, const char* what, const LoadLog& log) {
-  std::FILE* f = tarn::files::AnsiFopen(path, "rt");
-  if (f == nullptr) LogCannotOpen(log, path, what);
-  return f;
-}
-
 // "<file> line <n>: ", what a loader's lines start with when another file's
 // line named what it reads.
 struct Origin {
@@ -317,21 +311,19 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
 // cannot be opened (its own lines name the floor file itself).
 int ReadFloorFile(const char* path, const LoadLog& openLog, SceneNode* root, RenderSwitches* switches,
                   const WorldServices& services, LoadedWorld& world) {
-  std::FILE* f = OpenText(path, "floor file", openLog);
-  if (f == nullptr) return 0;
-  fmt::LineReader reader(f);
+  const OpenedText file(path, "floor file", openLog);
+  if (file.File() == nullptr) return 0;
+  fmt::LineReader reader(file.File());
   ReadFloor(reader, path, root, switches, services, world);
-  std::fclose(f);
   return 1;
 }
 
 int ReadTextureListFile(const char* path, const LoadLog& openLog, RenderSwitches* switches,
                         const WorldServices& services) {
-  std::FILE* f = OpenText(path, "texture list", openLog);
-  if (f == nullptr) return 0;
-  fmt::LineReader reader(f);
+  const OpenedText file(path, "texture list", openLog);
+  if (file.File() == nullptr) return 0;
+  fmt::LineReader reader(file.File());
   ReadTextureList(reader, path, switches, services);
-  std::fclose(f);
   return 1;
 }
 
@@ -371,11 +363,10 @@ int ReadWorldMap(const char* data, std::size_t size, const char* name, SceneNode
 int LoadWorldMap(const char* path, SceneNode* root, RenderSwitches* switches, const WorldServices& services,
                  LoadedWorld& world) {
   FolderVisit stay(".");
-  std::FILE* f = OpenText(path, "world map", services.log);
-  if (f == nullptr) return 0;
-  fmt::LineReader reader(f);
+  const OpenedText file(path, "world map", services.log);
+  if (file.File() == nullptr) return 0;
+  fmt::LineReader reader(file.File());
   ReadMap(reader, path, root, switches, services, world);
-  std::fclose(f);
   CheckHouseMaterials(switches, services, world);
   return 1;
 }

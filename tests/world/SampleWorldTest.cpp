@@ -1,8 +1,6 @@
 // The bundled sample world, as the build writes it: it loads without a
 // single log line and holds what the README promises.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
