@@ -164,13 +164,13 @@ bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& wor
   mesh.drawRecord.kind = kDrawCulled;
   mesh.SetMemoryLimit(Remaining(world));
   bool opened = false;
+  char name[32];
+  std::snprintf(name, sizeof name, "%d.t3m", number);
+  // Its log lines and its record say which floor line named it, and its folder.
+  const Origin origin(floorName, line, folder);
   {
     FolderVisit visit(folder);
-    char name[32];
-    std::snprintf(name, sizeof name, "%d.t3m", number);
     if (visit.Entered()) {
-      // Its lines say which floor line named it, and its folder.
-      const Origin origin(floorName, line, folder);
       const LoadLog log = services.log.Within(origin.text);
       Guarded(log, name, [&] { opened = LoadModelFile(name, mesh, log) == ModelFileResult::kRead; }, [&] { mesh.Empty(); });
     } else {
@@ -179,9 +179,7 @@ bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& wor
   }
   world.bytes += mesh.MemoryBytes();
   if (root != nullptr) root->AttachDrawable(&mesh.drawRecord);
-  char file[32];
-  std::snprintf(file, sizeof file, "%d.t3m", number);
-  world.models.push_back({&mesh, Origin(floorName, line, folder).text + std::string(file)});
+  world.models.push_back({&mesh, origin.text + std::string(name)});
   return opened;
 }
 
