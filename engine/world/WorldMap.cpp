@@ -337,7 +337,7 @@ int ReadTextureListFile(const char* path, const LoadLog& openLog, RenderSwitches
 // index has no entry in the final table draws untextured.
 void CheckHouseMaterials(const RenderSwitches* switches, const WorldServices& services, const LoadedWorld& world) {
   if (switches == nullptr) return;
-  for (const LoadedWorld::House& h : world.houses) {
+  for (const LoadedWorld::Placed& h : world.houses) {
     const DrawRecord& r = h.mesh->drawRecord;
     if (r.vertexCount == 0) continue;
     if (r.materialIndex < 0 || r.materialIndex >= switches->textureCount)
