@@ -262,7 +262,7 @@ bool ReadPictureFile(const RenderSwitches* switches, std::int32_t t, Rgba& out, 
     why = source.file + " cannot be read again";
     return false;
   }
-  if (image.width != source.width || image.height != source.height || PictureHash(image) != source.hash) {
+  if (PictureHash(image) != source.hash) {
     why = source.file + " has changed since the world loaded";
     return false;
   }

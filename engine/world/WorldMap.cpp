@@ -105,7 +105,7 @@ void MakeTexture(const char* listName, long long line, int index, const char* fo
     if (services.createTexture == nullptr) return;
     // What the texture is made from, for readers after the load; taken
     // before the maker, which may change the picture it is handed.
-    RenderSwitches::PictureSource made{std::string(folder) + name, picture.width, picture.height, PictureHash(picture)};
+    RenderSwitches::PictureSource made{std::string(folder) + name, PictureHash(picture)};
     RenderSwitches::PictureSource* source =
         static_cast<std::size_t>(index) < switches->pictureSources.size() ? &switches->pictureSources[index] : nullptr;
     if (source != nullptr) *source = RenderSwitches::PictureSource{};
