@@ -32,6 +32,12 @@ def read_glb(path):
     return doc, binary
 
 
+def rgba_row(src, size):
+    """A row of BGR (size 3) or BGRA (size 4) pixels as RGBA."""
+    return b''.join(bytes((src[i + 2], src[i + 1], src[i], src[i + 3] if size == 4 else 255))
+                    for i in range(0, len(src), size))
+
+
 def decode_picture(path):
     """The picture as RGBA rows, top row first; None for a kind not decoded here."""
     data = open(path, 'rb').read()
@@ -48,10 +54,7 @@ def decode_picture(path):
         out = [None] * rows
         for r in range(rows):
             src = data[offset + r * stride:offset + r * stride + w * size]
-            if bits == 24:
-                px = b''.join(bytes((src[i + 2], src[i + 1], src[i], 255)) for i in range(0, len(src), 3))
-            else:
-                px = b''.join(bytes((255, 255, 255, v)) for v in src)
+            px = rgba_row(src, 3) if bits == 24 else b''.join(bytes((255, 255, 255, v)) for v in src)
             out[r if top_down else rows - 1 - r] = px
         return w, rows, b''.join(out)
     if path.lower().endswith('.tga'):
@@ -67,11 +70,7 @@ def decode_picture(path):
         out = [None] * h
         for r in range(h):
             src = data[start + r * w * size:start + (r + 1) * w * size]
-            if bits == 24:
-                px = b''.join(bytes((src[i + 2], src[i + 1], src[i], 255)) for i in range(0, len(src), 3))
-            else:
-                px = b''.join(bytes((src[i + 2], src[i + 1], src[i], src[i + 3])) for i in range(0, len(src), 4))
-            out[r if descriptor & 0x20 else h - 1 - r] = px
+            out[r if descriptor & 0x20 else h - 1 - r] = rgba_row(src, size)
         return w, h, b''.join(out)
     return None
 
