@@ -70,7 +70,7 @@ std::string JsonText(const std::string& cp949) {
   return out;
 }
 
-// Shortest text that reads back as the same float.
+// Text that reads back as the same float: nine significant digits hold any.
 void AppendFloat(std::string& out, float v) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v));
