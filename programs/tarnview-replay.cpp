@@ -86,7 +86,7 @@ int Run(int argc, char** argv) {
   host.SetLoopStartHook([stats = options.stats, unlit = options.unlit, &exportPath = options.exportPath, &exported] {
     NoteCamera();
     if (stats && AppEngine) PrintWorldStats(stdout, AppEngine->sceneRoot.get(), AppEngine->switches.get());
-    if (!exportPath.empty() && exported) exported = ExportWorld(exportPath);
+    if (!exportPath.empty()) exported = ExportWorld(exportPath);
     if (unlit) DrawUnlit();
   });
   host.BeginRun();
