@@ -70,7 +70,7 @@ std::string JsonText(const std::string& cp949) {
   return out;
 }
 
-// Shortest text that reads back as the same float.
+// Text that reads back as the same float: nine significant digits hold any.
 void AppendFloat(std::string& out, float v) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v));
@@ -262,7 +262,7 @@ bool ReadPictureFile(const RenderSwitches* switches, std::int32_t t, Rgba& out, 
     why = source.file + " cannot be read again";
     return false;
   }
-  if (image.width != source.width || image.height != source.height || PictureHash(image) != source.hash) {
+  if (PictureHash(image) != source.hash) {
     why = source.file + " has changed since the world loaded";
     return false;
   }

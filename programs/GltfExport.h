@@ -21,13 +21,13 @@
 //   - a normal that is not of unit length is scaled to it (a zero normal
 //     becomes (0, 1, 0), the loaders' choice for a degenerate triangle);
 //   - a texture's picture is its file read again through the engine's own
-//     reader (RenderSwitches::pictureSources: the name the loader opened, the
-//     size and hash of what it read), so the colour is the picture's 8 bits
-//     per channel and the alpha the reader's (the 8-bit BMP's byte, the TGA's
-//     alpha channel, 255 elsewhere); where the file cannot be read again or
-//     reads differently now, the device's 16-bit copy read back from the
-//     surface stands for it, with a Tarn.log line. No decoded picture is kept
-//     beyond the one being written;
+//     reader (RenderSwitches::pictureSources: the name the loader opened and
+//     the hash of what it read, size included), so the colour is the
+//     picture's 8 bits per channel and the alpha the reader's (the 8-bit
+//     BMP's byte, the TGA's alpha channel, 255 elsewhere); where the file
+//     cannot be read again or reads differently now, the device's 16-bit
+//     copy read back from the surface stands for it, with a Tarn.log line.
+//     No decoded picture is kept beyond the one being written;
 //   - the alpha mode reads the texels' alpha as the device holds them (the
 //     engine's textures are 4-4-4-4: the picture's alpha to 4 bits), since
 //     that is what the device tests and blends with: all opaque is OPAQUE,

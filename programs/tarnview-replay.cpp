@@ -7,9 +7,9 @@
 #include "TarnVersion.h"
 #include "engine/app/AppGlobals.h"
 #include "engine/app/Engine.h"
+#include "engine/world/WorldMap.h"
 #include "platform/hosts/headless/HeadlessHost.h"
 #include "programs/EngineRun.h"
-#include "engine/world/WorldMap.h"
 #include "programs/ExitStatus.h"
 #include "programs/GltfExport.h"
 #include "programs/WorldReport.h"
@@ -86,7 +86,7 @@ int Run(int argc, char** argv) {
   host.SetLoopStartHook([stats = options.stats, unlit = options.unlit, &exportPath = options.exportPath, &exported] {
     NoteCamera();
     if (stats && AppEngine) PrintWorldStats(stdout, AppEngine->sceneRoot.get(), AppEngine->switches.get());
-    if (!exportPath.empty() && exported) exported = ExportWorld(exportPath);
+    if (!exportPath.empty()) exported = ExportWorld(exportPath);
     if (unlit) DrawUnlit();
   });
   host.BeginRun();

@@ -45,11 +45,10 @@ class RenderSwitches {
   // after the load (the glTF export) can read it again at full colour rather
   // than read back the device's 16-bit copy: the file as the loader opened
   // it (relative to the working folder of the load, "texture/a.bmp"), and
-  // the size and PictureHash of its pixels as they were read. An empty name:
-  // the entry was not made from a file. Reset with the table.
+  // the PictureHash of what it read (the size and the pixels). An empty
+  // name: the entry was not made from a file. Reset with the table.
   struct PictureSource {
     std::string file;
-    std::int32_t width = 0, height = 0;
     std::uint64_t hash = 0;
   };
   std::vector<PictureSource> pictureSources;

@@ -99,7 +99,7 @@ void MakeTexture(const char* listName, long long line, int index, const char* fo
     if (services.createTexture == nullptr) return;
     // What the texture is made from, for readers after the load; taken
     // before the maker, which may change the picture it is handed.
-    RenderSwitches::PictureSource made{std::string(folder) + name, picture.width, picture.height, PictureHash(picture)};
+    RenderSwitches::PictureSource made{std::string(folder) + name, PictureHash(picture)};
     RenderSwitches::PictureSource* source =
         static_cast<std::size_t>(index) < switches->pictureSources.size() ? &switches->pictureSources[index] : nullptr;
     if (source != nullptr) *source = RenderSwitches::PictureSource{};
@@ -158,13 +158,13 @@ bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& wor
   mesh.drawRecord.kind = kDrawCulled;
   mesh.SetMemoryLimit(Remaining(world));
   bool opened = false;
+  char name[32];
+  std::snprintf(name, sizeof name, "%d.t3m", number);
+  // Its log lines and its record say which floor line named it, and its folder.
+  const Origin origin(floorName, line, folder);
   {
     FolderVisit visit(folder);
-    char name[32];
-    std::snprintf(name, sizeof name, "%d.t3m", number);
     if (visit.Entered()) {
-      // Its lines say which floor line named it, and its folder.
-      const Origin origin(floorName, line, folder);
       const LoadLog log = services.log.Within(origin.text);
       Guarded(log, name, [&] { opened = LoadModelFile(name, mesh, log) == ModelFileResult::kRead; }, [&] { mesh.Empty(); });
     } else {
@@ -173,9 +173,7 @@ bool LoadModel(const char* folder, int number, SceneNode* root, LoadedWorld& wor
   }
   world.bytes += mesh.MemoryBytes();
   if (root != nullptr) root->AttachDrawable(&mesh.drawRecord);
-  char file[32];
-  std::snprintf(file, sizeof file, "%d.t3m", number);
-  world.models.push_back({&mesh, Origin(floorName, line, folder).text + std::string(file)});
+  world.models.push_back({&mesh, origin.text + std::string(name)});
   return opened;
 }
 
@@ -331,7 +329,7 @@ int ReadTextureListFile(const char* path, const LoadLog& openLog, RenderSwitches
 // index has no entry in the final table draws untextured.
 void CheckHouseMaterials(const RenderSwitches* switches, const WorldServices& services, const LoadedWorld& world) {
   if (switches == nullptr) return;
-  for (const LoadedWorld::House& h : world.houses) {
+  for (const LoadedWorld::Placed& h : world.houses) {
     const DrawRecord& r = h.mesh->drawRecord;
     if (r.vertexCount == 0) continue;
     if (r.materialIndex < 0 || r.materialIndex >= switches->textureCount)

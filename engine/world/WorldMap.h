@@ -84,9 +84,8 @@ struct LoadedWorld {
     const MeshObject* mesh;
     std::string where;
   };
-  using House = Placed;
   // The houses, with the map line that placed them ("exam.map line 3: a.ase").
-  std::vector<House> houses;
+  std::vector<Placed> houses;
   // The model files, with the floor file's line that named them ("floor.txt
   // line 2: Model/7.t3m"), and the terrains with their map line ("exam.map
   // line 5: heights.bmp"); in the order of loading.

@@ -13,7 +13,6 @@ replay=$(realpath "$1") sample=$(realpath "$2") build=$(realpath "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 peers=$root/../shared/peers testdata=$root/../shared/testdata
-version=2.0.0-dev.3.10
 command -v python3 >/dev/null || { echo "SKIPPED: no python3"; exit 77; }
 [ -f "$sample/exam.map" ] || { echo "SKIPPED: no sample world at $sample"; exit 77; }
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tarn-gltf-clients-XXXXXX")
@@ -92,37 +91,13 @@ done
 # The validator, installed as validate.sh installs it; where it cannot be,
 # the checks above still count and the test says why it skips.
 package=$build/node/node_modules/gltf-validator
-npm_out=$( . "$here/npm_install.sh" && npm_install "$build/node" gltf-validator "$version" )
+npm_out=$( . "$here/npm_install.sh" && npm_install "$build/node" gltf-validator "$gltf_validator_version" )
 if [ $? != 0 ]; then
   skipped+=("${npm_out#SKIPPED: }")
 else
   files=()
   for w in "${worlds[@]}"; do [ -f "$tmp/$w.glb" ] && files+=("$tmp/$w.glb"); done
-  node - "$package" "${files[@]}" <<'JS' || fail "the validator (lines above)"
-const [validatorPath, ...files] = process.argv.slice(2);
-const validator = require(validatorPath);
-const fs = require('fs');
-(async () => {
-  let bad = 0;
-  for (const file of files) {
-    const name = file.split('/').pop();
-    try {
-      const report = await validator.validateBytes(new Uint8Array(fs.readFileSync(file)),
-                                                   {maxIssues: 0, writeTimestamp: false});
-      const issues = report.issues;
-      for (const m of issues.messages)
-        if (m.severity <= 1) console.log(`${name}: ${m.severity === 0 ? 'error' : 'warning'} ${m.code} at ${m.pointer}: ${m.message}`);
-      console.log(`${name}: ${issues.numErrors} errors, ${issues.numWarnings} warnings, ${issues.numInfos} infos; ` +
-                  `${report.info.totalTriangleCount} triangles`);
-      if (issues.numErrors || issues.numWarnings) bad = 1;
-    } catch (error) {
-      console.log(`${name}: the validator could not read it: ${error}`);
-      bad = 1;
-    }
-  }
-  process.exit(bad);
-})();
-JS
+  node "$here/validate.js" "$package" "${files[@]}" || fail "the validator (lines above)"
 fi
 
 for s in "${skipped[@]}"; do echo "SKIPPED: $s"; done

@@ -17,7 +17,8 @@ import os
 import re
 import struct
 import sys
-import zlib
+
+from png_compare import decode_png
 
 faults = []
 
@@ -31,50 +32,10 @@ def read_glb(path):
     return doc, binary
 
 
-def decode_png(data):
-    """8-bit RGBA or RGB, not interlaced: (width, height, RGBA bytes)."""
-    if data[:8] != b'\x89PNG\r\n\x1a\n':
-        raise ValueError('not a PNG')
-    at, idat, head = 8, b'', None
-    while at < len(data):
-        n, kind = struct.unpack_from('>I4s', data, at)
-        body = data[at + 8:at + 8 + n]
-        if kind == b'IHDR':
-            head = struct.unpack('>IIBBBBB', body)
-        elif kind == b'IDAT':
-            idat += body
-        at += 12 + n
-    w, h, depth, colour, _, _, interlace = head
-    channels = {6: 4, 2: 3}.get(colour)
-    if depth != 8 or channels is None or interlace:
-        raise ValueError(f'PNG of depth {depth} colour type {colour} interlace {interlace}')
-    raw = zlib.decompress(idat)
-    stride = w * channels
-    out, prev = bytearray(), bytearray(stride)
-    for y in range(h):
-        kind = raw[y * (stride + 1)]
-        row = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = row[i - channels] if i >= channels else 0
-            b = prev[i]
-            c = prev[i - channels] if i >= channels else 0
-            if kind == 1:
-                row[i] = (row[i] + a) & 255
-            elif kind == 2:
-                row[i] = (row[i] + b) & 255
-            elif kind == 3:
-                row[i] = (row[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                row[i] = (row[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        prev = row
-        if channels == 4:
-            out += row
-        else:
-            for x in range(w):
-                out += row[x * 3:x * 3 + 3] + b'\xff'
-    return w, h, bytes(out)
+def rgba_row(src, size):
+    """A row of BGR (size 3) or BGRA (size 4) pixels as RGBA."""
+    return b''.join(bytes((src[i + 2], src[i + 1], src[i], src[i + 3] if size == 4 else 255))
+                    for i in range(0, len(src), size))
 
 
 def decode_picture(path):
@@ -93,10 +54,7 @@ def decode_picture(path):
         out = [None] * rows
         for r in range(rows):
             src = data[offset + r * stride:offset + r * stride + w * size]
-            if bits == 24:
-                px = b''.join(bytes((src[i + 2], src[i + 1], src[i], 255)) for i in range(0, len(src), 3))
-            else:
-                px = b''.join(bytes((255, 255, 255, v)) for v in src)
+            px = rgba_row(src, 3) if bits == 24 else b''.join(bytes((255, 255, 255, v)) for v in src)
             out[r if top_down else rows - 1 - r] = px
         return w, rows, b''.join(out)
     if path.lower().endswith('.tga'):
@@ -112,11 +70,7 @@ def decode_picture(path):
         out = [None] * h
         for r in range(h):
             src = data[start + r * w * size:start + (r + 1) * w * size]
-            if bits == 24:
-                px = b''.join(bytes((src[i + 2], src[i + 1], src[i], 255)) for i in range(0, len(src), 3))
-            else:
-                px = b''.join(bytes((src[i + 2], src[i + 1], src[i], src[i + 3])) for i in range(0, len(src), 4))
-            out[r if descriptor & 0x20 else h - 1 - r] = px
+            out[r if descriptor & 0x20 else h - 1 - r] = rgba_row(src, size)
         return w, h, b''.join(out)
     return None
 
@@ -166,7 +120,10 @@ def main():
             other += 1
             continue
         v = views[image['bufferView']]
-        w, h, rgba = decode_png(binary[v['byteOffset']:v['byteOffset'] + v['byteLength']])
+        w, h, channels, rows = decode_png(binary[v['byteOffset']:v['byteOffset'] + v['byteLength']])
+        if channels == 3:
+            rows = (row[i:i + 3] + b'\xff' for row in rows for i in range(0, len(row), 3))
+        rgba = b''.join(rows)
         if (w, h) != picture[:2] or rgba != picture[2]:
             differ = sum(1 for a, b in zip(rgba, picture[2]) if a != b)
             faults.append(f'{image["name"]} ({name}): {w}x{h} with {differ} bytes unlike the '

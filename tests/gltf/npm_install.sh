@@ -3,6 +3,11 @@
 # per build folder. Where node or npm is missing or the install fails (no
 # network) it prints the SKIPPED line and ends the test with 77. Tests run in
 # parallel share the folder, so an install holds a lock on it.
+
+# The validator's version, one for every test that installs it: two would
+# take turns replacing each other in the shared folder.
+gltf_validator_version=2.0.0-dev.3.10
+
 npm_install() {
   local prefix=$1 package=$2 version=$3
   command -v node >/dev/null || { echo "SKIPPED: no node (apt-get install nodejs)"; exit 77; }

@@ -14,9 +14,9 @@ import sys
 import zlib
 
 
-def read_png(path):
-    """(width, height, rows of RGB bytes) of an 8-bit RGB or RGBA PNG."""
-    data = open(path, 'rb').read()
+def decode_png(data):
+    """(width, height, channels, rows) of an 8-bit RGB (3 channels) or RGBA
+    (4) PNG held in data: rows of width * channels bytes, top row first."""
     if data[:8] != b'\x89PNG\r\n\x1a\n':
         raise ValueError('not a PNG file')
     at, idat, header = 8, [], None
@@ -62,7 +62,16 @@ def read_png(path):
         elif kind != 0:
             raise ValueError(f'row {y}: filter {kind}')
         prev = line
-        rows.append(bytes(line) if bpp == 3 else bytes(line[i] for i in range(stride) if i % 4 != 3))
+        rows.append(bytes(line))
+    return width, height, bpp, rows
+
+
+def read_png(path):
+    """(width, height, rows of RGB bytes) of an 8-bit RGB or RGBA PNG file."""
+    with open(path, 'rb') as f:
+        width, height, channels, rows = decode_png(f.read())
+    if channels == 4:
+        rows = [bytes(line[i] for i in range(len(line)) if i % 4 != 3) for line in rows]
     return width, height, rows
 
 
