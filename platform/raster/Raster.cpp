@@ -516,8 +516,9 @@ class Rasterizer::Impl {
   Counters counters;
 
  private:
-  // Fills everything queued. Draw calls it with its own context built, which
-  // points at a shading and perhaps a texture copy: those stay.
+  // Fills everything queued, and leaves the shadings and texture copies
+  // alone: before a line list, Draw calls it with its own context already
+  // pointing at them.
   void Drain() {
     if (!workers_) return;
     workers_->Wait();

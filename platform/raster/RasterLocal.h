@@ -40,7 +40,7 @@ constexpr int kSubPixel = 16;
 constexpr float kScreenLimit = 1.0e6f;
 
 // The planes a vertex can lie outside of, in the order the clipper visits
-// them; kBehind is w <= 0 (the clipper cuts at a w just above 0).
+// them; kBehindPlane is w <= 0 (the clipper cuts at a w just above 0).
 enum ClipPlane : int { kNearPlane, kFarPlane, kLeftPlane, kRightPlane, kBottomPlane, kTopPlane, kBehindPlane, kClipPlanes };
 
 // A vertex's outcode: bit 1 << plane for each plane it lies outside of, and

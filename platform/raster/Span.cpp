@@ -191,7 +191,7 @@ bool simdLimitedToSse2 = false;
 }  // namespace
 
 bool UseAvx2() {
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(TARN_RASTER_AVX2)
   static const bool hasAvx2 = __builtin_cpu_supports("avx2");
   return hasAvx2 && !simdLimitedToSse2;
 #else

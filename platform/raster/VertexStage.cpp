@@ -127,7 +127,6 @@ void VertexArrays::Resize(std::size_t n) {
 namespace {
 
 #if defined(TARN_RASTER_AVX2)  // the build has the instruction set (RasterLocal.h)
-#define TARN_VERTEX_AVX2 1
 #define TARN_AVX2 __attribute__((target("avx2")))
 
 TARN_AVX2 inline __m256i Bit(__m256 mask, int value) {
@@ -333,7 +332,7 @@ void VertexStage::Run(const State& s, const ViewportMap& viewport, const Vertice
   out_.Resize(count);
   allOpaque_ = true;
   std::size_t done = 0;
-#if defined(TARN_VERTEX_AVX2)
+#if defined(TARN_RASTER_AVX2)
   // Gathers address the vertices through 32-bit offsets from each group's first.
   if (detail::UseAvx2() && in.diffuse < 0 && in.stride % 4 == 0 && in.stride <= (1u << 24) && count >= 8 &&
       (in.normal < 0 || in.normal % 4 == 0) && (in.texCoord < 0 || in.texCoord % 4 == 0)) {
