@@ -57,19 +57,51 @@ enum Outcode : std::uint8_t {
   kNotFinite = 128,
 };
 
-// The outcode of a clip-space position (without kNotFinite), each plane
-// tested as the clipper measures it.
+// The signed distance of a clip-space position to each plane but
+// kBehindPlane, >= 0 inside: the one spelling of the clip volume, for
+// scalars (outcodes, the clipper) and for vector types whose arithmetic
+// operators work per lane (the vertex stage's eight positions at a time).
+// Vectors go by reference: a vector passed by value to a function compiled
+// without its instruction set changes the calling convention.
+template <class T>
+[[gnu::always_inline]] inline void PlaneDistance(int plane, const T& x, const T& y, const T& z, const T& w, T& d) {
+  switch (plane) {
+    case kNearPlane: d = z; break;
+    case kFarPlane: d = w - z; break;
+    case kLeftPlane: d = kGuardBand * w + x; break;
+    case kRightPlane: d = kGuardBand * w - x; break;
+    case kBottomPlane: d = kGuardBand * w + y; break;
+    default: d = kGuardBand * w - y; break;  // kTopPlane
+  }
+}
+inline float PlaneDistance(int plane, float x, float y, float z, float w) {
+  float d;
+  PlaneDistance<float>(plane, x, y, z, w, d);
+  return d;
+}
+// The clipper cuts w = 0 at this w, where the projection still holds; the
+// outcode calls a vertex behind when !(w > 0).
+constexpr float kMinClipW = 1e-6f;
+
+// The outcode of a clip-space position (without kNotFinite).
 inline unsigned OutcodeOf(float x, float y, float z, float w) {
   unsigned code = 0;
-  if (z < 0.0f) code |= kOutsideNear;
-  if (w - z < 0.0f) code |= kOutsideFar;
-  if (kGuardBand * w + x < 0.0f) code |= kOutsideLeft;
-  if (kGuardBand * w - x < 0.0f) code |= kOutsideRight;
-  if (kGuardBand * w + y < 0.0f) code |= kOutsideBottom;
-  if (kGuardBand * w - y < 0.0f) code |= kOutsideTop;
+  for (int plane = kNearPlane; plane <= kTopPlane; ++plane)
+    if (PlaneDistance(plane, x, y, z, w) < 0.0f) code |= 1u << plane;
   if (!(w > 0.0f)) code |= kOutsideBehind;
   return code;
 }
+
+// floor(a / b) for b > 0 through a double estimate, made exact against the
+// integers (a 64-bit division costs several times more). Both stay far
+// inside 2^53 (screen positions are pinned to +-1e6 pixels).
+inline std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+  auto q = static_cast<std::int64_t>(static_cast<double>(a) / static_cast<double>(b));  // toward zero
+  while (q * b > a) --q;
+  while ((q + 1) * b <= a) ++q;
+  return q;
+}
+inline std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }  // b > 0
 
 constexpr int kFogTable = 1024;
 // Screen tiles: wide, so that a row's span in a tile is long enough to pay
@@ -282,15 +314,6 @@ class RowWalker {
     Kind kind;
     std::int64_t q, r, b, sq, sr;  // kRowTest: q is E at column 0, sq its step
   };
-  // floor(a / b) for b > 0 through a double estimate, made exact against
-  // the integers (a 64-bit division costs several times more). Both stay
-  // far inside 2^53 (screen positions are pinned to +-1e6 pixels).
-  static std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    auto q = static_cast<std::int64_t>(static_cast<double>(a) / static_cast<double>(b));  // toward zero
-    while (q * b > a) --q;
-    while ((q + 1) * b <= a) ++q;
-    return q;
-  }
   const TriangleSetup& t_;
   int first_, last_;
   Walk walks_[3];
