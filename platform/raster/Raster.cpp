@@ -207,7 +207,8 @@ void Rasterizer::Clear(const Target& t, int x1, int y1, int x2, int y2, bool col
   y2 = std::min(y2, t.height);
   if (x1 >= x2 || y1 >= y2) return;
   float zc = std::min(std::max(std::isfinite(z) ? z : 1.0f, 0.0f), 1.0f);
-  std::uint32_t maxDepth = t.depthBits >= 32 ? 0xFFFFFFFFu : ((1u << t.depthBits) - 1u);
+  int bits = DepthBitsOf(t);
+  std::uint32_t maxDepth = bits >= 32 ? 0xFFFFFFFFu : ((1u << bits) - 1u);
   std::uint32_t dv = static_cast<std::uint32_t>(static_cast<double>(zc) * maxDepth + 0.5);
   for (int y = y1; y < y2; ++y) {
     if (colour && t.colour) {
@@ -215,7 +216,7 @@ void Rasterizer::Clear(const Target& t, int x1, int y1, int x2, int y2, bool col
                                                    static_cast<std::ptrdiff_t>(y) * t.colourPitch);
       std::fill(row + x1, row + x2, rgb565);
     }
-    if (depth && t.depth) {
+    if (depth && t.depth && (t.depthBytes == 2 || t.depthBytes == 4)) {
       std::uint8_t* row = static_cast<std::uint8_t*>(t.depth) + static_cast<std::ptrdiff_t>(y) * t.depthPitch;
       if (t.depthBytes == 2)
         std::fill(reinterpret_cast<std::uint16_t*>(row) + x1, reinterpret_cast<std::uint16_t*>(row) + x2,

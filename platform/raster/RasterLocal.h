@@ -103,6 +103,13 @@ inline std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
 }
 inline std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }  // b > 0
 
+// The bits of a target's depth buffer in use: 1 up to the texel's size,
+// whatever the target claims.
+inline int DepthBitsOf(const Target& t) {
+  int most = t.depthBytes == 4 ? 32 : 16;
+  return t.depthBits < 1 ? 1 : t.depthBits > most ? most : t.depthBits;
+}
+
 constexpr int kFogTable = 1024;
 // Screen tiles: wide, so that a row's span in a tile is long enough to pay
 // for the row's set-up, and low, so that there are enough of them to share

@@ -80,13 +80,12 @@ void BuildShading(const ShadingKey& k, Shading& c) {
 }
 
 // The loops for a piece of a draw. Pixels that are all opaque need neither
-// the alpha test (a reference up to 255 passes 255 for >=) nor SRCALPHA /
-// INVSRCALPHA blending.
+// the alpha test where alpha 255 passes it (its outcome is the same for
+// every pixel) nor SRCALPHA / INVSRCALPHA blending.
 Loops PickLoops(const State& s, const CompiledDraw& d, bool verticesOpaque) {
   const DrawContext& c = d.c;
   bool opaque = (!d.textured || (s.texture->opaque && c.alphaOp == TextureOp::Modulate)) && verticesOpaque;
-  bool alphaTest = s.alphaTest && s.alphaFunc != Compare::Always &&
-                   !(opaque && (s.alphaFunc == Compare::GreaterEqual || s.alphaFunc == Compare::LessEqual));
+  bool alphaTest = s.alphaTest && s.alphaFunc != Compare::Always && !(opaque && Passes(s.alphaFunc, 255, s.alphaRef));
   bool blend = d.blend && !(opaque && c.srcAlphaBlend);
   return Loops{PickSpan(c, d.textured, s.bilinear, d.fog, blend, alphaTest, s.dither, d.depthBytes),
                PickFill(c, d.textured, s.bilinear, d.fog, blend, alphaTest, d.depthBytes)};
@@ -141,7 +140,7 @@ bool StateCompiler::Compile(const State& s, const Target& t, CompiledDraw& d) {
   DepthRangeOfProjection(s.projection, &wNear, &wFar);
   c.wNear = wNear;
   c.wScale = 1.0f / (wFar - wNear);
-  int bits = std::min(std::max(t.depthBits, 1), t.depthBytes * 8);
+  int bits = DepthBitsOf(t);
   c.depthMax = static_cast<float>(bits >= 32 ? 4294967040.0 : static_cast<double>((1ull << bits) - 1));
   c.zFunc = s.zFunc;
   c.zWrite = s.zWrite;
