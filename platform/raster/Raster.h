@@ -189,9 +189,10 @@ class Rasterizer {
 // else the processors this process may run on.
 int DefaultRasterThreads();
 
-// Tests: draw the engine's span with the four-pixel SSE2 loop even where
-// AVX2 is present (the pixels must not change).
-void LimitSimdToSse2(bool limit);
+// Tests: use no SIMD loop wider than `widest` (Avx512: any the processor
+// has); the pixels must not change.
+enum class Simd { Sse2, Avx2, Avx512 };
+void LimitSimd(Simd widest);
 
 // The w range of a projection: the w at its near (z = 0) and far (z = w)
 // planes; 0..1 when the matrix defines none.

@@ -193,8 +193,9 @@ struct Interp {
 // column `left` (the span's own left end), d their steps per pixel.
 using SpanFn = void (*)(const DrawContext& c, int y, int left, int x0, int x1, const Interp& p, const Interp& d);
 
-// AVX2 is present and not turned off for a test.
+// AVX2 (AVX-512 F, BW, DQ and VL) is present and not turned off for a test.
 bool UseAvx2();
+bool UseAvx512();
 
 // The general loop for a draw's fixed state, one template instance per
 // combination (lines, and triangles whose state has no SIMD loop).
@@ -213,14 +214,17 @@ FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bo
                 int depthBytes);
 
 // The engine's state's triangle fill (FillEngine.inl) for the rest of the
-// state, four pixels at a time with SSE2 and eight with AVX2, where the
-// build has them; AVX2's only where UseAvx2().
+// state, four pixels at a time with SSE2, eight with AVX2 and sixteen with
+// AVX-512, where the build has them; the wider only where UseAvx2() and
+// UseAvx512().
 #if defined(__SSE2__)
 #define TARN_RASTER_SSE2 1
 FillFn PickFillSse2(bool fog, bool blend, bool alphaTest, bool dither);
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define TARN_RASTER_AVX2 1
 FillFn PickFillAvx2(bool fog, bool blend, bool alphaTest, bool dither);
+#define TARN_RASTER_AVX512 1
+FillFn PickFillAvx512(bool fog, bool blend, bool alphaTest, bool dither);
 #endif
 #endif
 

@@ -5,6 +5,8 @@
 // run time).
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/raster/RasterLocal.h"
 
@@ -186,14 +188,33 @@ struct SpanInstance {
   }
 };
 
-bool simdLimitedToSse2 = false;
+// TARN_RASTER_SIMD=sse2 or avx2 caps the width for a whole run (to compare
+// the loops' speed); anything else leaves every width the processor has.
+Simd SimdFromEnvironment() {
+  const char* env = std::getenv("TARN_RASTER_SIMD");
+  if (env && std::strcmp(env, "sse2") == 0) return Simd::Sse2;
+  if (env && std::strcmp(env, "avx2") == 0) return Simd::Avx2;
+  return Simd::Avx512;
+}
+
+Simd simdLimit = SimdFromEnvironment();
 
 }  // namespace
 
 bool UseAvx2() {
 #if defined(TARN_RASTER_AVX2)
   static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-  return hasAvx2 && !simdLimitedToSse2;
+  return hasAvx2 && simdLimit >= Simd::Avx2;
+#else
+  return false;
+#endif
+}
+
+bool UseAvx512() {
+#if defined(TARN_RASTER_AVX512)
+  static const bool hasAvx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
+  return hasAvx512 && simdLimit >= Simd::Avx512;
 #else
   return false;
 #endif
@@ -226,6 +247,7 @@ FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bo
               (!blend || c.srcAlphaBlend);
   if (simd) {
 #if defined(TARN_RASTER_AVX2)
+    if (UseAvx512()) return PickFillAvx512(fog, blend, alphaTest, c.dither);
     if (UseAvx2()) return PickFillAvx2(fog, blend, alphaTest, c.dither);
 #endif
     return PickFillSse2(fog, blend, alphaTest, c.dither);
@@ -239,5 +261,5 @@ FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bo
 }  // namespace tarn::raster::detail
 
 namespace tarn::raster {
-void LimitSimdToSse2(bool limit) { detail::simdLimitedToSse2 = limit; }
+void LimitSimd(Simd widest) { detail::simdLimit = widest; }
 }  // namespace tarn::raster

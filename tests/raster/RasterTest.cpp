@@ -656,22 +656,25 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
   engineVertices.normal = 12;
   engineVertices.texCoord = 24;
 
-  auto draw = [&](int threads, bool sse2Only) {
-    LimitSimdToSse2(sse2Only);
+  auto draw = [&](int threads, Simd widest) {
+    LimitSimd(widest);
     auto b = std::make_unique<Buffers>(w, h);
     Rasterizer r(threads);
     r.Draw(flat, Primitive::TriangleList, Of(plain), b->target());
     r.Draw(engine, Primitive::TriangleList, engineVertices, b->target());
     r.Flush();
-    LimitSimdToSse2(false);
+    LimitSimd(Simd::Avx512);
     return b;
   };
-  auto one = draw(1, false);
+  auto one = draw(1, Simd::Sse2);
   EXPECT_GT(one->covered(), w * h * 9 / 10);
-  for (auto [threads, sse2Only] : {std::pair{2, false}, std::pair{7, false}, std::pair{1, true}, std::pair{3, true}}) {
-    auto other = draw(threads, sse2Only);
+  // Where the processor lacks a width, its row repeats a narrower one.
+  for (auto [threads, widest] : {std::pair{2, Simd::Sse2}, std::pair{3, Simd::Sse2}, std::pair{1, Simd::Avx2},
+                                 std::pair{2, Simd::Avx2}, std::pair{7, Simd::Avx2}, std::pair{1, Simd::Avx512},
+                                 std::pair{2, Simd::Avx512}, std::pair{5, Simd::Avx512}}) {
+    auto other = draw(threads, widest);
     EXPECT_TRUE(other->colour == one->colour && other->depth == one->depth)
-        << threads << " threads" << (sse2Only ? ", SSE2" : "");
+        << threads << " threads, SIMD level " << static_cast<int>(widest);
   }
 }
 
