@@ -209,9 +209,14 @@ using FillFn = void (*)(const TriangleSetup& t, int cx0, int cy0, int cx1, int c
 
 // The triangle filler for a draw's fixed state: the engine's state has SIMD
 // loops that walk the rows themselves; any other state goes row by row
-// through the triangle's span loop.
+// through the triangle's span loop. `wide`: for triangles at least
+// kWideFill pixels wide, which the widest loop fills faster; on narrower
+// ones its groups are mostly masked lanes, and a 512-bit operation costs
+// what two 256-bit ones do on processors that split it. Every loop draws
+// the same pixels, so a draw may mix them.
+constexpr int kWideFill = 64;
 FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
-                int depthBytes);
+                int depthBytes, bool wide);
 
 // The engine's state's triangle fill (FillEngine.inl) for the rest of the
 // state, four pixels at a time with SSE2, eight with AVX2 and sixteen with

@@ -77,7 +77,7 @@ bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area
   if (t.yStart > t.yEnd || t.xMin > t.xMax) return false;
   t.context = ctx;
   t.span = loops.span;
-  t.fill = loops.fill;
+  t.fill = t.xMax - t.xMin + 1 >= kWideFill ? loops.fill : loops.fillNarrow;
 
   // Interpolant gradients from the snapped positions.
   float x10 = v1.x - v0.x, y10 = v1.y - v0.y, x20 = v2.x - v0.x, y20 = v2.y - v0.y;

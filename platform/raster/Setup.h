@@ -32,7 +32,8 @@ std::int64_t FacingArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::
 // The loops one piece of a draw fills with.
 struct Loops {
   SpanFn span;
-  FillFn fill;
+  FillFn fill;        // triangles kWideFill pixels wide or more
+  FillFn fillNarrow;  // the others
 };
 
 // The set-up of a triangle that FacingArea passed (`area` is its result);

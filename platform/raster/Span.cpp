@@ -1,8 +1,8 @@
 // The pixel loops: a general span loop with every state that is fixed for a
 // draw as a template argument (lines, and triangles of any state), and the
 // choice of a triangle's filler: the engine's own state has SIMD fills
-// (FillEngine.inl; eight pixels a time with AVX2, four with SSE2, chosen at
-// run time).
+// (FillEngine.inl; sixteen pixels a time with AVX-512, eight with AVX2, four
+// with SSE2, chosen at run time).
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -238,7 +238,7 @@ void FillGeneral(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
 }  // namespace
 
 FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
-                int depthBytes) {
+                int depthBytes, bool wide) {
 #if defined(TARN_RASTER_SSE2)
   // The engine's state has SIMD loops of its own.
   bool simd = textured && bilinear && c.texPow2 && c.colourOp == TextureOp::Modulate &&
@@ -247,13 +247,13 @@ FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bo
               (!blend || c.srcAlphaBlend);
   if (simd) {
 #if defined(TARN_RASTER_AVX2)
-    if (UseAvx512()) return PickFillAvx512(fog, blend, alphaTest, c.dither);
+    if (wide && UseAvx512()) return PickFillAvx512(fog, blend, alphaTest, c.dither);
     if (UseAvx2()) return PickFillAvx2(fog, blend, alphaTest, c.dither);
 #endif
     return PickFillSse2(fog, blend, alphaTest, c.dither);
   }
 #else
-  (void)c, (void)textured, (void)bilinear, (void)fog, (void)blend, (void)alphaTest, (void)depthBytes;
+  (void)c, (void)textured, (void)bilinear, (void)fog, (void)blend, (void)alphaTest, (void)depthBytes, (void)wide;
 #endif
   return &FillGeneral;
 }

@@ -88,7 +88,8 @@ Loops PickLoops(const State& s, const CompiledDraw& d, bool verticesOpaque) {
   bool alphaTest = s.alphaTest && s.alphaFunc != Compare::Always && !(opaque && Passes(s.alphaFunc, 255, s.alphaRef));
   bool blend = d.blend && !(opaque && c.srcAlphaBlend);
   return Loops{PickSpan(c, d.textured, s.bilinear, d.fog, blend, alphaTest, s.dither, d.depthBytes),
-               PickFill(c, d.textured, s.bilinear, d.fog, blend, alphaTest, d.depthBytes)};
+               PickFill(c, d.textured, s.bilinear, d.fog, blend, alphaTest, d.depthBytes, true),
+               PickFill(c, d.textured, s.bilinear, d.fog, blend, alphaTest, d.depthBytes, false)};
 }
 
 
