@@ -11,8 +11,10 @@
 #include "TarnVersion.h"
 #include "platform/hosts/console/ConsoleHost.h"
 #include "platform/files/AnsiFile.h"
+#include "platform/codepage/Cp949.h"
 #include "programs/ExitStatus.h"
 #include "tool/CharacterConverter.h"
+#include "tool/CharacterFiles.h"
 #include "tool/MeshConverter.h"
 #include "tool/ToolMessages.h"
 
@@ -29,10 +31,14 @@ constexpr char kUsage[] =
     "  motion FILE.ase OUT.mca             motion data: position and rotation samples per bone\n"
     "  character-mesh FILE.ase OUT.mcm     the character mesh file (written empty)\n"
     "  chr ASE MPD MCA BMP OUT.chr         the character file naming the four files\n"
+    "  check FILE...                       reads .t3m, .mpd, .mca, .chr and .mcm files back and\n"
+    "                                      prints one line per problem: FILE:LINE: what\n"
     "  --help, --version                   this text; the version\n"
     "\n"
-    "Messages go to stderr. The exit status is 0 on success, 1 when a conversion failed\n"
-    "or a message could not be written, and 2 for a wrong command line. Inputs over\n"
+    "Messages go to stderr. The exit status is 0 on success, 1 when a conversion failed,\n"
+    "a message could not be written or check found a problem, and 2 for a wrong command\n"
+    "line. A .chr is checked with its four files, looked up beside it; a lone .mpd is\n"
+    "checked against NAME.ase beside it, a lone .mca against NAME.mpd. Inputs over\n"
     "50 MB show their progress on a terminal.\n";
 
 constexpr long long kProgressThreshold = 50LL << 20;
@@ -127,6 +133,57 @@ int Chr(const std::vector<std::string>& args) {
   return 0;
 }
 
+// A name as the system holds it (code page 949), for the terminal.
+std::string Shown(const std::string& name) {
+#ifdef _WIN32
+  return name;
+#else
+  return codepage::Cp949ToUtf8(name);
+#endif
+}
+
+// Every name is looked at before any file is read, so that a wrong command
+// line reads nothing.
+int Check(const std::vector<std::string>& args) {
+  std::vector<std::string> paths;
+  bool options = true;
+  for (const std::string& arg : args) {
+    if (options && arg == "--") {
+      options = false;
+      continue;
+    }
+    if (options && arg.size() > 1 && arg[0] == '-') {
+      std::fprintf(stderr, "rigwright-batch: check: unknown option '%s'\n", arg.c_str());
+      return Usage();
+    }
+    if (!tool::IsCheckable(arg)) {
+      std::fprintf(stderr, "rigwright-batch: check: '%s' is none of the files it checks (.t3m, .mpd, .mca, .chr, .mcm)\n",
+                   arg.c_str());
+      return 2;
+    }
+    paths.push_back(System(arg.c_str()));
+  }
+  if (paths.empty()) {
+    std::fputs("rigwright-batch: check: name the files to check\n", stderr);
+    return Usage();
+  }
+  bool problems = false;
+  for (const std::string& path : paths) {
+    tool::Findings findings;
+    tool::CheckFile(path, findings);
+    for (tool::Finding& finding : findings) {
+      finding.file = Shown(finding.file);
+      std::fputs(tool::FormatFinding(finding).c_str(), stdout);
+    }
+    problems = problems || !findings.empty();
+  }
+  if (std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "rigwright-batch: check: the findings could not be written (%s)\n", std::strerror(errno));
+    return 1;
+  }
+  return problems ? 1 : 0;
+}
+
 int Run(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
@@ -144,6 +201,7 @@ int Run(int argc, char** argv) {
   if (command == "motion") return Character(args, tool::kMotionData);
   if (command == "character-mesh") return Character(args, tool::kCharacterMesh);
   if (command == "chr") return Chr(args);
+  if (command == "check") return Check(args);
   std::fprintf(stderr, "rigwright-batch: unknown %s '%s'\n", command[0] == '-' ? "option" : "command", command.c_str());
   return Usage();
 }
