@@ -22,9 +22,7 @@ struct FileCloser {
 // other finding means the files cannot be trusted together.
 bool IsSharedIdFinding(const tool::Finding& f) { return f.what.find("share") != std::string::npos; }
 
-std::string Problem(const std::string& file, long long line, const std::string& what) {
-  return file + ":" + std::to_string(line) + ": " + what;
-}
+tool::Finding Problem(const std::string& file, long long line, const std::string& what) { return {file, line, what}; }
 
 std::string Stem(const std::string& path) {
   std::size_t slash = path.find_last_of("/\\");
@@ -35,7 +33,7 @@ std::string Stem(const std::string& path) {
 
 // Which joint each motion block animates, and that they agree.
 bool MatchMotion(const tool::Character& ch, const AseCharacter& ase, std::vector<int>& blockJoint,
-                 std::vector<std::string>& problems) {
+                 tool::Findings& problems) {
   const std::string& mca = ch.paths[tool::CharacterFile::kMotion];
   blockJoint.assign(ch.motion.blocks.size(), -1);
   if (static_cast<int>(ch.motion.blocks.size()) != ase.motionBlocks) {
@@ -133,7 +131,7 @@ void MakeMotion(const tool::Character& ch, const std::vector<int>& blockJoint, C
 // Each vertex's joint: the RIGIDTYPE line's id where one joint has it, the
 // ASE physique line's name where several do.
 bool MakeSkin(const tool::Character& ch, const AseCharacter& ase, CharacterScene& out,
-              std::vector<std::string>& problems) {
+              tool::Findings& problems) {
   const tool::AssignmentBlock& block = ch.physique.blocks.front();
   const AseSkin& skin = ase.skin;
   const std::string& mpd = ch.paths[tool::CharacterFile::kPhysique];
@@ -275,7 +273,7 @@ CharacterPicture::Alpha AlphaModeOf(const std::vector<std::uint8_t>& rgba) {
   return transparent ? CharacterPicture::Alpha::kMask : CharacterPicture::Alpha::kOpaque;
 }
 
-bool GatherCharacter(const std::string& chrPath, CharacterScene& out, std::vector<std::string>& problems) {
+bool GatherCharacter(const std::string& chrPath, CharacterScene& out, tool::Findings& problems) {
   tool::Character ch;
   tool::Findings findings;
   const bool read = tool::LoadCharacter(chrPath, ch, findings);
@@ -283,11 +281,7 @@ bool GatherCharacter(const std::string& chrPath, CharacterScene& out, std::vecto
   for (const tool::Finding& f : findings)
     if (!IsSharedIdFinding(f)) refused = true;
   if (refused) {
-    for (const tool::Finding& f : findings) {
-      std::string line = tool::FormatFinding(f);
-      if (!line.empty() && line.back() == '\n') line.pop_back();
-      problems.push_back(line);
-    }
+    problems.insert(problems.end(), findings.begin(), findings.end());
     if (problems.empty()) problems.push_back(Problem(chrPath, 1, "the character cannot be read"));
     return false;
   }

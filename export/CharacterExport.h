@@ -89,8 +89,8 @@ struct CharacterScene {
 constexpr double kFramesPerSecond = 30.0;
 
 // Gathers the character of a .chr. False when it is refused: `problems`
-// then holds the lines to print ("FILE:LINE: what").
-bool GatherCharacter(const std::string& chrPath, CharacterScene& out, std::vector<std::string>& problems);
+// then says why, as the check says it (tool::FormatFinding).
+bool GatherCharacter(const std::string& chrPath, CharacterScene& out, tool::Findings& problems);
 
 // The alpha mode of a picture's RGBA bytes, as the engine's 4-bit texels
 // keep their alpha.
