@@ -18,9 +18,16 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// Shared ids are what this export resolves through the ASE's names; every
-// other finding means the files cannot be trusted together.
-bool IsSharedIdFinding(const tool::Finding& f) { return f.what.find("share") != std::string::npos; }
+// Two findings of the check describe what the converter always writes and
+// this export handles: ids shared by several nodes (the ASE's names tell
+// them apart) and fewer RIGIDTYPE lines than the block's Number (blended
+// vertices, which follow the mesh's node). Every other finding means the
+// files cannot be trusted together. The check's findings carry no kind, so
+// they are told by their words (tool/CharacterFiles.cpp).
+bool IsHandledFinding(const tool::Finding& f) {
+  return f.what.find(" nodes share the id ") != std::string::npos ||
+         f.what.find("(blended assignments are not written)") != std::string::npos;
+}
 
 tool::Finding Problem(const std::string& file, long long line, const std::string& what) { return {file, line, what}; }
 
@@ -202,13 +209,14 @@ bool MakeSkin(const tool::Character& ch, const AseCharacter& ase, CharacterScene
     const AseFace& face = skin.faces[f];
     if (!face.present) continue;
     const AseFace* tex = f < skin.texFaces.size() && skin.texFaces[f].present ? &skin.texFaces[f] : nullptr;
-    // The engine's order: A, C, B.
+    // The engine's order is A, C, B; glTF's winding is the engine's
+    // reversed: A, B, C.
     const int engine[3][2] = {{face.a, tex ? tex->a : -1}, {face.c, tex ? tex->c : -1}, {face.b, tex ? tex->b : -1}};
+    const int* gltf[3] = {engine[0], engine[2], engine[1]};
     std::uint32_t index[3];
     for (int c = 0; c < 3; ++c) {
-      const int p = engine[c][0] >= 0 && static_cast<std::size_t>(engine[c][0]) < vertexCount ? engine[c][0] : -1;
-      const int t = engine[c][1] >= 0 && static_cast<std::size_t>(engine[c][1]) < skin.texVertices.size() ? engine[c][1]
-                                                                                                           : -1;
+      const int p = gltf[c][0] >= 0 && static_cast<std::size_t>(gltf[c][0]) < vertexCount ? gltf[c][0] : -1;
+      const int t = gltf[c][1] >= 0 && static_cast<std::size_t>(gltf[c][1]) < skin.texVertices.size() ? gltf[c][1] : -1;
       const std::uint64_t key = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(p + 1)) << 32) |
                                 static_cast<std::uint32_t>(t + 1);
       auto [it, added] = corners.emplace(key, static_cast<std::uint32_t>(mesh.positions.size() / 3));
@@ -225,8 +233,7 @@ bool MakeSkin(const tool::Character& ch, const AseCharacter& ase, CharacterScene
       }
       index[c] = it->second;
     }
-    // glTF's winding is the engine's reversed.
-    mesh.indices.insert(mesh.indices.end(), {index[0], index[2], index[1]});
+    mesh.indices.insert(mesh.indices.end(), {index[0], index[1], index[2]});
   }
   return true;
 }
@@ -279,13 +286,14 @@ bool GatherCharacter(const std::string& chrPath, CharacterScene& out, tool::Find
   const bool read = tool::LoadCharacter(chrPath, ch, findings);
   bool refused = !read;
   for (const tool::Finding& f : findings)
-    if (!IsSharedIdFinding(f)) refused = true;
+    if (!IsHandledFinding(f)) refused = true;
   if (refused) {
     problems.insert(problems.end(), findings.begin(), findings.end());
     if (problems.empty()) problems.push_back(Problem(chrPath, 1, "the character cannot be read"));
     return false;
   }
   out.name = Stem(chrPath);
+  for (int i = 0; i < 4; ++i) out.inputs[i] = ch.paths[i];
 
   const std::string& asePath = ch.paths[tool::CharacterFile::kAse];
   long long size = 0;

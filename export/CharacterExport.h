@@ -76,6 +76,7 @@ struct CharacterPicture {
 
 struct CharacterScene {
   std::string name;  // the .chr's stem
+  std::string inputs[4];  // the four files' paths, as opened
   std::vector<CharacterJoint> joints;
   bool hasMesh = false;
   std::string meshName;
@@ -91,6 +92,20 @@ constexpr double kFramesPerSecond = 30.0;
 // Gathers the character of a .chr. False when it is refused: `problems`
 // then says why, as the check says it (tool::FormatFinding).
 bool GatherCharacter(const std::string& chrPath, CharacterScene& out, tool::Findings& problems);
+
+// `rigwright-batch gltf`: gathers the character and writes it, whole or
+// not at all (platform/files/OutputFile.h), never over one of its inputs.
+struct CharacterGltfRun {
+  bool ok = false;
+  bool refused = false;       // problems says why
+  tool::Findings problems;
+  std::vector<std::string> warnings;
+  std::string error;          // when not ok and not refused
+  int joints = 0, keys = 0;
+  long long vertices = 0, triangles = 0, bytes = 0;
+  double seconds = 0;         // the animation's length
+};
+CharacterGltfRun ExportCharacterGltf(const std::string& chrPath, const std::string& outPath);
 
 // The alpha mode of a picture's RGBA bytes, as the engine's 4-bit texels
 // keep their alpha.

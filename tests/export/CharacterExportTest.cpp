@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "export/CharacterAse.h"
@@ -192,6 +194,119 @@ TEST(CharacterAse, QuotedNamesKeepEveryWord) {
   EXPECT_EQ(QuotedName("\"\""), "");
   EXPECT_EQ(QuotedName("\""), "\"");
   EXPECT_EQ(QuotedName("plain"), "plain");
+}
+
+}  // namespace
+}  // namespace tarn::exports
+
+namespace tarn::exports {
+namespace {
+
+// A small character in a folder of its own: a root, a pelvis, and a
+// three-vertex mesh called "Body" (a one-word name of 4 letters: the id 1,
+// which the root has too), its last vertex bound to "Bip01" by name.
+class CharacterFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("tarn-character-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+    Write("c.chr", "c.ase\nc.mpd\nc.mca\nc.bmp");
+    // 1 x 1, 24 bits.
+    const unsigned char bmp[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 1, 0,
+                                   0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                   0, 0, 0, 0, 10, 20, 30, 0};
+    Write("c.bmp", std::string(reinterpret_cast<const char*>(bmp), sizeof bmp));
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void Write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+  static std::string Node(const char* name, const char* parent, const char* z, bool animated) {
+    std::string s = std::string("*GEOMOBJECT {\n*NODE_NAME \"") + name + "\"\n";
+    if (parent) s += std::string("*NODE_PARENT \"") + parent + "\"\n";
+    s += std::string("*NODE_TM {\n*TM_ROW0 1 0 0\n*TM_ROW1 0 1 0\n*TM_ROW2 0 0 1\n*TM_ROW3 0 0 ") + z + "\n}\n";
+    if (animated) s += "*TM_ANIMATION {\n*CONTROL_POS_SAMPLE 0 0 0 5\n}\n";
+    return s;
+  }
+  std::string Ase(bool withPhysique) const {
+    return Node("Bip01", nullptr, "40", true) + "}\n" + Node("Bip01 Pelvis", "Bip01", "35", false) + "}\n" +
+           Node("Body", nullptr, "0", false) +
+           "*MESH {\n*MESH_NUMVERTEX 3\n*MESH_NUMFACES 1\n*MESH_VERTEX 0 0 0 0\n*MESH_VERTEX 1 1 0 0\n"
+           "*MESH_VERTEX 2 0 1 0\n*MESH_FACE 0: A: 0 B: 1 C: 2\n}\n" +
+           (withPhysique ? "*PHYSIQUE {\n*PHYSIQUE_NUMVERTEXASSIGNMENT 3\n"
+                           "*PHYSIQUE_VERTEXASSIGNMENT_NONBLENDED_RIGIDTYPE 0 \"Bip01 Pelvis\"\n"
+                           "*PHYSIQUE_VERTEXASSIGNMENT_NONBLENDED_RIGIDTYPE 2 \"Bip01\"\n}\n"
+                         : "") +
+           "}\n";
+  }
+  static std::string Group(int id, int parent, const char* z) {
+    return "NODE_PR " + std::to_string(id) + " " + std::to_string(parent) + "\nTM_ROW0 " + std::to_string(id) +
+           " 1.0000 0.0000 0.0000\nTM_ROW1 " + std::to_string(id) + " 0.0000 1.0000 0.0000\nTM_ROW2 " +
+           std::to_string(id) + " 0.0000 0.0000 1.0000\nTM_ROW3 " + std::to_string(id) + " 0.0000 0.0000 " + z + "\n";
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(CharacterFolder, RefusesFilesThatDisagreeAndResolvesSharedIdsByName) {
+  const std::string mpd = "FirstKeyNumber 0\nKeyNumber 9\n" + Group(1, 1, "40.0000") + Group(2, 1, "35.0000") +
+                          Group(1, 1, "0.0000");
+  const std::string rigid = "Number 3\nRIGIDTYPE 0 2\nRIGIDTYPE 2 1\n";
+  const std::string mca = "PHYID 1\nP 1 0 0.0000 0.0000 5.0000\nPHYID 2\nPHYID 1\nEnd";
+  const struct {
+    const char* what;
+    std::string ase, mpd, mca;
+    const char* problem;  // nullptr: gathered
+  } cases[] = {
+      {"agreeing files", Ase(true), mpd + rigid, mca, nullptr},
+      {"no physique object", Ase(false), mpd, mca, nullptr},
+      {"a vertex beyond the mesh", Ase(true), mpd + "Number 3\nRIGIDTYPE 0 2\nRIGIDTYPE 7 1\n", mca, "vertex 7"},
+      {"a motion file cut short", Ase(true), mpd + rigid, "PHYID 1\nPHYID 2\nPHYID 1\n", "End"},
+      {"a PHYID the physique lacks", Ase(true), mpd + rigid, "PHYID 1\nPHYID 2\nPHYID 9\nEnd", "PHYID 9"},
+      {"another export's nodes", Ase(true) + Node("Extra", nullptr, "1", false) + "}\n", mpd + rigid, mca,
+       "NODE_PR groups where the ASE"},
+      {"motion in other places", Ase(true), mpd + rigid, "PHYID 2\nPHYID 1\nPHYID 1\nEnd", "PHYID 2 where"},
+  };
+  for (const auto& c : cases) {
+    Write("c.ase", c.ase);
+    Write("c.mpd", c.mpd);
+    Write("c.mca", c.mca);
+    CharacterScene scene;
+    tool::Findings problems;
+    bool ok = GatherCharacter((dir_ / "c.chr").string(), scene, problems);
+    std::string all;
+    for (const auto& p : problems) all += tool::FormatFinding(p);
+    if (c.problem == nullptr) {
+      ASSERT_TRUE(ok) << c.what << ": " << all;
+      ASSERT_EQ(scene.joints.size(), 3u) << c.what;
+      EXPECT_EQ(scene.joints[1].name, "Bip01 Pelvis");
+      EXPECT_EQ(scene.joints[1].parent, 0);  // id 1 is shared: the ASE's name chose
+      EXPECT_EQ(scene.joints[2].parent, -1);
+      EXPECT_NEAR(scene.joints[1].rest.translation[1], -5, 1e-5);  // 35 under 40, z up
+      EXPECT_TRUE(scene.joints[0].animated && !scene.joints[1].animated);
+      EXPECT_EQ(scene.hasMesh, c.ase.find("*PHYSIQUE") != std::string::npos) << c.what;
+      if (scene.hasMesh) {
+        // Vertex 0 to the pelvis by its unique id, 2 to the root by name,
+        // 1 (no assignment) to the mesh's own node, counted.
+        ASSERT_EQ(scene.mesh.joints.size(), 12u);
+        EXPECT_EQ(scene.mesh.indices, (std::vector<std::uint32_t>{0, 1, 2}));
+        EXPECT_EQ(scene.mesh.joints[0], 1);
+        EXPECT_EQ(scene.mesh.joints[4], 2);
+        EXPECT_EQ(scene.mesh.joints[8], 0);
+        EXPECT_EQ(scene.mesh.positions[7], 0.0f);   // ASE (0, 1, 0): y becomes -z
+        EXPECT_EQ(scene.mesh.positions[8], -1.0f);
+        EXPECT_TRUE(scene.picture.present && scene.picture.rgba[0] == 30 && scene.picture.rgba[3] == 255);
+      }
+      const char* warning = scene.hasMesh ? "1 vertices have no rigid assignment" : "has no object with a physique";
+      bool warned = false;
+      for (const auto& w : scene.warnings) warned = warned || w.find(warning) != std::string::npos;
+      EXPECT_TRUE(warned) << c.what << ": " << warning;
+    } else {
+      EXPECT_FALSE(ok) << c.what;
+      EXPECT_NE(all.find(c.problem), std::string::npos) << c.what << ": " << all;
+    }
+  }
 }
 
 }  // namespace
