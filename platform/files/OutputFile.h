@@ -43,6 +43,9 @@ class OutputFile {
 
   // Opens the output for destination; false (with Error()) when it cannot.
   bool Open(const std::string& destination);
+  // The same for a name of the host's own (as a Linux command line gives
+  // it): taken as it stands, a backslash being part of a name there.
+  bool OpenHostPath(const std::string& path);
   std::FILE* Stream() const { return stream_; }
   // Finishes the output: flushes and closes the stream, gives a replaced
   // file's permissions to the new one and renames it into place. False (with
