@@ -72,7 +72,10 @@ void MakeSkeleton(const tool::Character& ch, const AseCharacter& ase, CharacterS
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     CharacterJoint joint;
     joint.name = ase.nodes[i].name;
-    if (!nodes[i].IsRoot()) {
+    // "NODE_PR 1 1" is both a root and a node whose parent shares its id
+    // (a long German name and the root both give 1): the ASE's parent line
+    // tells which.
+    if (!nodes[i].IsRoot() || ase.nodes[i].hasParent) {
       std::vector<int> candidates;
       for (std::size_t j = 0; j < i; ++j)
         if (nodes[j].id == nodes[i].parentId) candidates.push_back(static_cast<int>(j));
@@ -90,6 +93,9 @@ void MakeSkeleton(const tool::Character& ch, const AseCharacter& ase, CharacterS
       }
     }
     if (!NodeTransform(nodes[i].rows, world[i])) ++singular;
+    // Squared up before parents and children are compared, so that the
+    // rows' rounding does not pass into the children's rotations twice.
+    world[i] = FromTrs(Decompose(world[i]));
     Affine local = world[i];
     if (joint.parent >= 0) {
       Affine inverse;

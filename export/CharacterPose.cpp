@@ -115,6 +115,17 @@ Trs Decompose(const Affine& a) {
     out.scale[j] = sign * len;
     for (int i = 0; i < 3; ++i) rot[i * 3 + j] = a.r[i * 3 + j] / out.scale[j];
   }
+  // Four decimals leave the rows a little off square: the nearest rotation
+  // (polar decomposition, by averaging with the inverse transpose) keeps
+  // what every row says, where reading the quaternion off the raw matrix
+  // would favour some of its numbers.
+  for (int iteration = 0; iteration < 8; ++iteration) {
+    Affine a2, inv;
+    for (int i = 0; i < 9; ++i) a2.r[i] = rot[i];
+    if (!Invert(a2, inv)) break;
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) rot[i * 3 + j] = 0.5 * (rot[i * 3 + j] + inv.r[j * 3 + i]);
+  }
   out.rotation = FromMatrix(rot);
   return out;
 }

@@ -136,12 +136,14 @@ def main():
     bind = float(sys.argv[4]) if len(sys.argv) > 4 and sys.argv[3] == '--bind' else None
     doc = ours.doc
     skins = doc.get('skins', [])
-    if len(skins) != 1:
-        print(f'{len(skins)} skins, expected 1')
+    if len(skins) > 1 or (len(skins) == 0) != (len(doc.get('meshes', [])) == 0):
+        print(f'{len(skins)} skins for {len(doc.get("meshes", []))} meshes')
         return 1
-    joints = skins[0]['joints']
+    # Without a mesh (a skeleton and its motion) every node named as the
+    # peer names one is a joint.
+    joints = skins[0]['joints'] if skins else [i for i, n in enumerate(doc['nodes']) if n.get('name') in peer.by_name]
     rest = {j: ours.world(j, None) for j in joints}
-    ibm = accessor(doc, ours.blob, skins[0]['inverseBindMatrices'])
+    ibm = accessor(doc, ours.blob, skins[0]['inverseBindMatrices']) if skins else []
     for j, m in zip(joints, ibm):
         product = mat_mul(rest[j], list(m))
         off = max(abs(product[k] - (1.0 if k % 5 == 0 else 0.0)) for k in range(16))
@@ -156,7 +158,10 @@ def main():
                 if max(js) >= len(joints) or abs(sum(ws) - 1) > 1e-3:
                     faults.append(f'vertex joints {js} weights {ws}')
                     break
-    positions = [(m[12], m[13], m[14]) for m in rest.values()]
+    positions = [(m[12], m[13], m[14]) for j, m in rest.items() if doc['nodes'][j].get('name') in peer.by_name]
+    if not positions:
+        print('no joint is named as the peer names its nodes')
+        return 1
     size = distance([min(p[k] for p in positions) for k in range(3)], [max(p[k] for p in positions) for k in range(3)])
     times = ours.times()
     if not times:
@@ -177,7 +182,7 @@ def main():
         if bind is not None:
             d = distance(ours.world(j, times[0])[12:15], rest[j][12:15])
             if d > bind:
-                faults.append(f'{name}: the first key is {d:.4f} from the rest pose (bound {bind})')
+                faults.append(f'{name}: the first key is {d:.5f} from the rest pose (bound {bind})')
     if compared < len(joints) // 2:
         faults.append(f'only {compared} of {len(joints)} joints named as the peer names its nodes')
     for f in faults[:30]:

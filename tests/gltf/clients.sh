@@ -118,6 +118,11 @@ else
       fail "character $c: $(cat "$tmp/$c.out")"
     fi
   done
+  # The first key against the rest pose: both come from four decimals (the
+  # node rows, the samples), and on the motion capture's longest chain
+  # (pelvis to toe) that rounding alone makes 0.0061 in assimp's own reading
+  # of the file (its key 0 against its node transforms), 0.0060 in ours.
+  bind_for() { [ "$1" = mocap ] && echo 0.0065 || echo 0.002; }
   if [ $have_assimp = 1 ]; then
     for c in "${characters[@]}"; do
       timeout 120 assimp info "$tmp/$c.glb" >"$tmp/$c.info" 2>&1 || fail "$c: assimp info: $(tail -3 "$tmp/$c.info")"
@@ -133,7 +138,7 @@ print(len({ch['target']['node'] for a in json.loads(d[20:20+n]).get('animations'
       # a middle and the last key, and the first key against the rest pose.
       timeout 120 assimp export "$tmp/$c.ase" "$tmp/$c.peer.glb" >"$tmp/$c.peer.out" 2>&1 ||
         fail "$c: assimp export: $(tail -3 "$tmp/$c.peer.out")"
-      python3 "$here/character_check.py" "$tmp/$c.glb" "$tmp/$c.peer.glb" --bind 0.006 || fail "$c: the lines above"
+      python3 "$here/character_check.py" "$tmp/$c.glb" "$tmp/$c.peer.glb" --bind "$(bind_for $c)" || fail "$c: the lines above"
     done
   fi
 fi
