@@ -13,7 +13,9 @@
 #include "platform/files/AnsiFile.h"
 #include "platform/codepage/Cp949.h"
 #include "programs/ExitStatus.h"
+#if TARN_CHARACTER_GLTF
 #include "export/CharacterExport.h"
+#endif
 #include "tool/CharacterConverter.h"
 #include "tool/CharacterFiles.h"
 #include "tool/MeshConverter.h"
@@ -191,6 +193,11 @@ int Check(const std::vector<std::string>& args) {
 // The report goes to stderr, so that the file may go to stdout.
 int Gltf(const std::vector<std::string>& args) {
   if (args.size() != 2) return Usage();
+#if !TARN_CHARACTER_GLTF
+  // The Windows build has no PNG library for the writer.
+  std::fputs("rigwright-batch: gltf: this build has no glTF writer; use the Linux program\n", stderr);
+  return 1;
+#else
   const std::string chr = System(args[0].c_str()), out = System(args[1].c_str());
   exports::CharacterGltfRun run = exports::ExportCharacterGltf(chr, out);
   if (run.refused) {
@@ -210,6 +217,7 @@ int Gltf(const std::vector<std::string>& args) {
   std::fprintf(stderr, "rigwright-batch: gltf: %s: %d joints, %lld vertices, %lld triangles, %d keys (%.2f s); %lld bytes\n",
                args[1].c_str(), run.joints, run.vertices, run.triangles, run.keys, run.seconds, run.bytes);
   return 0;
+#endif
 }
 
 int Run(int argc, char** argv) {

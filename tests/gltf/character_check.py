@@ -2,6 +2,8 @@
 """Checks a character's binary glTF against its own skin and against another
 reader's glTF of the same ASE export:
   character_check.py OURS.glb PEER.glb [--bind TOLERANCE]
+  character_check.py --counts OURS.glb: prints the number of the skin's
+  joints and of the nodes the animation moves
 - the skin: one joint per node, inverse bind matrices that undo the joints'
   rest pose, joint indices in range and weights that sum to 1;
 - the joints' world positions at the first, a middle and the last key agree
@@ -131,7 +133,18 @@ def distance(a, b):
     return math.sqrt(sum((x - y) ** 2 for x, y in zip(a, b)))
 
 
+def counts(path):
+    """The skin's joints (0 without a skin) and the nodes the animation moves."""
+    doc, _ = load(path)
+    joints = sum(len(skin['joints']) for skin in doc.get('skins', []))
+    animated = {ch['target']['node'] for a in doc.get('animations', []) for ch in a['channels']}
+    print(joints, len(animated))
+    return 0
+
+
 def main():
+    if sys.argv[1] == '--counts':
+        return counts(sys.argv[2])
     ours, peer = Scene(sys.argv[1]), Scene(sys.argv[2])
     bind = float(sys.argv[4]) if len(sys.argv) > 4 and sys.argv[3] == '--bind' else None
     doc = ours.doc
