@@ -30,7 +30,7 @@ _rigwright_batch()
     local -a order
     COMPREPLY=()
     if [ "$COMP_CWORD" -eq 1 ]; then
-        COMPREPLY=($(compgen -W 'mesh physique motion character-mesh chr --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W 'mesh physique motion character-mesh chr gltf --help --version' -- "$cur"))
         return
     fi
     case ${COMP_WORDS[1]} in
@@ -47,6 +47,7 @@ _rigwright_batch()
         motion) order=(ase mca) ;;
         character-mesh) order=(ase mcm) ;;
         chr) order=(ase mpd mca bmp chr) ;;
+        gltf) order=(chr glb) ;;
         *) return ;;
     esac
     local index=$((COMP_CWORD - 2))
