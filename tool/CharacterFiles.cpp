@@ -474,7 +474,9 @@ void CheckModelFile(LineReader& in, std::string_view name, Findings& findings) {
       report.Add(line, "lines after End are not read");
       break;
     }
-    if (!in.HasWord() || line == 1) continue;  // the first line is the file's own name
+    // The first line, the file's own name, is no keyword: the engine passes
+    // over it as over any other unknown word.
+    if (!in.HasWord()) continue;
     std::string_view k = in.Keyword();
     if (k == m::kEnd) {
       ended = true;
