@@ -474,7 +474,9 @@ void CheckModelFile(LineReader& in, std::string_view name, Findings& findings) {
       report.Add(line, "lines after End are not read");
       break;
     }
-    if (!in.HasWord() || line == 1) continue;  // the first line is the file's own name
+    // The first line, the file's own name, is no keyword: the engine passes
+    // over it as over any other unknown word.
+    if (!in.HasWord()) continue;
     std::string_view k = in.Keyword();
     if (k == m::kEnd) {
       ended = true;
@@ -701,7 +703,36 @@ bool IsCheckable(std::string_view path) {
   return false;
 }
 
+namespace {
+
+// The findings from `from` on, each file's together in the order the files
+// first appear, by line within a file.
+void SortFindings(Findings& findings, std::size_t from) {
+  std::vector<std::string> order;
+  for (std::size_t i = from; i < findings.size(); ++i)
+    if (std::find(order.begin(), order.end(), findings[i].file) == order.end()) order.push_back(findings[i].file);
+  auto rank = [&](const Finding& f) { return std::find(order.begin(), order.end(), f.file) - order.begin(); };
+  std::stable_sort(findings.begin() + static_cast<std::ptrdiff_t>(from), findings.end(),
+                   [&](const Finding& a, const Finding& b) {
+                     const auto ra = rank(a), rb = rank(b);
+                     return ra != rb ? ra < rb : a.line < b.line;
+                   });
+}
+
+bool CheckOne(const std::string& path, Findings& findings);
+
+}  // namespace
+
 bool CheckFile(const std::string& path, Findings& findings) {
+  const std::size_t from = findings.size();
+  const bool known = CheckOne(path, findings);
+  SortFindings(findings, from);
+  return known;
+}
+
+namespace {
+
+bool CheckOne(const std::string& path, Findings& findings) {
   if (EndsWith(path, ".t3m"))
     return WithFile(path, findings, [&](LineReader& in) { CheckModelFile(in, path, findings); }), true;
   if (EndsWith(path, ".mcm"))
@@ -735,6 +766,8 @@ bool CheckFile(const std::string& path, Findings& findings) {
   }
   return false;
 }
+
+}  // namespace
 
 std::string FormatFinding(const Finding& finding) {
   return finding.file + ":" + Num(finding.line) + ": " + finding.what + "\n";
