@@ -321,6 +321,12 @@ bool GatherCharacter(const std::string& chrPath, CharacterScene& out, tool::Find
                                    " node transforms: it was not converted from this export"));
     return false;
   }
+  // A vertex names its joint in 16 bits.
+  if (ch.physique.nodes.size() > 65535) {
+    problems.push_back(Problem(ch.paths[tool::CharacterFile::kPhysique], ch.physique.nodes[65535].line,
+                               "more than 65535 NODE_PR groups: a skin's joints are named in 16 bits"));
+    return false;
+  }
   std::vector<int> blockJoint;
   if (!MatchMotion(ch, ase, blockJoint, problems)) return false;
   MakeSkeleton(ch, ase, out);
