@@ -198,7 +198,7 @@ int Gltf(const std::vector<std::string>& args) {
   const std::string chr = System(args[0].c_str()), out = System(args[1].c_str());
   exports::CharacterGltfRun run = exports::ExportCharacterGltf(chr, out);
   if (run.refused) {
-    std::fprintf(stderr, "rigwright-batch: gltf: %s: refused, since its files disagree:\n", args[0].c_str());
+    std::fprintf(stderr, "rigwright-batch: gltf: %s: not exported, for these problems:\n", args[0].c_str());
     for (tool::Finding& finding : run.problems) {
       finding.file = Shown(finding.file);
       std::fputs(tool::FormatFinding(finding).c_str(), stderr);
