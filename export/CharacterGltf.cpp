@@ -156,8 +156,8 @@ CharacterGltfRun ExportCharacterGltf(const std::string& chrPath, const std::stri
   run.joints = static_cast<int>(character.joints.size());
   run.vertices = static_cast<long long>(character.mesh.positions.size() / 3);
   run.triangles = counts.triangles;
-  run.keys = character.lastKey + 1;
-  run.seconds = character.lastKey / kFramesPerSecond;
+  run.keys = scene.animations.empty() ? 0 : character.lastKey + 1;
+  run.seconds = scene.animations.empty() ? 0 : character.lastKey / kFramesPerSecond;
   run.bytes = static_cast<long long>(counts.bytes);
   return run;
 }
