@@ -75,7 +75,7 @@ void AppendString(std::string& out, const std::string& text) {
 
 void AppendFloat(std::string& out, float v) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v + 0.0f));
+  std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v));
   out += buf;
 }
 

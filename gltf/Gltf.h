@@ -23,7 +23,7 @@
 //   - nodes without a parent are the scene's roots, in their order;
 //   - texts are UTF-8; a byte that starts no valid sequence becomes U+FFFD;
 //   - numbers are written with nine significant digits, so each reads back
-//     as the same float; -0 is written as 0.
+//     as the same float (a -0 stays -0: a gatherer that wants 0 adds 0).
 // What the writer refuses (false with a message, nothing written to a
 // file): an index or reference out of range, arrays whose sizes disagree
 // with the vertex count, a mesh whose arrays differ from its shape, a file
