@@ -275,6 +275,20 @@ TEST_F(CharacterFolder, RefusesFilesThatDisagreeAndResolvesSharedIdsByName) {
     CharacterScene scene;
     tool::Findings problems;
     bool ok = GatherCharacter((dir_ / "c.chr").string(), scene, problems);
+    // The file is whole or not there at all.
+    const std::filesystem::path glb = dir_ / "c.glb";
+    std::filesystem::remove(glb);
+    CharacterGltfRun run = ExportCharacterGltf((dir_ / "c.chr").string(), glb.string());
+    EXPECT_EQ(run.ok, ok) << c.what << ": " << run.error;
+    EXPECT_EQ(run.refused, !ok) << c.what;
+    EXPECT_EQ(std::filesystem::exists(glb), ok) << c.what;
+    if (ok) {
+      std::ifstream in(glb, std::ios::binary);
+      char magic[4] = {};
+      in.read(magic, 4);
+      EXPECT_EQ(std::string(magic, 4), "glTF");
+      EXPECT_EQ(static_cast<long long>(std::filesystem::file_size(glb)), run.bytes);
+    }
     std::string all;
     for (const auto& p : problems) all += tool::FormatFinding(p);
     if (c.problem == nullptr) {
