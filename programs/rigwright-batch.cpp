@@ -208,7 +208,8 @@ int Gltf(const std::vector<std::string>& args) {
   for (const std::string& warning : run.warnings)
     std::fprintf(stderr, "rigwright-batch: gltf: warning: %s\n", Shown(warning).c_str());
   if (!run.ok) {
-    std::fprintf(stderr, "rigwright-batch: gltf: %s: %s\n", args[1].c_str(), Shown(run.error).c_str());
+    // The writer names the file as the host does.
+    std::fprintf(stderr, "rigwright-batch: gltf: %s\n", run.error.c_str());
     return 1;
   }
   std::fprintf(stderr, "rigwright-batch: gltf: %s: %d joints, %lld vertices, %lld triangles, %d keys (%.2f s); %lld bytes\n",
