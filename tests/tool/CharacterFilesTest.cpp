@@ -285,5 +285,23 @@ TEST(CharacterFiles, CharacterFindsItsFilesBesideIt) {
   EXPECT_NE(all.find("hero/c.chr:2: 'c.mpd' is not beside"), std::string::npos) << all;
 }
 
+// A lone file takes its context from the file of the same stem beside it:
+// NAME.ase for NAME.mpd's mesh, NAME.mpd for NAME.mca's frames.
+TEST(CharacterFiles, LoneFilesUseTheirNamesakesBesideThem) {
+  ScratchFolder folder;
+  WriteAll("c.mpd", kMpdClean);
+  WriteAll("c.mca", Replace(kMcaClean, "P 1 4", "P 1 9"));
+  Findings findings;
+  EXPECT_TRUE(CheckFile("c.mca", findings));
+  EXPECT_TRUE(CheckFile("c.mpd", findings));
+  WriteAll("c.ASE", "*GEOMOBJECT {\n*MESH_NUMVERTEX 1\n*PHYSIQUE_NUMVERTEXASSIGNMENT 1\n}\n");
+  EXPECT_TRUE(CheckFile("c.MPD", findings));
+  std::string all;
+  for (const Finding& f : findings) all += FormatFinding(f);
+  EXPECT_EQ(all, "c.mca:4: key 9 outside the frames 0..4\n"
+                 "c.MPD:13: Number 2 but the ASE's skinned object has 1 vertices\n"
+                 "c.MPD:15: vertex 1 beyond the character's mesh of 1 vertices (the ASE's object)\n");
+}
+
 }  // namespace
 }  // namespace tarn::tool
