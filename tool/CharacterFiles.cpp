@@ -68,6 +68,25 @@ class Reporter {
   long long lastLine_ = 1;
 };
 
+// A physical line longer than 254 characters arrives in pieces of 255 (the
+// programs' 256-byte buffer); the writers never write one. It is reported
+// once, at its first piece, and its other pieces are passed over.
+class LongLines {
+ public:
+  // True when the current line is a piece of a long line (reported at its
+  // first piece).
+  bool Skip(const LineReader& in, Reporter& report) {
+    const bool piece = in.Line().size() >= LineReader::kMaxLine;
+    const bool skip = cut_ || piece;
+    if (piece && !cut_) report.Add(in.LineNumber(), "a line of more than 254 characters (read in pieces of 255)");
+    cut_ = piece;
+    return skip;
+  }
+
+ private:
+  bool cut_ = false;
+};
+
 // The numbers of a line after its keyword, read strictly: an integer is a
 // sign and decimal digits within 32 bits; a real is what %f reads and must
 // be finite; after the last field only blanks may follow.
@@ -176,8 +195,10 @@ void ReadPhysiqueData(LineReader& in, std::string_view name, PhysiqueData& out, 
     group = nullptr;
     nextRow = 4;
   };
+  LongLines longLines;
   while (in.Next()) {
     out.lines = in.LineNumber();
+    if (longLines.Skip(in, report)) continue;
     if (!in.HasWord()) {
       report.Add(in.LineNumber(), "blank line (a physique data file has none)");
       continue;
@@ -327,9 +348,11 @@ void ReadMotionData(LineReader& in, std::string_view name, MotionData& out, Find
   Reporter report(findings, name);
   out = MotionData{};
   bool toldAfterEnd = false;
+  LongLines longLines;
   while (in.Next()) {
     out.lines = in.LineNumber();
     const long long line = in.LineNumber();
+    if (!out.hasEnd && longLines.Skip(in, report)) continue;
     if (out.hasEnd) {
       if (!toldAfterEnd) report.Add(line, "lines after End");
       toldAfterEnd = true;
@@ -467,6 +490,7 @@ void CheckModelFile(LineReader& in, std::string_view name, Findings& findings) {
   constexpr long long kMaxIndexed = 65536;  // 16-bit indices
   long long lastLine = 0;
   bool ended = false;
+  LongLines longLines;
   while (in.Next()) {
     lastLine = in.LineNumber();
     const long long line = lastLine;
@@ -474,6 +498,7 @@ void CheckModelFile(LineReader& in, std::string_view name, Findings& findings) {
       report.Add(line, "lines after End are not read");
       break;
     }
+    if (longLines.Skip(in, report)) continue;
     // The first line, the file's own name, is no keyword: the engine passes
     // over it as over any other unknown word.
     if (!in.HasWord()) continue;

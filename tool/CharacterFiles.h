@@ -37,6 +37,13 @@
 //     id (24 for names outside the bone table, 1 for a short one-word name
 //     such as a mesh called "Body") makes a parent id ambiguous.
 //   - A .mcm is written empty: any byte in it is reported.
+//   - Each reader and each check lists at most 100 findings of a file and
+//     then one line that counts the rest (a binary file would otherwise give
+//     one per 255 bytes). CheckFile gives each file's findings together, by
+//     line.
+//   - A model file's second count line of a kind (an export's second
+//     mapping channel) is one finding, and the records after it are counted
+//     against it, as the engine keeps only those.
 #pragma once
 
 #include <cstddef>

@@ -47,6 +47,11 @@ std::string Crlf(std::string text) {
   for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2)) text.insert(at, "\r");
   return text;
 }
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   return text.replace(text.find(from), from.size(), to);
 }
@@ -95,9 +100,12 @@ std::vector<Case> Cases() {
       {"truncated group", kMpd, "NODE_PR 1 1\nTM_ROW0 1 1.0", {"1: lacks TM_ROW0, TM_ROW1, TM_ROW2, TM_ROW3", "2: TM_ROW0 needs"}},
       {"binary garbage", kMpd, std::string(kGarbage, sizeof kGarbage - 1),
        {"1: '?ELF?" "?' is not a line of a physique data file", "2: '?" "?' is not a line"}},
-      {"100,000-character line", kMpd, longLine + "\n",
-       {"1: 'AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA...' is not a line", "393: 293 more problems in this file are not shown"},
-       {}, true},
+      {"100,000-character line, once", kMpd, "Number 0\n" + longLine + "\nNumber 0\n",
+       {"2: a line of more than 254 characters"}},
+      {"findings past 100 counted", kMpd, Repeat("Q\n", 150),
+       {"1: 'Q' is not a line", "100: 'Q' is not", "150: 50 more problems in this file are not shown"}, {}, true},
+      {"mca long line", kMca, "PHYID 1\n" + longLine + "\nEnd", {"2: a line of more than 254 characters"}},
+      {"t3m long line", kT3m, "0.t3m\n" + longLine + "End\n", {"2: a line of more than 254 characters", "394: no End line"}},
 
       {"mca as written", kMca, kMcaClean, {}},
       {"mca with CRLF and a line feed after End", kMca, Crlf(kMcaClean + "\n"), {}},
@@ -275,6 +283,24 @@ TEST(CharacterFiles, CharacterFindsItsFilesBesideIt) {
   std::string all;
   for (const Finding& f : findings) all += FormatFinding(f);
   EXPECT_NE(all.find("hero/c.chr:2: 'c.mpd' is not beside"), std::string::npos) << all;
+}
+
+// A lone file takes its context from the file of the same stem beside it:
+// NAME.ase for NAME.mpd's mesh, NAME.mpd for NAME.mca's frames.
+TEST(CharacterFiles, LoneFilesUseTheirNamesakesBesideThem) {
+  ScratchFolder folder;
+  WriteAll("c.mpd", kMpdClean);
+  WriteAll("c.mca", Replace(kMcaClean, "P 1 4", "P 1 9"));
+  Findings findings;
+  EXPECT_TRUE(CheckFile("c.mca", findings));
+  EXPECT_TRUE(CheckFile("c.mpd", findings));
+  WriteAll("c.ASE", "*GEOMOBJECT {\n*MESH_NUMVERTEX 1\n*PHYSIQUE_NUMVERTEXASSIGNMENT 1\n}\n");
+  EXPECT_TRUE(CheckFile("c.MPD", findings));
+  std::string all;
+  for (const Finding& f : findings) all += FormatFinding(f);
+  EXPECT_EQ(all, "c.mca:4: key 9 outside the frames 0..4\n"
+                 "c.MPD:13: Number 2 but the ASE's skinned object has 1 vertices\n"
+                 "c.MPD:15: vertex 1 beyond the character's mesh of 1 vertices (the ASE's object)\n");
 }
 
 }  // namespace
