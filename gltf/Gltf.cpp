@@ -6,9 +6,12 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
+
+#include <unistd.h>
 
 namespace tarn::gltf {
 
@@ -158,12 +161,26 @@ class Writer {
   std::uint64_t meshViews_ = 0, meshAccessors_ = 0;
   std::vector<std::int64_t> nodeMesh_;  // for the counts
   std::FILE* spill_ = nullptr;  // the images' PNG, made once
+  std::vector<std::vector<std::uint8_t>> held_;  // or here, where no temporary file can be made
   std::string json_;
   std::uint64_t jsonBytes_ = 0;
   ByteSink* sink_ = nullptr;
   std::uint64_t written_ = 0;
   bool sinkOk_ = true;
 };
+
+// A nameless temporary file in $TMPDIR (else /tmp) for the pictures; null
+// where none can be made, and the writer holds them in memory instead.
+std::FILE* SpillFile() {
+  const char* dir = std::getenv("TMPDIR");
+  std::string name = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tarn-glb-XXXXXX";
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) return nullptr;
+  ::unlink(name.c_str());
+  std::FILE* f = ::fdopen(fd, "w+b");
+  if (f == nullptr) ::close(fd);
+  return f;
+}
 
 bool ValidShape(const MeshShape& s) {
   if (s.indexCount % 3 != 0) return false;
@@ -255,10 +272,7 @@ bool Writer::Plan() {
   images_.resize(static_cast<std::size_t>(imageCount));
   imageNames_.resize(images_.size());
   imageExtras_.resize(images_.size());
-  if (!images_.empty()) {
-    spill_ = std::tmpfile();
-    if (spill_ == nullptr) return Fail(std::string("no temporary file for the pictures: ") + std::strerror(errno));
-  }
+  if (!images_.empty()) spill_ = SpillFile();
   {
     Image image;
     for (std::size_t i = 0; i < images_.size(); ++i) {
@@ -269,7 +283,9 @@ bool Writer::Plan() {
       images_[i].offset = bin_;
       images_[i].length = image.png.size();
       bin_ = Pad4(bin_ + image.png.size());
-      if (std::fwrite(image.png.data(), 1, image.png.size(), spill_) != image.png.size())
+      if (spill_ == nullptr)
+        held_.push_back(std::move(image.png));
+      else if (std::fwrite(image.png.data(), 1, image.png.size(), spill_) != image.png.size())
         return Fail(std::string("the pictures' temporary file: ") + std::strerror(errno));
       imageNames_[i] = std::move(image.name);
       imageExtras_[i] = std::move(image.extras);
@@ -777,7 +793,12 @@ bool Writer::Write(ByteSink& sink, Counts& counts) {
     }
     data = MeshData{};
     bytes = std::vector<std::uint8_t>{};
-    if (!images_.empty()) {
+    if (spill_ == nullptr) {
+      for (const std::vector<std::uint8_t>& png : held_) {
+        Emit(png.data(), png.size());
+        EmitPad('\0');
+      }
+    } else if (!images_.empty()) {
       std::rewind(spill_);
       std::vector<std::uint8_t> buffer(std::size_t{1} << 16);
       for (const Piece& p : images_) {

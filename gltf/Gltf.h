@@ -7,7 +7,9 @@
 //   - `SceneSource`: counts and getters, for big ones. Nodes are asked for
 //     twice (once to count the JSON text, once to write it), meshes' shapes
 //     when the file is planned and their arrays once, while they are written;
-//     images once each, before the text is counted. So a writer of a world
+//     images once each, before the text is counted (their PNGs wait in a
+//     nameless temporary file in $TMPDIR or /tmp; in memory where none can
+//     be made). So a writer of a world
 //     with thousands of objects holds one node, one mesh or one picture at a
 //     time, and the JSON text in 64 KB pieces.
 //

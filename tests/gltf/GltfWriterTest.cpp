@@ -132,7 +132,13 @@ class Lazy : public SceneSource {
   bool LoadMesh(std::size_t i, MeshData& d, std::string&) const override {
     ++meshLoads;
     d = s_.meshes[i].data;
-    if (changeMesh) d.indices[0] = 1;
+    if (growMesh) {  // a vertex more than its shape said
+      d.positions.insert(d.positions.end(), {0, 0, 0});
+      d.normals.insert(d.normals.end(), {0, 0, 1});
+      d.texcoords.insert(d.texcoords.end(), {0, 0});
+      d.joints.insert(d.joints.end(), {0, 0, 0, 0});
+      d.weights.insert(d.weights.end(), {1, 0, 0, 0});
+    }
     return true;
   }
   std::size_t ImageCount() const override { return s_.images.size(); }
@@ -148,7 +154,7 @@ class Lazy : public SceneSource {
   const std::vector<Skin>& Skins() const override { return s_.skins; }
   const std::vector<Animation>& Animations() const override { return s_.animations; }
   mutable int meshLoads = 0, imageLoads = 0;
-  bool changeMesh = false;
+  bool growMesh = false;
 
  private:
   const Scene& s_;
@@ -223,9 +229,21 @@ TEST(GltfWriter, TinySkinnedAnimatedScene) {
   EXPECT_EQ(again, glb);
   EXPECT_EQ(lazy.imageLoads, 1);
   EXPECT_EQ(lazy.meshLoads, 1);
-  lazy.changeMesh = true;
-  EXPECT_TRUE(WriteGlb(lazy, again, error));  // an index changed: the shape holds, so do the bytes' places
-  lazy.changeMesh = false;
+  // Where no temporary file can be made the pictures wait in memory.
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string saved = tmpdir != nullptr ? tmpdir : "";
+  setenv("TMPDIR", "/nonexistent/folder", 1);
+  const bool heldInMemory = WriteGlb(lazy, again, error);
+  if (tmpdir != nullptr)
+    setenv("TMPDIR", saved.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
+  ASSERT_TRUE(heldInMemory) << error;
+  EXPECT_EQ(again, glb);
+  // A source whose mesh is not what it planned fails, not a file that lies.
+  lazy.growMesh = true;
+  EXPECT_FALSE(WriteGlb(lazy, again, error));
+  EXPECT_NE(error.find("differ from the shape"), std::string::npos) << error;
 }
 
 TEST(GltfWriter, LargeMeshesTakeWideIndices) {
