@@ -11,7 +11,9 @@
 #include "TarnVersion.h"
 #include "platform/hosts/console/ConsoleHost.h"
 #include "platform/files/AnsiFile.h"
-#include "platform/codepage/Cp949.h"
+#ifndef _WIN32
+#include "platform/codepage/Cp949.h"  // names shown in UTF-8; Windows shows the ANSI code page as it is
+#endif
 #include "programs/ExitStatus.h"
 #include "tool/CharacterConverter.h"
 #include "tool/CharacterFiles.h"
