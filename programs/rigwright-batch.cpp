@@ -175,6 +175,7 @@ int Check(const std::vector<std::string>& args) {
     tool::CheckFile(path, findings);
     for (tool::Finding& finding : findings) {
       finding.file = Shown(finding.file);
+      finding.what = Shown(finding.what);  // may name a file found in a .chr
       std::fputs(tool::FormatFinding(finding).c_str(), stdout);
     }
     problems = problems || !findings.empty();
