@@ -135,13 +135,17 @@ int Chr(const std::vector<std::string>& args) {
   return 0;
 }
 
-// A name as the system holds it (code page 949), for the terminal.
-std::string Shown(const std::string& name) {
+// Text as the system holds it (code page 949), for the terminal: names read
+// from a .chr may hold control characters, which never reach it.
+std::string Shown(const std::string& text) {
 #ifdef _WIN32
-  return name;
+  std::string shown = text;
 #else
-  return codepage::Cp949ToUtf8(name);
+  std::string shown = codepage::Cp949ToUtf8(text);
 #endif
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return shown;
 }
 
 // Every name is looked at before any file is read, so that a wrong command
