@@ -11,7 +11,9 @@
 #include "TarnVersion.h"
 #include "platform/hosts/console/ConsoleHost.h"
 #include "platform/files/AnsiFile.h"
-#include "platform/codepage/Cp949.h"
+#ifndef _WIN32
+#include "platform/codepage/Cp949.h"  // names shown in UTF-8; Windows shows the ANSI code page as it is
+#endif
 #include "programs/ExitStatus.h"
 #if TARN_CHARACTER_GLTF
 #include "export/CharacterExport.h"
@@ -139,13 +141,17 @@ int Chr(const std::vector<std::string>& args) {
   return 0;
 }
 
-// A name as the system holds it (code page 949), for the terminal.
-std::string Shown(const std::string& name) {
+// Text as the system holds it (code page 949), for the terminal: names read
+// from a .chr may hold control characters, which never reach it.
+std::string Shown(const std::string& text) {
 #ifdef _WIN32
-  return name;
+  std::string shown = text;
 #else
-  return codepage::Cp949ToUtf8(name);
+  std::string shown = codepage::Cp949ToUtf8(text);
 #endif
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return shown;
 }
 
 // Every name is looked at before any file is read, so that a wrong command
@@ -179,6 +185,7 @@ int Check(const std::vector<std::string>& args) {
     tool::CheckFile(path, findings);
     for (tool::Finding& finding : findings) {
       finding.file = Shown(finding.file);
+      finding.what = Shown(finding.what);  // may name a file found in a .chr
       std::fputs(tool::FormatFinding(finding).c_str(), stdout);
     }
     problems = problems || !findings.empty();

@@ -28,13 +28,14 @@ constexpr std::size_t kQuotedChars = 40;
 
 std::string Num(long long v) { return std::to_string(v); }
 
-// Text from the file, fit for a terminal line: cut, control and non-ASCII
-// bytes shown as '?'.
+// Text from the file, fit for one line: cut, control characters shown as
+// '?'. Bytes from 0x80 on stay: names are code page 949 text, which the
+// program converts for the terminal.
 std::string Quote(std::string_view text) {
   std::string out = "'";
   for (std::size_t i = 0; i < text.size() && i < kQuotedChars; ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    out += (c < 0x20 || c >= 0x7f) ? '?' : static_cast<char>(c);
+    out += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
   }
   if (text.size() > kQuotedChars) out += "...";
   return out + "'";

@@ -99,7 +99,7 @@ std::vector<Case> Cases() {
         "4: lacks TM_ROW0, TM_ROW1, TM_ROW2, TM_ROW3", "5: TM_ROW0 holds a number out of range", "6: TM_ROW1 needs"}},
       {"truncated group", kMpd, "NODE_PR 1 1\nTM_ROW0 1 1.0", {"1: lacks TM_ROW0, TM_ROW1, TM_ROW2, TM_ROW3", "2: TM_ROW0 needs"}},
       {"binary garbage", kMpd, std::string(kGarbage, sizeof kGarbage - 1),
-       {"1: '?ELF?" "?' is not a line of a physique data file", "2: '?" "?' is not a line"}},
+       {"1: '?ELF?" "?' is not a line of a physique data file", "2: '\xff\xfe' is not a line"}},
       {"100,000-character line, once", kMpd, "Number 0\n" + longLine + "\nNumber 0\n",
        {"2: a line of more than 254 characters"}},
       {"findings past 100 counted", kMpd, Repeat("Q\n", 150),
