@@ -208,6 +208,7 @@ int Gltf(const std::vector<std::string>& args) {
     std::fprintf(stderr, "rigwright-batch: gltf: %s: not exported, for these problems:\n", args[0].c_str());
     for (tool::Finding& finding : run.problems) {
       finding.file = Shown(finding.file);
+      finding.what = Shown(finding.what);  // may name a file found in a .chr
       std::fputs(tool::FormatFinding(finding).c_str(), stderr);
     }
     return 1;
