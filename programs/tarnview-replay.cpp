@@ -1,6 +1,8 @@
 // tarnview-replay: the engine on the scripted headless machine. Runs in the
 // current directory like tarnview, draws the frames the script or --frames
 // asks for, and reports the run on stdout.
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -12,6 +14,7 @@
 #include "programs/EngineRun.h"
 #include "programs/ExitStatus.h"
 #include "programs/GltfExport.h"
+#include "programs/WorldFolder.h"
 #include "programs/WorldReport.h"
 
 namespace {
@@ -60,6 +63,14 @@ void DrawUnlit() {
   AppEngine->device->SetRenderState(D3DRENDERSTATE_AMBIENT, 0xFFFFFFFF);
 }
 
+// A relative path made absolute against the working folder of now.
+std::string FromStart(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  char buffer[4096];
+  if (::getcwd(buffer, sizeof buffer) == nullptr) return path;
+  return std::string(buffer) + "/" + path;
+}
+
 int Run(int argc, char** argv) {
   tarn::hosts::ReplayOptions options;
   std::string error;
@@ -77,6 +88,14 @@ int Run(int argc, char** argv) {
   }
   tarn::hosts::ReplayScript script;
   if (!options.inputPath.empty() && !script.ParseFile(options.inputPath.c_str(), error)) return Fail(error, 2);
+  // What the options name is taken from where the program started, before
+  // it enters the world's folder.
+  if (!options.folder.empty()) {
+    for (std::string* path : {&options.shotPath, &options.shotsDir, &options.exportPath}) *path = FromStart(*path);
+  }
+  if (!tarn::programs::EnterWorldFolder("tarnview-replay", options.folder.empty() ? nullptr : options.folder.c_str()))
+    return 1;
+  tarn::programs::SayIfNoWorld("tarnview-replay");
 
   tarn::hosts::HeadlessHost host(options, std::move(script));
   // The world has loaded when the frame loop first looks at its queue: the
