@@ -123,6 +123,7 @@ cases=(
   'tarnview-replay --shot ""               | +shot.png +sub -a.ase'
   'tarnview-replay --input ""              | +walk.txt +notes.txt'
   'tarnview-replay --shots ""              | +sub -shot.png'
+  'tarnview-replay ""                      | +sub -shot.png'
 )
 for p in rigwright-batch tarnview-replay; do
   bash -n "$root/usr/share/bash-completion/completions/$p" || fail "completion of $p does not parse"
