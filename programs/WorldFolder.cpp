@@ -58,7 +58,7 @@ void SayIfNoWorld(const char* program) {
 
 std::string StateLogFolder() {
   const char* state = std::getenv("XDG_STATE_HOME");
-  // The base directory specification ignores a relative value.
+  // XDG_STATE_HOME must name a folder from the root; a relative one is ignored.
   if (state != nullptr && state[0] == '/') return std::string(state) + "/tarn";
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] == '/') return std::string(home) + "/.local/state/tarn";
