@@ -41,6 +41,7 @@ const char* ReplayUsage() {
 
 bool ParseReplayOptions(int argc, const char* const* argv, ReplayOptions& options, std::string& error) {
   bool everyGiven = false;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&](std::string& out) {
@@ -51,8 +52,23 @@ bool ParseReplayOptions(int argc, const char* const* argv, ReplayOptions& option
       out = argv[++i];
       return true;
     };
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      // The world's folder, as tarnview takes it ("--" lets it start with a dash).
+      if (!options.folder.empty()) {
+        error = "one folder at most (\"" + options.folder + "\" and \"" + arg + "\")";
+        return false;
+      }
+      if (arg.empty()) {
+        error = "the folder name is empty";
+        return false;
+      }
+      options.folder = arg;
+      continue;
+    }
     std::string text;
-    if (arg == "--help" || arg == "-h") {
+    if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help" || arg == "-h") {
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;
@@ -103,18 +119,8 @@ bool ParseReplayOptions(int argc, const char* const* argv, ReplayOptions& option
         error = "--export needs a file name";
         return false;
       }
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      error = "unknown option \"" + arg + "\"";
-      return false;
-    } else if (options.folder.empty()) {
-      // The world's folder, as tarnview takes it.
-      options.folder = arg;
-      if (arg.empty()) {
-        error = "the folder name is empty";
-        return false;
-      }
     } else {
-      error = "one folder at most (\"" + options.folder + "\" and \"" + arg + "\")";
+      error = "unknown option \"" + arg + "\"";
       return false;
     }
   }

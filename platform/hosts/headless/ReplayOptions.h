@@ -16,7 +16,8 @@
 //   --unlit               draw without fog and in full white ambient light, so a
 //                         frame shows the textures' colours as they are
 //   --help, --version
-//   FOLDER                the world's folder (default: the current one)
+//   FOLDER                the world's folder (default: the current one);
+//                         after "--", a name that starts with a dash
 // Without --frames and --input one frame is drawn.
 #pragma once
 
