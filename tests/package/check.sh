@@ -168,6 +168,7 @@ if [ $install = yes ]; then
     # The installed sample, walked by root and by a user: the package's folder
     # takes nothing; each keeps a log of its own under its XDG state folder.
     sample=/usr/share/tarn/sample
+    touch "$tmp/installed"
     for who in root nobody; do
       # Outside $tmp, which only root may enter.
       home=$(mktemp -d /tmp/tarn-home-XXXXXX)
@@ -179,7 +180,7 @@ if [ $install = yes ]; then
       "${run_as[@]}" env -u XDG_STATE_HOME HOME="$home" /usr/bin/tarnview-replay --frames 1 "$sample" >"$tmp/run" 2>&1 ||
         fail "tarnview-replay $sample as $who: $(tail -3 "$tmp/run")"
       [ -s "$home/.local/state/tarn/Tarn.log" ] || fail "as $who, no Tarn.log in $home/.local/state/tarn"
-      written=$(find "$sample" -newer "$tmp/before" 2>/dev/null)
+      written=$(find "$sample" -newer "$tmp/installed" 2>/dev/null)
       [ -z "$written" ] || fail "as $who, the run wrote into $sample: $written"
       rm -rf "$home"
     done
