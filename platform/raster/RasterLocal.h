@@ -97,11 +97,11 @@ inline unsigned OutcodeOf(float x, float y, float z, float w) {
   return code;
 }
 
-// floor(a / b) for b > 0 through a double estimate, made exact against the
-// integers (a 64-bit division costs several times more). Both stay far
-// inside 2^53 (screen positions are pinned to +-1e6 pixels).
-// The estimate is off by one at most there; the remainder corrects it
-// with additions, so one multiply does.
+// floor(a / b) for b > 0, and rem = a - floor(a / b) b in 0..b-1, through a
+// double estimate made exact against the integers (a 64-bit division costs
+// several times more). Both stay far inside 2^53 (screen positions are
+// pinned to +-1e6 pixels), where the estimate is off by one at most: the
+// remainder corrects it with additions.
 inline std::int64_t FloorDiv(std::int64_t a, std::int64_t b, std::int64_t& rem) {
   auto q = static_cast<std::int64_t>(static_cast<double>(a) / static_cast<double>(b));  // toward zero
   std::int64_t r = a - q * b;
@@ -116,11 +116,6 @@ inline std::int64_t FloorDiv(std::int64_t a, std::int64_t b, std::int64_t& rem) 
   rem = r;
   return q;
 }
-inline std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-  std::int64_t rem;
-  return FloorDiv(a, b, rem);
-}
-inline std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }  // b > 0
 
 // The bits of a target's depth buffer in use: 1 up to the texel's size,
 // whatever the target claims.

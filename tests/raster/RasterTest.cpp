@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "platform/raster/RasterLocal.h"
+#include "platform/raster/Setup.h"
 #include "platform/raster/VertexStage.h"
 
 using namespace tarn::raster;
@@ -734,5 +736,38 @@ TEST(Raster, BothVertexPathsGiveEachPlaneItsOutcodeBitAndTheSameProjection) {
       EXPECT_EQ(o.sy[i], o.sy[8]);
       EXPECT_EQ(o.dz[i], o.dz[8]);
     }
+  }
+}
+
+// The set-up's integer and float rounding shortcuts give what the plain
+// operations give, at the signs, the exact multiples and the far ends of
+// their ranges, where an estimate or a cast goes wrong first.
+TEST(Raster, SetUpRoundingAgreesWithThePlainOperations) {
+  const std::int64_t big = std::int64_t{1} << 51;
+  const std::int64_t divisions[][2] = {{0, 16},       {-1, 16},         {-16, 16},          {-17, 16},
+                                       {15, 16},      {16, 16},         {big - 1, 3},       {-big + 1, 3},
+                                       {big, 48},     {-big - 1, 48},   {big / 7 * 7 - 1, 7}, {-(big / 7 * 7) + 1, 7},
+                                       {999999, 1},   {-1000000, 16000000},
+                                       // past 2^53 the estimate is further off, low and high
+                                       {(std::int64_t{1} << 55) + 31, 1}, {-(std::int64_t{1} << 55) - 31, 1}};
+  for (const auto& d : divisions) {
+    const std::int64_t a = d[0], b = d[1];
+    const std::int64_t want = a / b - ((a % b != 0 && a < 0) ? 1 : 0);
+    std::int64_t rem = -1;
+    const std::int64_t q = detail::FloorDiv(a, b, rem);
+    EXPECT_EQ(q, want) << a << " / " << b;
+    EXPECT_EQ(rem, a - want * b) << a << " / " << b;
+  }
+  // A lone vertex's coordinate after ReduceUv is u - floor(u), at most
+  // 1024, to the bit: the sign of a zero included.
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  const float coordinates[] = {-0.0f, 0.0f, -1.5f, 2.5f, -3.0f, 0.999999f, -0.000001f, 8388607.5f, -8388607.5f,
+                               8388609.0f, -8388610.0f, 3.0e9f, -3.0e9f, nan, inf, -inf};
+  for (float c : coordinates) {
+    float u = c, v = -c;
+    detail::ReduceUv(&u, &v, 1);
+    const float wantU = std::min(c - std::floor(c), 1024.0f), wantV = std::min(-c - std::floor(-c), 1024.0f);
+    EXPECT_EQ(std::memcmp(&u, &wantU, sizeof u), 0) << c << ": " << u << " against " << wantU;
+    EXPECT_EQ(std::memcmp(&v, &wantV, sizeof v), 0) << -c << ": " << v << " against " << wantV;
   }
 }
