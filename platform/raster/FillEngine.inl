@@ -122,10 +122,14 @@ struct FillConstants {
   F scaleU, scaleV, wNear, wScale, depthMax, fogScale;
   I fogColour, refMinus1;
   const DitherLanes<L>& dither = Dither<L>();
-  // A face of one colour (flat-lit) modulates by constant lanes.
-  bool flat;
+  // A face of one colour along its rows (flat-lit) modulates by constant
+  // lanes; `fixed` when the colour is also the same down the rows, which
+  // leaves the first vertex's colour on every row (its value plus steps of
+  // zero), and the lanes are made once here.
+  bool flat, fixed = false, white = false;
+  I flatLanes = L::Set32(0);
 
-  FillConstants(const DrawContext& c, const Shading& sh, const Interp& d) {
+  FillConstants(const DrawContext& c, const Shading& sh, const Interp& p0, const Interp& d, const Interp& dy) {
     maskW = L::Set32(c.texW - 1);
     maskH = L::Set32(c.texH - 1);
     shiftW = _mm_cvtsi32_si128(c.texShift);
@@ -139,6 +143,18 @@ struct FillConstants {
     fogColour = L::Repeat(0, fogR, fogG, fogB, 0, fogR, fogG, fogB);
     refMinus1 = L::Set16(static_cast<short>(c.alphaRef - 1));
     flat = d.r == 0.0f && d.g == 0.0f && d.b == 0.0f && d.a == 0.0f;
+    if (flat && dy.r == 0.0f && dy.g == 0.0f && dy.b == 0.0f && dy.a == 0.0f) {
+      fixed = true;
+      ColourLanes(p0, white, flatLanes);
+    }
+  }
+
+  // The lanes of a flat row's colour, and whether it is opaque white.
+  static void ColourLanes(const Interp& p, bool& isWhite, I& lanes) {
+    const int fr = ClampByte(p.r), fg = ClampByte(p.g), fb = ClampByte(p.b), fa = ClampByte(p.a);
+    isWhite = fr == 255 && fg == 255 && fb == 255 && fa == 255;
+    const auto sa = static_cast<short>(fa), sr = static_cast<short>(fr), sg = static_cast<short>(fg), sb = static_cast<short>(fb);
+    lanes = L::Repeat(sa, sr, sg, sb, sa, sr, sg, sb);
   }
 };
 
@@ -232,14 +248,9 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
   const I ditherL = fc.dither.lo[y & 3], ditherH = fc.dither.hi[y & 3];
   // A flat face's colour, once per row (a shaded one's is per pixel); white
   // needs no modulation at all (texel x 255 / 255 is the texel).
-  bool white = false;
-  I flatLanes = L::Set32(0);
-  if (fc.flat) {
-    const int fr = ClampByte(p.r), fg = ClampByte(p.g), fb = ClampByte(p.b), fa = ClampByte(p.a);
-    white = fr == 255 && fg == 255 && fb == 255 && fa == 255;
-    const auto sa = static_cast<short>(fa), sr = static_cast<short>(fr), sg = static_cast<short>(fg), sb = static_cast<short>(fb);
-    flatLanes = L::Repeat(sa, sr, sg, sb, sa, sr, sg, sb);
-  }
+  bool white = fc.white;
+  I flatLanes = fc.flatLanes;
+  if (fc.flat && !fc.fixed) FillConstants<L>::ColourLanes(p, white, flatLanes);
   const I first = L::Set32(x0 - 1), last = L::Set32(x1 + 1), leftI = L::Set32(left);
   const F one = L::Set(1.0f), zero = L::Set(0.0f);
   const I c255 = L::Set16(255);
@@ -248,7 +259,9 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
     const I covered = L::And(L::Greater32(lane, first), L::Greater32(last, lane));
     const F k = L::ToFloat(L::Sub32(lane, leftI));
     GroupMemory<L> mem(row, depthRow, xg, c.targetWidth);
-    F w = L::Div(one, At<L>(p.iw, d.iw, k));
+    // The division waits for the depth test where depth is z: most groups
+    // of a deep scene fail it.
+    F w = c.useW ? L::Div(one, At<L>(p.iw, d.iw, k)) : one;
     F z = At<L>(p.z, d.z, k);
     F depthZ = c.useW ? L::Mul(L::Sub(w, fc.wNear), fc.wScale) : z;
     depthZ = L::Min(L::Max(depthZ, zero), one);
@@ -256,6 +269,7 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
     I stored = L::Widen(L::Load(mem.depth));
     I pass = L::AndNot(L::Greater32(depth, stored), covered);
     if (L::None(pass)) continue;
+    if (!c.useW) w = L::Div(one, At<L>(p.iw, d.iw, k));
 
     I cLo, cHi;
     SampleBilinear<L>(c, fc, L::Mul(At<L>(p.uw, d.uw, k), w), L::Mul(At<L>(p.vw, d.vw, k), w), cLo, cHi);
@@ -290,7 +304,7 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
 
 template <class L, bool kFog, bool kBlend, bool kAlphaTest, bool kDither>
 void FillEngine(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
-  const FillConstants<L> fc(*t.context, *t.context->shading, t.ddx);
+  const FillConstants<L> fc(*t.context, *t.context->shading, t.p0, t.ddx, t.ddy);
   RowWalker rows(t, cy0, cy1);
   int left, x0, x1;
   Interp p;
