@@ -254,22 +254,20 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
   const I first = L::Set32(x0 - 1), last = L::Set32(x1 + 1), leftI = L::Set32(left);
   const F one = L::Set(1.0f), zero = L::Set(0.0f);
   const I c255 = L::Set16(255);
+  const bool useW = c.useW;  // a local: the group's stores could alias the context
   for (int xg = x0 & ~(L::kCount - 1); xg <= x1; xg += L::kCount) {
     const I lane = L::Add32(L::Set32(xg), L::LaneIndex());
     const I covered = L::And(L::Greater32(lane, first), L::Greater32(last, lane));
     const F k = L::ToFloat(L::Sub32(lane, leftI));
     GroupMemory<L> mem(row, depthRow, xg, c.targetWidth);
-    // The division waits for the depth test where depth is z: most groups
-    // of a deep scene fail it.
-    F w = c.useW ? L::Div(one, At<L>(p.iw, d.iw, k)) : one;
+    F w = L::Div(one, At<L>(p.iw, d.iw, k));
     F z = At<L>(p.z, d.z, k);
-    F depthZ = c.useW ? L::Mul(L::Sub(w, fc.wNear), fc.wScale) : z;
+    F depthZ = useW ? L::Mul(L::Sub(w, fc.wNear), fc.wScale) : z;
     depthZ = L::Min(L::Max(depthZ, zero), one);
     I depth = L::Truncate(L::Add(L::Mul(depthZ, fc.depthMax), L::Set(0.5f)));
     I stored = L::Widen(L::Load(mem.depth));
     I pass = L::AndNot(L::Greater32(depth, stored), covered);
     if (L::None(pass)) continue;
-    if (!c.useW) w = L::Div(one, At<L>(p.iw, d.iw, k));
 
     I cLo, cHi;
     SampleBilinear<L>(c, fc, L::Mul(At<L>(p.uw, d.uw, k), w), L::Mul(At<L>(p.vw, d.vw, k), w), cLo, cHi);
