@@ -29,6 +29,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/log/TarnLog.h"
 #include "engine/world/MeshObject.h"
 
 class HeightField {

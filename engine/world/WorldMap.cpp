@@ -10,6 +10,7 @@
 
 #include "engine/world/AseReader.h"
 #include "engine/world/ModelFileReader.h"
+#include "engine/world/ReaderFile.h"
 #include "formats/LineReader.h"
 #include "formats/LineScan.h"
 #include "platform/files/AnsiFile.h"

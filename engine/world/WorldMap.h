@@ -59,6 +59,7 @@
 #include "engine/scene/RenderSwitches.h"
 #include "engine/scene/SceneNode.h"
 #include "engine/world/HeightField.h"
+#include "engine/log/TarnLog.h"
 #include "engine/world/MeshObject.h"
 
 // What the loaders need from the rest of the engine: the texture maker and
