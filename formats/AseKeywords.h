@@ -16,7 +16,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace tarn::formats::ase {
 
@@ -150,24 +152,6 @@ inline constexpr std::size_t kLongest = [] {
   return n;
 }();
 
-// The keys grouped by the length of their word, so that Find compares a line's
-// keyword with the one or few of its length only: first[n] .. first[n + 1]
-// index byLength.
-struct ByLength {
-  std::array<std::uint8_t, kLongest + 2> first{};
-  std::array<Key, static_cast<std::size_t>(Key::kCount)> byLength{};
-  constexpr ByLength() {
-    std::size_t at = 0;
-    for (std::size_t n = 0; n <= kLongest; ++n) {
-      first[n] = static_cast<std::uint8_t>(at);
-      for (const Keyword& k : kKeywords)
-        if (k.key != Key::kNone && k.word.size() == n) byLength[at++] = k.key;
-    }
-    first[kLongest + 1] = static_cast<std::uint8_t>(at);
-  }
-};
-inline constexpr ByLength kByLength{};
-
 constexpr bool TableInKeyOrder() {
   if (std::size(kKeywords) != static_cast<std::size_t>(Key::kCount)) return false;
   for (std::size_t i = 0; i < std::size(kKeywords); ++i)
@@ -180,15 +164,31 @@ static_assert(TableInKeyOrder(), "kKeywords lists every Key once, in the enum's 
 
 }  // namespace detail
 
+namespace detail {
+
+// One comparison per entry of the word's length, each with its length known
+// when compiling (so the compiler compares in place instead of calling
+// memcmp): the readers ask this of every line.
+// Only the entries of `readers` are compared.
+template <std::uint8_t readers, std::size_t... I>
+constexpr Key FindAmong(std::string_view word, std::index_sequence<I...>) {
+  Key found = Key::kNone;
+  (void)(((kKeywords[I + 1].readers & readers) != 0 && word.size() == kKeywords[I + 1].word.size() &&
+                  std::char_traits<char>::compare(word.data(), kKeywords[I + 1].word.data(),
+                                                  kKeywords[I + 1].word.size()) == 0
+              ? (found = kKeywords[I + 1].key, true)
+              : false) ||
+         ...);
+  return found;
+}
+
+}  // namespace detail
+
 // The key of a line's keyword (LineReader::Keyword()); Key::kNone for any
 // other word.
 constexpr Key Find(std::string_view word) {
   if (word.size() > detail::kLongest || word.size() < 5 || word[0] != '*') return Key::kNone;
-  for (std::size_t i = detail::kByLength.first[word.size()]; i < detail::kByLength.first[word.size() + 1]; ++i) {
-    const Key key = detail::kByLength.byLength[i];
-    if (Of(key).word == word) return key;
-  }
-  return Key::kNone;
+  return detail::FindAmong<0xFF>(word, std::make_index_sequence<std::size(kKeywords) - 1>{});
 }
 
 // Find, for the keywords one reader takes: Key::kNone for the others, so a
@@ -196,6 +196,14 @@ constexpr Key Find(std::string_view word) {
 constexpr Key FindFor(std::uint8_t reader, std::string_view word) {
   const Key key = Find(word);
   return (Of(key).readers & reader) != 0 ? key : Key::kNone;
+}
+
+// The same for a reader known when compiling, which compares the word with
+// its own keywords only (the form the readers' loops use).
+template <std::uint8_t reader>
+constexpr Key FindFor(std::string_view word) {
+  if (word.size() > detail::kLongest || word.size() < 5 || word[0] != '*') return Key::kNone;
+  return detail::FindAmong<reader>(word, std::make_index_sequence<std::size(kKeywords) - 1>{});
 }
 
 }  // namespace tarn::formats::ase

@@ -29,7 +29,7 @@ void StreamPhysiqueData(formats::LineReader& in, TextSink& out, const ProgressHo
   static const char* const kRowNames[] = {"TM_ROW0", "TM_ROW1", "TM_ROW2", "TM_ROW3"};
   while (in.NextKeywordLine()) {
     clock.Tick();
-    const ase::Key key = ase::FindFor(ase::kPhysiqueWriter, in.Keyword());
+    const ase::Key key = ase::FindFor<ase::kPhysiqueWriter>(in.Keyword());
     switch (key) {
       case ase::Key::kTmRow0:
       case ase::Key::kTmRow1:
@@ -80,12 +80,12 @@ void StreamMotionData(formats::LineReader& in, TextSink& out, const ProgressHook
   auto key = [&](int tick) { return Wrap(std::int64_t{tick / kTicksPerFrame} - firstFrame); };
   while (in.NextKeywordLine()) {
     clock.Tick();
-    switch (ase::FindFor(ase::kMotionWriter, in.Keyword())) {
+    switch (ase::FindFor<ase::kMotionWriter>(in.Keyword())) {
       case ase::Key::kTmAnimation:
         // The section runs to the next "*GEOMOBJECT" (used up) or the end.
         while (in.NextKeywordLine()) {
           clock.Tick();
-          const ase::Key sample = ase::FindFor(ase::kMotionWriter, in.Keyword());
+          const ase::Key sample = ase::FindFor<ase::kMotionWriter>(in.Keyword());
           if (sample == ase::Key::kControlPosSample) {
             ScanIntAndFixed4(in.AfterKeyword(), &posTick, pos, 3);
             out.Put('P').SpInt(bone).SpInt(key(posTick)).SpFixed4(pos[0]).SpFixed4(pos[1]).SpFixed4(pos[2]).Put('\n');

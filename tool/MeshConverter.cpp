@@ -116,7 +116,7 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress,
       while (depth != 0 && in.NextKeywordLine()) {
         clock.Tick();
         depth += formats::AseDepthChange(in);
-        const ase::Key key = ase::FindFor(ase::kMeshWriter, in.Keyword());
+        const ase::Key key = ase::FindFor<ase::kMeshWriter>(in.Keyword());
         if (key == ase::Key::kGeomObject) break;
         WriteObjectLine(key, in, values, out);
       }

@@ -33,7 +33,7 @@ void ReadAseMaterial(fmt::LineReader& reader, std::int32_t index, MeshObject& me
   int depth = 1;
   while (reader.NextKeywordLine()) {
     depth += fmt::AseDepthChange(reader);
-    switch (ase::FindFor(ase::kHouseReader, reader.Keyword())) {
+    switch (ase::FindFor<ase::kHouseReader>(reader.Keyword())) {
       case Key::kMapClass:  // read, not used
         fmt::ScanLine(reader.AfterKeyword(), ase::ScanOf(Key::kMapClass), text);
         break;
@@ -82,7 +82,7 @@ AseMeshRead ReadAseMesh(fmt::LineReader& reader, const MeshInput& input, MeshObj
   int depth = 1;
   while (reader.NextKeywordLine()) {
     depth += fmt::AseDepthChange(reader);
-    const Key key = ase::FindFor(ase::kHouseReader, reader.Keyword());
+    const Key key = ase::FindFor<ase::kHouseReader>(reader.Keyword());
     MeshCount count;
     if (key == Key::kMeshVertex) {
       // position i = (x, z, y)
@@ -135,7 +135,7 @@ void ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, const char* n
                   const LoadLog& log) {
   const MeshInput input{name, inputBytes, log};
   while (reader.NextKeywordLine()) {
-    const Key key = ase::FindFor(ase::kHouseReader, reader.Keyword());
+    const Key key = ase::FindFor<ase::kHouseReader>(reader.Keyword());
     if (key == Key::kMaterialRef) {
       fmt::ScanLine(reader.AfterKeyword(), ase::ScanOf(key), &mesh.drawRecord.materialIndex);
     } else if (key == Key::kGeomObject) {
@@ -145,7 +145,7 @@ void ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, const char* n
       Vector3 objectRow3{0.0f, 0.0f, 0.0f};
       while (reader.NextKeywordLine()) {
         depth += fmt::AseDepthChange(reader);
-        const Key inner = ase::FindFor(ase::kHouseReader, reader.Keyword());
+        const Key inner = ase::FindFor<ase::kHouseReader>(reader.Keyword());
         if (inner == Key::kMesh) {
           const AseMeshRead read = ReadAseMesh(reader, input, mesh);
           if (mesh.OverLimit()) return;  // logged; the house stays empty and unattached
@@ -165,7 +165,7 @@ void ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, const char* n
       int depth = 1;
       while (reader.NextKeywordLine()) {
         depth += fmt::AseDepthChange(reader);
-        const Key inner = ase::FindFor(ase::kHouseReader, reader.Keyword());
+        const Key inner = ase::FindFor<ase::kHouseReader>(reader.Keyword());
         if (inner == Key::kMaterialCount) {
           // a new list (each material takes lines of its own)
           int n = 0;

@@ -30,6 +30,10 @@ TEST(AseKeywords, FindGivesEachWordItsKeyAndNoneToNearMisses) {
   EXPECT_EQ(ase::FindFor(ase::kHouseReader, "*CONTROL_POS_SAMPLE"), ase::Key::kNone);
   EXPECT_EQ(ase::FindFor(ase::kMotionWriter, "*TM_ROW0"), ase::Key::kTmRow0);
   EXPECT_EQ(ase::FindFor(ase::kMotionWriter, "*TM_ROW1"), ase::Key::kNone);
+  for (const ase::Keyword& k : ase::kKeywords) {
+    EXPECT_EQ(ase::FindFor<ase::kPhysiqueWriter>(k.word), ase::FindFor(ase::kPhysiqueWriter, k.word)) << k.word;
+    EXPECT_EQ(ase::FindFor<ase::kHouseReader>(k.word), ase::FindFor(ase::kHouseReader, k.word)) << k.word;
+  }
 }
 
 // The hot lines skip the format scanner: their fast scans must store what
