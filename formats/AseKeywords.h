@@ -2,14 +2,15 @@
 // the system reads, in one table. Each entry has its line's grammar (the
 // comment above it), the scan format of the fields after the keyword (as
 // ScanLine takes it: formats/LineScan.h; "" for a keyword whose fields no
-// reader scans) and the readers that take it. A reader finds a line's entry
-// with Find and dispatches on its Key; a keyword missing from the table is
-// a line no reader acts on.
+// reader scans) and the readers that take it. A reader finds a line's key
+// with FindFor<its reader> and dispatches on it; a keyword missing from the
+// table is a line no reader acts on.
 //
-// The hot number lines (*MESH_VERTEX, *MESH_FACE, *MESH_TVERT, *MESH_TFACE
-// and the samples) are scanned through FieldCursor and ScanAseFace, which
-// read exactly what their format here reads (tests/formats/AseKeywordsTest.cpp
-// holds them to it). Blocks open with a "{" second word and close with a "}"
+// The hot number lines (*MESH_VERTEX, *MESH_FACE, *MESH_TVERT, *MESH_TFACE)
+// are scanned through FieldCursor and ScanAseFace, which read exactly what
+// their format here reads (tests/formats/AseKeywordsTest.cpp holds them to
+// it); the motion samples through the tool's ScanIntAndFixed4, which reads
+// their format and keeps the reals as text. Blocks open with a "{" second word and close with a "}"
 // line (formats/AseDepth.h), whatever the keyword.
 #pragma once
 
@@ -162,14 +163,9 @@ constexpr bool TableInKeyOrder() {
 }
 static_assert(TableInKeyOrder(), "kKeywords lists every Key once, in the enum's order, each with a word and a reader");
 
-}  // namespace detail
-
-namespace detail {
-
-// One comparison per entry of the word's length, each with its length known
-// when compiling (so the compiler compares in place instead of calling
-// memcmp): the readers ask this of every line.
-// Only the entries of `readers` are compared.
+// The word against the entries of `readers`, each comparison with the
+// entry's length known when compiling (the compiler compares in place
+// instead of calling memcmp): the readers ask this of every line.
 template <std::uint8_t readers, std::size_t... I>
 constexpr Key FindAmong(std::string_view word, std::index_sequence<I...>) {
   Key found = Key::kNone;
