@@ -17,8 +17,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace tarn::formats::ase {
@@ -163,15 +165,42 @@ constexpr bool TableInKeyOrder() {
 }
 static_assert(TableInKeyOrder(), "kKeywords lists every Key once, in the enum's order, each with a word and a reader");
 
+// Whether the n bytes at a and b are the same, n known when compiling: in
+// overlapping 8- or 4-byte loads, which the compiler keeps in registers (a
+// memcmp call per candidate would cost more than the rest of the lookup).
+template <std::size_t n>
+constexpr bool SameBytes(const char* a, const char* b) {
+  if (std::is_constant_evaluated() || n < 4) return std::char_traits<char>::compare(a, b, n) == 0;
+  if constexpr (n >= 8) {
+    std::uint64_t x, y;
+    for (std::size_t i = 0; i + 8 <= n; i += 8) {
+      std::memcpy(&x, a + i, 8);
+      std::memcpy(&y, b + i, 8);
+      if (x != y) return false;
+    }
+    if constexpr (n % 8 != 0) {
+      std::memcpy(&x, a + n - 8, 8);
+      std::memcpy(&y, b + n - 8, 8);
+      return x == y;
+    }
+    return true;
+  } else {
+    std::uint32_t x, y, z, w;
+    std::memcpy(&x, a, 4);
+    std::memcpy(&y, b, 4);
+    std::memcpy(&z, a + n - 4, 4);
+    std::memcpy(&w, b + n - 4, 4);
+    return x == y && z == w;
+  }
+}
+
 // The word against the entries of `readers`, each comparison with the
-// entry's length known when compiling (the compiler compares in place
-// instead of calling memcmp): the readers ask this of every line.
+// entry's length known when compiling: the readers ask this of every line.
 template <std::uint8_t readers, std::size_t... I>
 constexpr Key FindAmong(std::string_view word, std::index_sequence<I...>) {
   Key found = Key::kNone;
   (void)(((kKeywords[I + 1].readers & readers) != 0 && word.size() == kKeywords[I + 1].word.size() &&
-                  std::char_traits<char>::compare(word.data(), kKeywords[I + 1].word.data(),
-                                                  kKeywords[I + 1].word.size()) == 0
+                  SameBytes<kKeywords[I + 1].word.size()>(word.data(), kKeywords[I + 1].word.data())
               ? (found = kKeywords[I + 1].key, true)
               : false) ||
          ...);

@@ -21,6 +21,11 @@ TEST(AseKeywords, FindGivesEachWordItsKeyAndNoneToNearMisses) {
     EXPECT_EQ(ase::Find(std::string(k.word) + "X"), ase::Key::kNone) << k.word;
     EXPECT_EQ(ase::Find(k.word.substr(1)), ase::Key::kNone) << k.word;
     EXPECT_EQ(ase::Find(k.word.substr(0, k.word.size() - 1)), ase::Key::kNone) << k.word;
+    for (std::size_t at = 0; at < k.word.size(); ++at) {  // one byte off, anywhere
+      std::string off(k.word);
+      off[at] = '#';
+      EXPECT_EQ(ase::FindFor<0xFF>(off), ase::Key::kNone) << off;
+    }
   }
   for (const char* word : {"", "}", "{", "*", "*mesh_vertex", "*MESH_VERTEx", "*TM_ROW4", "*MESH_NORMALS",
                            "*MATERIAL_NAME", "*SCENE", "*3DSMAX_ASCIIEXPORT"})
