@@ -35,6 +35,13 @@ enum Reader : std::uint8_t {
 
 enum class Key : std::uint8_t {
   kNone,  // a word no reader takes
+  // The lines met most come first: Find compares in this order.
+  kMeshVertex,
+  kMeshFace,
+  kMeshTVert,
+  kMeshTFace,
+  kControlPosSample,
+  kControlRotSample,
   kGeomObject,
   kNodeName,
   kNodeParent,
@@ -47,10 +54,6 @@ enum class Key : std::uint8_t {
   kMeshNumFaces,
   kMeshNumTVertex,
   kMeshNumTVFaces,
-  kMeshVertex,
-  kMeshFace,
-  kMeshTVert,
-  kMeshTFace,
   kMaterialRef,
   kMaterialList,
   kMaterialCount,
@@ -62,8 +65,6 @@ enum class Key : std::uint8_t {
   kPhysiqueNumVertexAssignment,
   kPhysiqueRigidType,
   kTmAnimation,
-  kControlPosSample,
-  kControlRotSample,
   kCount
 };
 
@@ -76,6 +77,19 @@ struct Keyword {
 
 inline constexpr Keyword kKeywords[] = {
     {Key::kNone, "", "", 0},
+    // *MESH_VERTEX <i> <x> <y> <z>
+    {Key::kMeshVertex, "*MESH_VERTEX", "%d %f %f %f", kHouseReader | kMeshWriter},
+    // *MESH_FACE <i>: A: <a> B: <b> C: <c> AB: <0|1> ... *MESH_MTLID <id>
+    // The words between the numbers are skipped unread (formats/AseFace.h).
+    {Key::kMeshFace, "*MESH_FACE", "%d %s %s %d %s %d %s %d", kHouseReader | kMeshWriter},
+    // *MESH_TVERT <i> <u> <v> <w>
+    {Key::kMeshTVert, "*MESH_TVERT", "%d %f %f %f", kHouseReader | kMeshWriter},
+    // *MESH_TFACE <i> <a> <b> <c>
+    {Key::kMeshTFace, "*MESH_TFACE", "%d %d %d %d", kHouseReader | kMeshWriter},
+    // *CONTROL_POS_SAMPLE <tick> <x> <y> <z>
+    {Key::kControlPosSample, "*CONTROL_POS_SAMPLE", "%d %f %f %f", kMotionWriter},
+    // *CONTROL_ROT_SAMPLE <tick> <x> <y> <z> <angle>
+    {Key::kControlRotSample, "*CONTROL_ROT_SAMPLE", "%d %f %f %f %f", kMotionWriter},
     // *GEOMOBJECT {
     // An object; the motion writer's animation section also ends at one.
     {Key::kGeomObject, "*GEOMOBJECT", "", kHouseReader | kMeshWriter | kMotionWriter},
@@ -103,15 +117,6 @@ inline constexpr Keyword kKeywords[] = {
     {Key::kMeshNumTVertex, "*MESH_NUMTVERTEX", "%d", kHouseReader | kMeshWriter},
     // *MESH_NUMTVFACES <count>
     {Key::kMeshNumTVFaces, "*MESH_NUMTVFACES", "%d", kHouseReader | kMeshWriter},
-    // *MESH_VERTEX <i> <x> <y> <z>
-    {Key::kMeshVertex, "*MESH_VERTEX", "%d %f %f %f", kHouseReader | kMeshWriter},
-    // *MESH_FACE <i>: A: <a> B: <b> C: <c> AB: <0|1> ... *MESH_MTLID <id>
-    // The words between the numbers are skipped unread (formats/AseFace.h).
-    {Key::kMeshFace, "*MESH_FACE", "%d %s %s %d %s %d %s %d", kHouseReader | kMeshWriter},
-    // *MESH_TVERT <i> <u> <v> <w>
-    {Key::kMeshTVert, "*MESH_TVERT", "%d %f %f %f", kHouseReader | kMeshWriter},
-    // *MESH_TFACE <i> <a> <b> <c>
-    {Key::kMeshTFace, "*MESH_TFACE", "%d %d %d %d", kHouseReader | kMeshWriter},
     // *MATERIAL_REF <index>
     {Key::kMaterialRef, "*MATERIAL_REF", "%d", kHouseReader | kMeshWriter},
     // *MATERIAL_LIST {
@@ -137,10 +142,6 @@ inline constexpr Keyword kKeywords[] = {
     // *TM_ANIMATION {
     // Its samples run to the next *GEOMOBJECT, braces uncounted.
     {Key::kTmAnimation, "*TM_ANIMATION", "", kMotionWriter},
-    // *CONTROL_POS_SAMPLE <tick> <x> <y> <z>
-    {Key::kControlPosSample, "*CONTROL_POS_SAMPLE", "%d %f %f %f", kMotionWriter},
-    // *CONTROL_ROT_SAMPLE <tick> <x> <y> <z> <angle>
-    {Key::kControlRotSample, "*CONTROL_ROT_SAMPLE", "%d %f %f %f %f", kMotionWriter},
 };
 
 // The table's entry of a key.
