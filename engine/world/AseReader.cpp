@@ -134,7 +134,9 @@ AseMeshRead ReadAseMesh(fmt::LineReader& reader, const MeshInput& input, MeshObj
 void ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, const char* name, MeshObject& mesh, SceneNode* parent,
                   const LoadLog& log) {
   const MeshInput input{name, inputBytes, log};
+  bool aseLine = false;
   while (reader.NextKeywordLine()) {
+    aseLine = aseLine || reader.Keyword().front() == '*';
     const Key key = ase::FindFor<ase::kHouseReader>(reader.Keyword());
     if (key == Key::kMaterialRef) {
       fmt::ScanLine(reader.AfterKeyword(), ase::ScanOf(key), &mesh.drawRecord.materialIndex);
@@ -181,6 +183,9 @@ void ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, const char* n
       }
     }
   }
+  // Any other text file with the ending (a note, a renamed picture) would
+  // otherwise leave the world without a word.
+  if (!aseLine) log.Error("%s: no ASE line (a line starting with '*'): not an ASE export; nothing to draw", name);
 }
 
 AseHouseResult LoadAseHouse(const char* name, MeshObject& mesh, SceneNode* parent, const LoadLog& log) {

@@ -4,11 +4,12 @@
 #include <cerrno>
 
 #include "engine/world/MeshObject.h"
+#include "engine/world/NameReadings.h"
 #include "platform/files/AnsiFile.h"
 
 void LogCannotOpen(const LoadLog& log, const char* name, const char* what) {
   if (errno == ENOENT)
-    log.Error("%s: cannot open the %s", name, what);
+    log.Error("%s: cannot open the %s%s", name, what, NameReadings(name).c_str());
   else
     log.Error("%s: cannot open the %s: %s", name, what, tarn::files::LastErrorText().c_str());
 }

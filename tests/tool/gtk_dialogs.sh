@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The real host's dialogs under Xvfb, driven by keys as a user would: File >
 # Load > "ASE File" through the GTK file chooser, then File > Save > "Mesh";
-# the model files appear beside the export and the count is reported.
+# the model files appear beside the export and the count is reported. On a
+# 1024 x 768 screen the chooser fits the screen (GTK's own size for it is
+# larger), so that its Open and Cancel buttons can be reached.
 # Usage: gtk_dialogs.sh path/to/rigwright path/to/export.ase
 set -u
 program=$(realpath "$1")
@@ -18,7 +20,7 @@ mkdir -p "$work/assets"
 cp "$export_file" "$work/assets/hero.ase"
 
 . "$(dirname "$0")/../common/xvfb.sh"
-start_xvfb "$work" -screen 0 800x600x24
+start_xvfb "$work" -screen 0 1024x768x24
 export GSETTINGS_BACKEND=memory
 
 cd "$work" && "$program" 2>/dev/null &
@@ -27,6 +29,11 @@ main=$(timeout 15 xdotool search --sync --name '^Rigwright$' | head -1)
 [ -n "$main" ] || { echo "the window did not appear"; exit 1; }
 . "$(dirname "$0")/../common/rigwright_keys.sh"
 open_load_dialog || { echo "the open dialog did not appear"; exit 1; }
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$dialog")"
+echo "open dialog: ${WIDTH}x${HEIGHT} at $X,$Y on 1024x768"
+[ $((X + WIDTH)) -le 1024 ] && [ $((Y + HEIGHT)) -le 768 ] && [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] ||
+  { echo "the open dialog does not fit the screen"; exit 1; }
 load_and_save_mesh "$work/assets/hero.ase" || { echo "no model file beside the export"; exit 1; }
 echo "model files: $(ls "$work/assets" | grep -c 't3m$')"
 head -1 "$work/assets/0.t3m" | grep -qx '0.t3m' || { echo "bad model file"; exit 1; }
