@@ -1,7 +1,15 @@
 # Sourced by the tests that drive rigwright's window with keys, as a user
 # would (xdotool on the test's X display). The caller sets `main` to the
 # tool's window.
-focus() { xdotool windowfocus "$1" 2>/dev/null; sleep 0.3; }
+# focus WINDOW: until the X server says WINDOW has the keyboard.
+focus() {
+  for _ in $(seq 100); do
+    xdotool windowfocus "$1" 2>/dev/null
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return 0
+    sleep 0.05
+  done
+  return 1
+}
 # menu KEYS...: opens File and picks with the keys.
 menu() {
   focus "$main"
@@ -28,4 +36,16 @@ load_and_save_mesh() {
   menu Down Down Down Right Up Return
   for _ in $(seq 100); do [ -f "$folder/0.t3m" ] && break; sleep 0.1; done
   [ -f "$folder/0.t3m" ]
+}
+# answer_report: waits for the "Edit Message" box the Save reports in, OKs
+# it with Return and waits for it to close; false when it never came or
+# never closed.
+answer_report() {
+  local box
+  box=$(timeout 10 xdotool search --sync --name '^Edit Message$' | head -1)
+  [ -n "$box" ] || return 1
+  focus "$box" || return 1
+  xdotool key Return
+  for _ in $(seq 100); do xdotool search --name '^Edit Message$' >/dev/null || return 0; sleep 0.1; done
+  return 1
 }

@@ -6,14 +6,15 @@
 # both pictures and the two side by side at half size. Skips (77) where
 # python3, chromium, node or npm is missing or three cannot be installed.
 set -u
+. "$(dirname "$0")/../common/skip.sh"
 replay=$(realpath "$1") sample=$(realpath "$2") build=$(realpath "$3") keep=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 version=0.187.0
 . "$here/npm_install.sh"
-command -v python3 >/dev/null || { echo "SKIPPED: no python3"; exit 77; }
+command -v python3 >/dev/null || skip "no python3"
 browser=$(command -v chromium || command -v chromium-browser) ||
-  { echo "SKIPPED: no chromium (scripts/deps.sh installs it)"; exit 77; }
-[ -f "$sample/exam.map" ] || { echo "SKIPPED: no sample world at $sample"; exit 77; }
+  skip "no chromium (scripts/deps.sh installs it)"
+[ -f "$sample/exam.map" ] || skip "no sample world at $sample"
 npm_install "$build/node" three "$version"
 
 # The frames differ by the device's 16-bit colour with dithering, its 4-4-4-4
@@ -64,7 +65,11 @@ for _ in $(seq 100); do [ -s "$tmp/port" ] && break; sleep 0.1; done
 # on the software renderer, which newer Chromium offers only when asked.
 flags=(--headless=new --no-sandbox --use-angle=swiftshader --enable-unsafe-swiftshader --window-size=800,600
        --user-data-dir="$tmp/profile" --no-first-run --no-default-browser-check --disable-extensions)
-timeout 90 "$browser" "${flags[@]}" "http://127.0.0.1:$(cat "$tmp/port")/browser.html?glb=world.glb&move=$move" \
+# Chromium's scratch folders (org.chromium.Chromium.*) go under TMPDIR and
+# its caches under the XDG folders: all in this test's folder, which goes.
+mkdir -p "$tmp/tmp" "$tmp/xdg-cache" "$tmp/xdg-config"
+TMPDIR=$tmp/tmp XDG_CACHE_HOME=$tmp/xdg-cache XDG_CONFIG_HOME=$tmp/xdg-config \
+  timeout 90 "$browser" "${flags[@]}" "http://127.0.0.1:$(cat "$tmp/port")/browser.html?glb=world.glb&move=$move" \
   >"$tmp/chromium.log" 2>&1 &
 viewer=$!
 wait "$server"

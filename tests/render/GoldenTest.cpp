@@ -1,8 +1,7 @@
 // Golden pictures: what the device draws with the engine's fixed state,
-// compared with reviewed PNGs under tests/render/golden/ with a small
-// tolerance. TARN_UPDATE_GOLDEN=1 writes the pictures instead of comparing
-// (look at them before committing). On a mismatch the picture drawn goes to
-// $TARN_BUILD_DIR/golden-actual/.
+// compared with reviewed PNGs under tests/render/golden/. TARN_UPDATE_GOLDEN=1
+// writes the pictures and fails (tests/common/Golden.h). On a mismatch the
+// picture drawn goes to $TARN_BUILD_DIR/golden-actual/.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/Golden.h"
 #include "tests/common/TempDir.h"
 #include "engine/render/EngineDevice.h"
 #include "platform/ddraw/DDrawControl.h"
@@ -126,10 +126,9 @@ class GoldenTest : public ::testing::Test {
     int w = 0, h = 0;
     ASSERT_TRUE(tarn::ddraw::ReadPrimary(&got, &w, &h));
     std::string path = dir_.previous().string() + "/tests/render/golden/" + name + ".png";
-    const char* update = std::getenv("TARN_UPDATE_GOLDEN");
-    if (update && std::string(update) == "1") {
+    if (tarn::test::UpdatingGolden()) {
       ASSERT_TRUE(tarn::test::WritePng565(path, got, w, h)) << path;
-      return;
+      FAIL() << path << tarn::test::kGoldenWritten;
     }
     std::vector<std::uint16_t> want;
     int ww = 0, wh = 0;
