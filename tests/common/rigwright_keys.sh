@@ -20,7 +20,7 @@ menu() {
 # false when it did not appear.
 open_load_dialog() {
   menu Down Down Right Return
-  dialog=$(timeout 10 xdotool search --sync --name '^ASE Loader$' | head -1)
+  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name '^ASE Loader$' | head -1)
   [ -n "$dialog" ]
 }
 # load_and_save_mesh EXPORT: picks EXPORT in the open chooser, then File >
@@ -32,7 +32,7 @@ load_and_save_mesh() {
   xdotool key ctrl+l; sleep 0.3
   xdotool type --delay 10 "$1"; sleep 0.3
   xdotool key Return
-  for _ in $(seq 50); do xdotool search --name '^ASE Loader$' >/dev/null || break; sleep 0.1; done
+  for _ in $(seq 50); do xdotool search --onlyvisible --name '^ASE Loader$' >/dev/null || break; sleep 0.1; done
   menu Down Down Down Right Up Return
   for _ in $(seq 100); do [ -f "$folder/0.t3m" ] && break; sleep 0.1; done
   [ -f "$folder/0.t3m" ]
@@ -41,11 +41,17 @@ load_and_save_mesh() {
 # it with Return and waits for it to close; false when it never came or
 # never closed.
 answer_report() {
-  local box
-  box=$(timeout 10 xdotool search --sync --name '^Edit Message$' | head -1)
+  local box=
+  # Polled: xdotool gives up a whole search (BadWindow) when any window
+  # vanishes while it reads the names, as the closing chooser's do.
+  for _ in $(seq 100); do
+    box=$(xdotool search --onlyvisible --name '^Edit Message$' 2>/dev/null | head -1)
+    [ -n "$box" ] && break
+    sleep 0.1
+  done
   [ -n "$box" ] || return 1
   focus "$box" || return 1
   xdotool key Return
-  for _ in $(seq 100); do xdotool search --name '^Edit Message$' >/dev/null || return 0; sleep 0.1; done
+  for _ in $(seq 100); do xdotool search --onlyvisible --name '^Edit Message$' >/dev/null || return 0; sleep 0.1; done
   return 1
 }

@@ -52,7 +52,7 @@ signal_ends() {
 start() {
   (cd "$work" && exec "$program") >"$work/out.log" 2>&1 &
   app_pid=$!
-  main=$(timeout 15 xdotool search --sync --name '^Rigwright$' | head -1)
+  main=$(timeout 15 xdotool search --sync --onlyvisible --name '^Rigwright$' | head -1)
   if [ -z "$main" ]; then
     echo "FAIL: the window did not appear"; cat "$work/out.log"
     exit 1
@@ -86,7 +86,11 @@ after_save() {
     fail "after a Save, SIG$signal: no model file was saved"
     return
   fi
-  answer_report || fail "after a Save, SIG$signal: no \"Edit Message\" box, or it did not close"
+  if ! answer_report; then
+    fail "after a Save, SIG$signal: no \"Edit Message\" box, or it did not close"
+    kill -KILL $app_pid; wait $app_pid 2>/dev/null; app_pid=
+    return
+  fi
   signal_ends "after a Save" "$signal"
   [ -z "$(temporaries "$assets")" ] || fail "after a Save, SIG$signal: left $(temporaries "$assets")"
 }

@@ -28,7 +28,7 @@ export GSETTINGS_BACKEND=memory
 
 cd "$work" && "$program" 2>/dev/null &
 app=$!
-main=$(timeout 15 xdotool search --sync --name '^Rigwright$' | head -1)
+main=$(timeout 15 xdotool search --sync --onlyvisible --name '^Rigwright$' | head -1)
 [ -n "$main" ] || { echo "the window did not appear"; exit 1; }
 . "$(dirname "$0")/../common/rigwright_keys.sh"
 open_load_dialog || { echo "the open dialog did not appear"; exit 1; }
