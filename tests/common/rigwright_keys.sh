@@ -10,11 +10,18 @@ focus() {
   done
   return 1
 }
-# menu KEYS...: opens File and picks with the keys.
+# visible_windows: how many windows the X server shows (a menu that opens
+# adds its popup's).
+visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
+# menu KEYS...: opens File, once its popup is up, and picks with the keys;
+# the callers wait for what the pick brings (a dialog, a file).
 menu() {
+  local base
   focus "$main"
-  xdotool key F10; sleep 0.4
-  xdotool key "$@"; sleep 0.4
+  base=$(visible_windows)
+  xdotool key F10
+  for _ in $(seq 100); do [ "$(visible_windows)" -gt "$base" ] && break; sleep 0.05; done
+  xdotool key "$@"
 }
 # open_load_dialog: File > Load > ASE File; the chooser's window in `dialog`,
 # false when it did not appear.
