@@ -188,7 +188,8 @@ TEST(Batch, ASignalDuringAConversionLeavesTheOldOutputAndNoTemporary) {
     ASSERT_TRUE(WIFEXITED(status)) << strsignal(signal) << ": status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 128 + signal) << strsignal(signal);
     EXPECT_FALSE(temporary()) << strsignal(signal);
-    EXPECT_EQ(ReadAll("big.mca"), "old") << strsignal(signal);
+    const std::string output = ReadAll("big.mca");  // a whole conversion would flood the log
+    EXPECT_TRUE(output == "old") << strsignal(signal) << ": big.mca now holds " << output.size() << " bytes";
   }
 }
 
