@@ -11,8 +11,12 @@
 #include "TarnVersion.h"
 #include "platform/hosts/console/ConsoleHost.h"
 #include "platform/files/AnsiFile.h"
+#ifndef _WIN32
+#include "platform/codepage/Cp949.h"  // names shown in UTF-8; Windows shows the ANSI code page as it is
+#endif
 #include "programs/ExitStatus.h"
 #include "tool/CharacterConverter.h"
+#include "tool/CharacterFiles.h"
 #include "tool/MeshConverter.h"
 #include "tool/ToolMessages.h"
 
@@ -29,10 +33,14 @@ constexpr char kUsage[] =
     "  motion FILE.ase OUT.mca             motion data: position and rotation samples per bone\n"
     "  character-mesh FILE.ase OUT.mcm     the character mesh file (written empty)\n"
     "  chr ASE MPD MCA BMP OUT.chr         the character file naming the four files\n"
+    "  check FILE...                       reads .t3m, .mpd, .mca, .chr and .mcm files back and\n"
+    "                                      prints one line per problem: FILE:LINE: what\n"
     "  --help, --version                   this text; the version\n"
     "\n"
-    "Messages go to stderr. The exit status is 0 on success, 1 when a conversion failed\n"
-    "or a message could not be written, and 2 for a wrong command line. Inputs over\n"
+    "Messages go to stderr. The exit status is 0 on success, 1 when a conversion failed,\n"
+    "a message could not be written or check found a problem, and 2 for a wrong command\n"
+    "line. A .chr is checked with its four files, looked up beside it; a lone .mpd is\n"
+    "checked against NAME.ase beside it, a lone .mca against NAME.mpd. Inputs over\n"
     "50 MB show their progress on a terminal.\n";
 
 constexpr long long kProgressThreshold = 50LL << 20;
@@ -127,6 +135,59 @@ int Chr(const std::vector<std::string>& args) {
   return 0;
 }
 
+// Text as the system holds it (code page 949), for the terminal: names read
+// from a .chr may hold control characters, which never reach it.
+std::string Shown(const std::string& text) {
+#ifdef _WIN32
+  std::string shown = text;
+#else
+  std::string shown = codepage::Cp949ToUtf8(text);
+#endif
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return shown;
+}
+
+// Every name is looked at before any file is read, so that a wrong command
+// line reads nothing.
+int Check(const std::vector<std::string>& args) {
+  std::vector<std::string> paths;
+  bool options = true;
+  for (const std::string& arg : args) {
+    if (options && arg == "--") {
+      options = false;
+      continue;
+    }
+    if (options && arg.size() > 1 && arg[0] == '-') {
+      std::fprintf(stderr, "rigwright-batch: check: unknown option '%s'\n", arg.c_str());
+      return Usage();
+    }
+    if (!tool::IsCheckable(arg)) {
+      std::fprintf(stderr, "rigwright-batch: check: '%s' is none of the files it checks (.t3m, .mpd, .mca, .chr, .mcm)\n",
+                   arg.c_str());
+      return 2;
+    }
+    paths.push_back(System(arg.c_str()));
+  }
+  if (paths.empty()) {
+    std::fputs("rigwright-batch: check: name the files to check\n", stderr);
+    return Usage();
+  }
+  bool problems = false;
+  for (const std::string& path : paths) {
+    tool::Findings findings;
+    tool::CheckFile(path, findings);
+    for (tool::Finding& finding : findings) {
+      finding.file = Shown(finding.file);
+      finding.what = Shown(finding.what);  // may name a file found in a .chr
+      std::fputs(tool::FormatFinding(finding).c_str(), stdout);
+    }
+    problems = problems || !findings.empty();
+  }
+  // A lost stdout with findings keeps the status 1 (programs/ExitStatus.h).
+  return problems ? 1 : 0;
+}
+
 int Run(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
@@ -144,6 +205,7 @@ int Run(int argc, char** argv) {
   if (command == "motion") return Character(args, tool::kMotionData);
   if (command == "character-mesh") return Character(args, tool::kCharacterMesh);
   if (command == "chr") return Chr(args);
+  if (command == "check") return Check(args);
   std::fprintf(stderr, "rigwright-batch: unknown %s '%s'\n", command[0] == '-' ? "option" : "command", command.c_str());
   return Usage();
 }

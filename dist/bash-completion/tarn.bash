@@ -30,7 +30,7 @@ _rigwright_batch()
     local -a order
     COMPREPLY=()
     if [ "$COMP_CWORD" -eq 1 ]; then
-        COMPREPLY=($(compgen -W 'mesh physique motion character-mesh chr --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W 'mesh physique motion character-mesh chr check --help --version' -- "$cur"))
         return
     fi
     case ${COMP_WORDS[1]} in
@@ -47,6 +47,13 @@ _rigwright_batch()
         motion) order=(ase mca) ;;
         character-mesh) order=(ase mcm) ;;
         chr) order=(ase mpd mca bmp chr) ;;
+        check)
+            # Any number of files of the five kinds it reads.
+            local ext
+            for ext in t3m mpd mca chr mcm; do _tarn_complete_files $ext "$cur"; done
+            local IFS=$'\n'
+            COMPREPLY=($(printf '%s\n' "${COMPREPLY[@]}" | sort -u))
+            return ;;
         *) return ;;
     esac
     local index=$((COMP_CWORD - 2))

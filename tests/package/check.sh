@@ -107,9 +107,10 @@ done
 # +CANDIDATE -NOT-A-CANDIDATE ..." completes the last word ("" for a new
 # one) with the program's installed script.
 mkdir -p "$tmp/cwd/sub"
-touch "$tmp/cwd"/{a.ase,B.ASE,notes.txt,pic.bmp,shot.png,body.mpd,walk.txt}
+touch "$tmp/cwd"/{a.ase,B.ASE,notes.txt,pic.bmp,shot.png,body.mpd,walk.txt,hero.chr,0.T3M}
 cases=(
-  'rigwright-batch ""                      | +mesh +physique +motion +character-mesh +chr +--help'
+  'rigwright-batch ""                      | +mesh +physique +motion +character-mesh +chr +check +--help'
+  'rigwright-batch check hero.chr ""       | +body.mpd +hero.chr +0.T3M +sub -a.ase -notes.txt -pic.bmp'
   'rigwright-batch ph                      | +physique -mesh'
   'rigwright-batch mesh ""                 | +a.ase +B.ASE +sub -notes.txt -pic.bmp'
   'rigwright-batch mesh a.ase ""           | +-C'

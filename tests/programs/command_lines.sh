@@ -95,6 +95,9 @@ rigwright-batch empty  0    1    err    mesh @ASE@ -C .
 rigwright-batch empty  0    0    out    mesh @ASE@ -C .
 rigwright-batch empty  0    0    closed mesh @ASE@ -C .
 rigwright-batch empty  1    1    err    physique missing.ase out.mpd
+rigwright-batch empty  2    2    err    check
+rigwright-batch empty  2    2    err    check notes.txt
+rigwright-batch empty  2    2    err    check --all x.mpd
 rigwright-batch empty  0    1    out    motion @ASE@ /dev/stdout
 ROWS
 }
