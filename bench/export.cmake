@@ -1,3 +1,3 @@
-if(TARGET tarn_gltf_export)
-  tarn_bench(bench_export SOURCES ${CMAKE_CURRENT_LIST_DIR}/export/ExportBench.cpp DEPENDS tarn_gltf_export tarn_world)
+if(TARGET tarn_world_export)
+  tarn_bench(bench_export SOURCES ${CMAKE_CURRENT_LIST_DIR}/export/ExportBench.cpp DEPENDS tarn_world_export tarn_world)
 endif()

@@ -15,6 +15,9 @@
 #include "platform/codepage/Cp949.h"  // names shown in UTF-8; Windows shows the ANSI code page as it is
 #endif
 #include "programs/ExitStatus.h"
+#if TARN_CHARACTER_GLTF
+#include "export/CharacterExport.h"
+#endif
 #include "tool/CharacterConverter.h"
 #include "tool/CharacterFiles.h"
 #include "tool/MeshConverter.h"
@@ -35,6 +38,9 @@ constexpr char kUsage[] =
     "  chr ASE MPD MCA BMP OUT.chr         the character file naming the four files\n"
     "  check FILE...                       reads .t3m, .mpd, .mca, .chr and .mcm files back and\n"
     "                                      prints one line per problem: FILE:LINE: what\n"
+    "  gltf CHARACTER.chr OUT.glb          the character as binary glTF 2.0: its mesh, skin,\n"
+    "                                      skeleton, picture and motion; refused (the check's\n"
+    "                                      lines on stderr) when its files disagree\n"
     "  --help, --version                   this text; the version\n"
     "\n"
     "Messages go to stderr. The exit status is 0 on success, 1 when a conversion failed,\n"
@@ -188,6 +194,38 @@ int Check(const std::vector<std::string>& args) {
   return problems ? 1 : 0;
 }
 
+// The report goes to stderr, so that the file may go to stdout.
+int Gltf(const std::vector<std::string>& args) {
+  if (args.size() != 2) return Usage();
+#if !TARN_CHARACTER_GLTF
+  // The Windows build has no PNG library for the writer.
+  std::fputs("rigwright-batch: gltf: this build has no glTF writer; use the Linux program\n", stderr);
+  return 1;
+#else
+  const std::string chr = System(args[0].c_str()), out = System(args[1].c_str());
+  exports::CharacterGltfRun run = exports::ExportCharacterGltf(chr, out);
+  if (run.refused) {
+    std::fprintf(stderr, "rigwright-batch: gltf: %s: not exported, for these problems:\n", args[0].c_str());
+    for (tool::Finding& finding : run.problems) {
+      finding.file = Shown(finding.file);
+      finding.what = Shown(finding.what);  // may name a file found in a .chr
+      std::fputs(tool::FormatFinding(finding).c_str(), stderr);
+    }
+    return 1;
+  }
+  for (const std::string& warning : run.warnings)
+    std::fprintf(stderr, "rigwright-batch: gltf: warning: %s\n", Shown(warning).c_str());
+  if (!run.ok) {
+    // The writer names the file as the host does.
+    std::fprintf(stderr, "rigwright-batch: gltf: %s\n", run.error.c_str());
+    return 1;
+  }
+  std::fprintf(stderr, "rigwright-batch: gltf: %s: %d joints, %lld vertices, %lld triangles, %d keys (%.2f s); %lld bytes\n",
+               args[1].c_str(), run.joints, run.vertices, run.triangles, run.keys, run.seconds, run.bytes);
+  return 0;
+#endif
+}
+
 int Run(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
@@ -206,6 +244,7 @@ int Run(int argc, char** argv) {
   if (command == "character-mesh") return Character(args, tool::kCharacterMesh);
   if (command == "chr") return Chr(args);
   if (command == "check") return Check(args);
+  if (command == "gltf") return Gltf(args);
   std::fprintf(stderr, "rigwright-batch: unknown %s '%s'\n", command[0] == '-' ? "option" : "command", command.c_str());
   return Usage();
 }

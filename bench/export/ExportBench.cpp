@@ -1,5 +1,5 @@
 // The glTF export of a loaded world (no device: no textures), timed from
-// ExportGltf's call to its return, the file written to a temporary folder:
+// ExportWorld's call to its return, the file written to a temporary folder:
 // many small models (12,000 of 36 triangles) and a few large ones (100 of
 // 2,000). Bytes processed are the file's.
 //
@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "engine/world/WorldMap.h"
-#include "programs/GltfExport.h"
+#include "export/WorldExport.h"
 
 namespace {
 
@@ -63,15 +63,15 @@ void BM_Export(benchmark::State& state) {
   static std::map<std::pair<int, int>, std::unique_ptr<World>> worlds;
   auto& world = worlds[{static_cast<int>(state.range(0)), static_cast<int>(state.range(1))}];
   if (!world) world = std::make_unique<World>(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  tarn::programs::GltfSource source;
+  tarn::exporter::WorldSource source;
   source.root = &world->root;
   source.switches = &world->switches;
   source.world = &world->loaded;
   const std::string path = (world->dir / "world.glb").string();
-  tarn::programs::GltfCounts counts;
+  tarn::gltf::Counts counts;
   std::string error;
   for (auto _ : state) {
-    if (!tarn::programs::ExportGltf(source, path, counts, error)) {
+    if (!tarn::exporter::ExportWorld(source, path, counts, error)) {
       state.SkipWithError(error.c_str());
       break;
     }

@@ -30,7 +30,7 @@ _rigwright_batch()
     local -a order
     COMPREPLY=()
     if [ "$COMP_CWORD" -eq 1 ]; then
-        COMPREPLY=($(compgen -W 'mesh physique motion character-mesh chr check --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W 'mesh physique motion character-mesh chr check gltf --help --version' -- "$cur"))
         return
     fi
     case ${COMP_WORDS[1]} in
@@ -54,6 +54,7 @@ _rigwright_batch()
             local IFS=$'\n'
             COMPREPLY=($(printf '%s\n' "${COMPREPLY[@]}" | sort -u))
             return ;;
+        gltf) order=(chr glb) ;;
         *) return ;;
     esac
     local index=$((COMP_CWORD - 2))

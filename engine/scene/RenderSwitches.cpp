@@ -19,7 +19,6 @@ void RenderSwitches::ResetTextureTable(std::int32_t count) {
   table_.assign(count > 0 ? static_cast<std::size_t>(count) : 0, nullptr);
   textures = table_.empty() ? nullptr : table_.data();
   textureCount = static_cast<std::int32_t>(table_.size());
-  pictureSources.assign(table_.size(), PictureSource{});
   textureBytes = 0;
 }
 
@@ -28,5 +27,4 @@ void RenderSwitches::ReleaseTextures() {
     if (surface != nullptr) surface->Release();
     surface = nullptr;
   }
-  for (PictureSource& s : pictureSources) s = PictureSource{};
 }

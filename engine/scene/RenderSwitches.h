@@ -41,18 +41,6 @@ class RenderSwitches {
   // the entries (the world loader's budget); 0 for a new table.
   std::size_t textureBytes = 0;
 
-  // Per entry, the picture the world loader made it from, so that a reader
-  // after the load (the glTF export) can read it again at full colour rather
-  // than read back the device's 16-bit copy: the file as the loader opened
-  // it (relative to the working folder of the load, "texture/a.bmp"), and
-  // the PictureHash of what it read (the size and the pixels). An empty
-  // name: the entry was not made from a file. Reset with the table.
-  struct PictureSource {
-    std::string file;
-    std::uint64_t hash = 0;
-  };
-  std::vector<PictureSource> pictureSources;
-
  private:
   std::vector<IDirectDrawSurface7*> table_;
 };

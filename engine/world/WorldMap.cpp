@@ -97,12 +97,13 @@ void MakeTexture(const char* listName, long long line, int index, const char* fo
         services.log.Error("%s line %lld: %s%s: the picture could not be read", listName, line, folder, name);
     }
     if (services.createTexture == nullptr) return;
-    // What the texture is made from, for readers after the load; taken
-    // before the maker, which may change the picture it is handed.
-    RenderSwitches::PictureSource made{std::string(folder) + name, PictureHash(picture)};
-    RenderSwitches::PictureSource* source =
-        static_cast<std::size_t>(index) < switches->pictureSources.size() ? &switches->pictureSources[index] : nullptr;
-    if (source != nullptr) *source = RenderSwitches::PictureSource{};
+    // What the texture is made from, for readers after the load; told
+    // before the maker, which may change the picture it is handed. A name
+    // from the root stands as it is, not under the folder.
+    if (services.pictures != nullptr) {
+      const bool rooted = name[0] == '/' || name[0] == '\\';
+      services.pictures->Making(index, rooted ? std::string(name) : std::string(folder) + name, picture);
+    }
     if (slot != nullptr) {
       switches->textureBytes -= SurfaceBytes(slot);
       slot->Release();
@@ -115,10 +116,11 @@ void MakeTexture(const char* listName, long long line, int index, const char* fo
                          line, folder, name, switches->textureBytes >> 10, services.textureBudget >> 10);
       slot->Release();
       slot = nullptr;
+      if (services.pictures != nullptr) services.pictures->Made(index, false);
       return;
     }
     switches->textureBytes += bytes;
-    if (source != nullptr && slot != nullptr) *source = std::move(made);
+    if (services.pictures != nullptr) services.pictures->Made(index, slot != nullptr);
   }, [] {});
 }
 
@@ -130,6 +132,7 @@ void ResetTable(const char* listName, long long line, int n, RenderSwitches* swi
     n = n < 0 ? 0 : kMaxTextures;
   }
   switches->ResetTextureTable(n);
+  if (services.pictures != nullptr) services.pictures->TableReset(n);
 }
 
 MeshObject& NewMesh(LoadedWorld& world) {
@@ -369,7 +372,13 @@ int LoadWorldMap(const char* path, SceneNode* root, RenderSwitches* switches, co
   return 1;
 }
 
-WorldServices::WorldServices() : textureBudget(kTextureBudget) {}
+namespace {
+PictureObserver* processPictures = nullptr;
+}  // namespace
+
+void SetPictureObserver(PictureObserver* observer) { processPictures = observer; }
+
+WorldServices::WorldServices() : textureBudget(kTextureBudget), pictures(processPictures) {}
 
 LoadedWorld& ProcessWorld() {
   static LoadedWorld world;

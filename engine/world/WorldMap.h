@@ -61,6 +61,27 @@
 #include "engine/world/HeightField.h"
 #include "engine/world/MeshObject.h"
 
+// A seam for readers after the load, such as the glTF export: told which
+// picture file each texture entry is made from, with the picture as the
+// loader read it (before the device, which may change it, gets it), so that
+// such a reader can read the file again at full colour and know it
+// unchanged. The engine draws from the device's copy and keeps none of this;
+// without an observer nothing is computed.
+class PictureObserver {
+ public:
+  virtual ~PictureObserver() = default;
+  // A new, empty table of `count` entries.
+  virtual void TableReset(std::int32_t count) = 0;
+  // Entry `index` is about to be made from `file` (the name as opened from
+  // the folder the load started in).
+  virtual void Making(std::int32_t index, const std::string& file, const Image& picture) = 0;
+  // Whether the entry then holds a texture made from it.
+  virtual void Made(std::int32_t index, bool made) = 0;
+};
+// The process's observer, which every WorldServices takes when it is made
+// (as ProcessWorld() is the process's world); null for none.
+void SetPictureObserver(PictureObserver* observer);
+
 // What the loaders need from the rest of the engine: the texture maker and
 // the log. The application fills it from its EngineDevice.
 struct WorldServices {
@@ -69,6 +90,7 @@ struct WorldServices {
   int (*createTexture)(void* context, Image& picture, IDirectDrawSurface7** texture) = nullptr;
   LoadLog log;
   std::size_t textureBudget;  // bytes of texture surfaces a table may hold
+  PictureObserver* pictures;   // the process's (SetPictureObserver), or null
   WorldServices();
 };
 

@@ -96,20 +96,29 @@ bool FollowLinks(std::string& path) {
   return false;
 }
 
-// A descriptor the user named directly: /dev/stdout and its kin are the
-// process's own descriptors (dup'ed, so a pipeline or an appending
-// redirection keeps its position); other names are opened for writing.
-int OpenDirect(const std::string& path) {
-  int fd = -1;
-  if (path == "/dev/stdout") fd = 1;
-  if (path == "/dev/stderr") fd = 2;
+// The process's own descriptor that a name stands for: /dev/stdout,
+// /dev/stderr, /dev/fd/N and /proc/self/fd/N; -1 for any other name.
+int OwnDescriptor(const std::string& path) {
+  if (path == "/dev/stdout") return 1;
+  if (path == "/dev/stderr") return 2;
   for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
     const std::size_t n = std::strlen(prefix);
-    if (path.compare(0, n, prefix) == 0 && path.size() > n && path.find_first_not_of("0123456789", n) == std::string::npos)
-      fd = std::atoi(path.c_str() + n);
+    if (path.compare(0, n, prefix) == 0 && path.size() > n && path.size() - n < 9 &&
+        path.find_first_not_of("0123456789", n) == std::string::npos)
+      return std::atoi(path.c_str() + n);
   }
-  if (fd >= 0) return ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-  return ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  return -1;
+}
+
+// A stream on a copy of descriptor `fd` (so that a pipeline or an appending
+// redirection keeps its position), or on the file opened for writing.
+bool OpenDirect(int fd, const std::string& path, std::FILE*& stream) {
+  const int copy = fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 3) : ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (copy < 0 || (stream = ::fdopen(copy, "w")) == nullptr) {
+    if (copy >= 0) ::close(copy);
+    return false;
+  }
+  return true;
 }
 
 std::string RandomTag() {
@@ -164,16 +173,33 @@ bool OutputFile::OpenPath(const std::string& destination) {
   std::string path = destination;
   IgnoreFileSizeSignal();
 
-  if (path.compare(0, 5, "/dev/") == 0 || path.compare(0, 6, "/proc/") == 0) {
-    int fd = OpenDirect(path);
-    if (fd < 0 || (stream_ = ::fdopen(fd, "w")) == nullptr) {
+  // What stands under the name decides, never where the name points: a
+  // regular file is written whole or not at all wherever it lies (/dev/shm,
+  // /proc/self/cwd/...). One of the process's own descriptors is written
+  // through when it is no regular file (a pipe, a terminal), when it appends
+  // (its owner asked for that), or when its file cannot be reached by name.
+  const int own = OwnDescriptor(path);
+  if (own >= 0) {
+    struct stat held;
+    if (::fstat(own, &held) != 0) {
       error_ = LastErrorText();
-      if (fd >= 0) ::close(fd);
       return false;
     }
-    return true;
-  }
-  if (!FollowLinks(path)) {
+    const int flags = ::fcntl(own, F_GETFL);
+    struct stat named;
+    std::string resolved = path;
+    const bool reachable = S_ISREG(held.st_mode) && flags >= 0 && (flags & O_APPEND) == 0 && FollowLinks(resolved) &&
+                           ::stat(resolved.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+                           named.st_ino == held.st_ino;
+    if (!reachable) {
+      if (!OpenDirect(own, path, stream_)) {
+        error_ = LastErrorText();
+        return false;
+      }
+      return true;
+    }
+    path = resolved;
+  } else if (!FollowLinks(path)) {
     error_ = LastErrorText();
     return false;
   }
@@ -186,10 +212,8 @@ bool OutputFile::OpenPath(const std::string& destination) {
     }
     if (!S_ISREG(st.st_mode)) {
       // A FIFO waits here for its reader, as a shell's redirection would.
-      int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-      if (fd < 0 || (stream_ = ::fdopen(fd, "w")) == nullptr) {
+      if (!OpenDirect(-1, path, stream_)) {
         error_ = LastErrorText();
-        if (fd >= 0) ::close(fd);
         return false;
       }
       return true;

@@ -10,9 +10,15 @@
 //     and its owner and group where the process may give them;
 //   - a symbolic link: the link stays, and the file it points to is written
 //     as above (a link to nothing makes the file it names);
-//   - a FIFO, a character or block device, or a name under /dev/ or /proc/
-//     (/dev/stdout in a pipeline): written directly, since such an output
-//     cannot be replaced; a failure there cannot take back what was written.
+//   - a FIFO, a character or block device: written directly, since such an
+//     output cannot be replaced; a failure there cannot take back what was
+//     written. The type decides, not the name: a regular file under /dev/shm
+//     or /proc/self/cwd/ is written whole or not at all like any other;
+//   - one of the process's own descriptors (/dev/stdout, /dev/stderr,
+//     /dev/fd/N, /proc/self/fd/N): its file as above when it is a regular
+//     file reachable by its name (`> out.glb`: the file is replaced whole);
+//     written through the descriptor when it is a pipe or a device, when it
+//     was opened for appending (`>> log`), or when its file has no name.
 //   - a folder: refused.
 // The system is not asked to put the data on disk before the name changes
 // (no fsync): a power loss soon after a conversion may leave a file empty,
@@ -43,6 +49,9 @@ class OutputFile {
 
   // Opens the output for destination; false (with Error()) when it cannot.
   bool Open(const std::string& destination);
+  // The same for a name of the host's own (as a Linux command line gives
+  // it): taken as it stands, a backslash being part of a name there.
+  bool OpenHostPath(const std::string& path);
   std::FILE* Stream() const { return stream_; }
   // Finishes the output: flushes and closes the stream, gives a replaced
   // file's permissions to the new one and renames it into place. False (with

@@ -77,6 +77,16 @@ bool OutputFile::Open(const std::string& destination) {
   return OpenPath(path);
 }
 
+bool OutputFile::OpenHostPath(const std::string& path) {
+  Abandon();
+  error_.clear();
+  if (path.empty()) {
+    error_ = std::strerror(ENOENT);
+    return false;
+  }
+  return OpenPath(path);
+}
+
 bool OutputFile::Commit() {
   if (stream_ == nullptr) return false;
   bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);

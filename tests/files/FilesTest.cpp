@@ -215,6 +215,22 @@ TEST(Outputs, WhatStandsUnderTheNameKeepsWhatItIs) {
   EXPECT_TRUE(WriteOutput("/dev/null", "x"));
   EXPECT_FALSE(WriteOutput("/dev/full", "x"));
   EXPECT_TRUE(fs::is_character_file("/dev/full"));
+  // The type decides, not where the name points: a regular file reached
+  // through /proc/ is replaced whole (its other name keeps the old text);
+  // so is a descriptor's regular file, unless it was opened for appending.
+  WriteFile("proc.mca", "a longer old text");
+  fs::create_hard_link("proc.mca", "proc-second.mca");
+  ASSERT_TRUE(WriteOutput("/proc/self/cwd/proc.mca", "new"));
+  EXPECT_EQ(ReadFile("proc.mca"), "new");
+  EXPECT_EQ(ReadFile("proc-second.mca"), "a longer old text");
+  for (const int flags : {O_WRONLY, O_WRONLY | O_APPEND}) {
+    WriteFile("held.mca", "old text");
+    const int fd = ::open("held.mca", flags | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(WriteOutput("/dev/fd/" + std::to_string(fd), "new"));
+    ::close(fd);
+    EXPECT_EQ(ReadFile("held.mca"), flags & O_APPEND ? "old textnew" : "new");
+  }
   fs::create_directory("folder.mca");
   EXPECT_FALSE(WriteOutput("folder.mca", "x"));
   // Output names are exact: no case-insensitive lookup turns "A.mpd" into "a.mpd".

@@ -1,10 +1,12 @@
 // The export's textures against a real (software) device: the picture file
 // at full colour while it reads as it did at load, the device's 4-4-4-4 copy
 // with a log line once it does not, and the alpha mode from the texels.
-#include "programs/GltfExport.h"
+#include "export/WorldExport.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -14,6 +16,7 @@
 
 #include "engine/render/EngineDevice.h"
 #include "engine/world/WorldMap.h"
+#include "export/WorldPictures.h"
 #include "platform/ddraw/DDrawControl.h"
 #include "tests/common/TempDir.h"
 
@@ -101,6 +104,7 @@ class GltfExportTest : public ::testing::TestWithParam<Case> {
   SceneNode root_;
   RenderSwitches switches_;
   LoadedWorld world_;
+  tarn::exporter::WorldPictures pictures_;
 };
 
 TEST_P(GltfExportTest, TextureComesFromItsPicture) {
@@ -114,6 +118,7 @@ TEST_P(GltfExportTest, TextureComesFromItsPicture) {
   tarn::test::WriteFile("texture/t.tga", Tga(c.picture));
   tarn::test::WriteFile("exam.map", "FloorMap floor.txt\nEnd\n");
   WorldServices services;
+  services.pictures = &pictures_;
   services.context = &engine_;
   services.createTexture = [](void* e, Image& picture, IDirectDrawSurface7** texture) {
     return static_cast<int>(static_cast<EngineDevice*>(e)->CreateTexture(picture, texture));
@@ -124,14 +129,29 @@ TEST_P(GltfExportTest, TextureComesFromItsPicture) {
   if (c.after == After::kChanged) tarn::test::WriteFile("texture/t.tga", Tga({0xFF000000u, 0xFF000000u}));
   if (c.after == After::kRemoved) std::filesystem::remove("texture/t.tga");
 
-  tarn::programs::GltfSource source;
+  tarn::exporter::WorldSource source;
   source.root = &root_;
   source.switches = &switches_;
+  source.pictures = &pictures_;
   source.device = engine_.device;
   source.world = &world_;
-  tarn::programs::GltfCounts counts;
+  tarn::gltf::Counts counts;
   std::string error;
-  ASSERT_TRUE(tarn::programs::ExportGltf(source, "out.glb", counts, error)) << error;
+  // Each picture is read once: twice would be twice the time, and a file
+  // that changed between the readings would fail the export. (The closes
+  // are watched too: inotify merges an event with the one before it when
+  // they are the same, so two opens in a row would read as one.)
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  const bool watched = inotify_add_watch(watch, "texture/t.tga", IN_OPEN | IN_CLOSE_NOWRITE) >= 0;
+  ASSERT_TRUE(tarn::exporter::ExportWorld(source, "out.glb", counts, error)) << error;
+  int opens = 0;
+  alignas(inotify_event) char events[4096];
+  for (ssize_t n; (n = read(watch, events, sizeof events)) > 0;)
+    for (char* e = events; e < events + n; e += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(e)->len)
+      opens += (reinterpret_cast<inotify_event*>(e)->mask & IN_OPEN) != 0;
+  close(watch);
+  EXPECT_EQ(opens, watched ? 1 : 0) << c.what;
   Exported file;
   ASSERT_TRUE(ReadGlb("out.glb", file)) << file.json;
   const std::string log = tarn::test::ReadFile("Tarn.log");

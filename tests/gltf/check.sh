@@ -68,6 +68,24 @@ grep -qE '^Error: glTF export: object [0-9]+ kind 1: a coordinate is not a finit
 grep -q '^Error: glTF export: object [0-9]*: texture 0 has no picture' "$w/Tarn.log" ||
   fail "no log line for the missing picture"
 
+# A floor file's texture named by its full name: read from there, not looked
+# for again under texture/, so the picture file stands in the file.
+p=$tmp/absolute
+mkdir -p "$p/Model" "$p/texture"
+cp "$tmp/sample/texture/stone.bmp" "$tmp/stone.bmp"
+printf 'Screen 320 200\n' >"$p/tarn.cfg"
+printf 'FloorMap floor.txt\nEnd\n' >"$p/exam.map"
+printf 'NumTexture 1\nTexture 0 %s\nNumObject 1\nEnd\n' "$tmp/stone.bmp" >"$p/floor.txt"
+cp "$w/Model/0.t3m" "$p/Model/0.t3m"
+(cd "$p" && "$replay" --frames 0 --export out.glb >/dev/null 2>../absolute.err) ||
+  fail "absolute picture export: $(cat "$tmp/absolute.err")"
+python3 - "$p/out.glb" "$tmp/stone.bmp" <<'PY' || fail "a picture named by its full name: $(grep 'glTF export' "$p/Tarn.log")"
+import json, struct, sys
+data = open(sys.argv[1], 'rb').read()
+doc = json.loads(data[20:20 + struct.unpack_from('<I', data, 12)[0]].decode('utf-8'))
+sys.exit(0 if [i['extras']['file'] for i in doc['images']] == [sys.argv[2]] else 1)
+PY
+
 # A model of 120,000 corners, most of them distinct: past 16-bit indices.
 b=$tmp/wide
 mkdir -p "$b/Model"
@@ -111,25 +129,53 @@ sys.exit(0 if len(found) == 1 else 1)
 PY
 
 # The world's own files are refused, a failure is status 1 with a message,
-# and an older export is replaced.
-for own in exam.map Model/0.t3m Tarn.log; do
-  before=$(md5sum <"$w/$own")
+# and an older export is replaced. Each case: the name as typed, then the
+# world's file it must not touch; the refusal looks at the very file that
+# would be written, whatever the name's spelling or prefix.
+for case in exam.map:exam.map Model/0.t3m:Model/0.t3m Tarn.log:Tarn.log "/proc/self/cwd/exam.map:exam.map" \
+    "$w/Model/../exam.map:exam.map"; do
+  own=${case%:*} file=${case##*:}
+  before=$(md5sum <"$w/$file")
   (cd "$w" && "$replay" --frames 0 --export "$own" >/dev/null 2>../refused.err)
   status=$?
   [ $status = 1 ] || fail "--export $own: status $status"
   grep -q "not written over" "$tmp/refused.err" || fail "--export $own: $(cat "$tmp/refused.err")"
   # The run appends to its own log; only the other files must stay as they were.
-  if [ $own = Tarn.log ]; then
-    [ "$(head -c 4 "$w/$own")" = glTF ] && fail "$own was written over"
+  if [ $file = Tarn.log ]; then
+    [ "$(head -c 4 "$w/$file")" = glTF ] && fail "$own was written over"
   else
-    [ "$(md5sum <"$w/$own")" = "$before" ] || fail "$own was changed"
+    [ "$(md5sum <"$w/$file")" = "$before" ] || fail "--export $own changed $file"
   fi
 done
+# A backslash is part of a Linux name: '.\exam.map' and 'Model\0.t3m' are
+# new files of their own, never the world's exam.map and model.
+for own in '.\exam.map' 'Model\0.t3m'; do
+  before=$(cat "$w/exam.map" "$w/Model/0.t3m" | md5sum)
+  (cd "$w" && "$replay" --frames 0 --export "$own" >/dev/null 2>../backslash.err) ||
+    fail "--export $own: $(cat "$tmp/backslash.err")"
+  [ "$(head -c 4 "$w/$own" 2>/dev/null)" = glTF ] || fail "--export $own did not write a file of that name"
+  [ "$(cat "$w/exam.map" "$w/Model/0.t3m" | md5sum)" = "$before" ] || fail "--export $own changed the world's files"
+  rm -f "$w/$own"
+done
+# An empty file (mktemp --suffix=.glb makes one) is taken.
+empty=$(mktemp "$tmp/empty-XXXXXX.glb")
+(cd "$w" && "$replay" --frames 0 --export "$empty" >/dev/null 2>../empty.err) ||
+  fail "--export into an empty file: $(cat "$tmp/empty.err")"
+[ "$(head -c 4 "$empty")" = glTF ] || fail "--export into an empty file wrote no glTF"
 (cd "$w" && "$replay" --frames 0 --export no/such/folder.glb >/dev/null 2>../nofolder.err)
 [ $? = 1 ] && [ -s "$tmp/nofolder.err" ] || fail "an export into a missing folder did not fail with a message"
-(cd "$w" && "$replay" --frames 0 --export /dev/stdout >stdout.glb 2>../stdout.err) ||
+# Standard output as the file, into a file and into a pipe: the file holds
+# the GLB alone (its length as its header says), the report goes to stderr.
+(cd "$w" && "$replay" --stats --frames 0 --export /dev/stdout >stdout.glb 2>../stdout.err) ||
   fail "--export /dev/stdout into a file: $(cat "$tmp/stdout.err")"
-[ "$(head -c 4 "$w/stdout.glb")" = glTF ] || fail "--export /dev/stdout into a file wrote no glTF"
+(cd "$w" && "$replay" --stats --frames 0 --export /dev/stdout 2>../pipe.err | cat >piped.glb) ||
+  fail "--export /dev/stdout into a pipe: $(cat "$tmp/pipe.err")"
+for f in stdout piped; do
+  python3 -c 'import struct, sys; d = open(sys.argv[1], "rb").read(); sys.exit(not (d[:4] == b"glTF" and struct.unpack_from("<I", d, 8)[0] == len(d)))' \
+    "$w/$f.glb" || fail "--export /dev/stdout ($f): not one whole GLB: $(tail -c 120 "$w/$f.glb" | tr -c '[:print:]' .)"
+done
+grep -q '^frames 0$' "$tmp/stdout.err" && grep -q '^textures ' "$tmp/stdout.err" ||
+  fail "--export /dev/stdout: the report is not on stderr: $(cat "$tmp/stdout.err")"
 cp "$tmp/sample.glb" "$w/old.glb"
 (cd "$w" && "$replay" --frames 0 --export old.glb >/dev/null 2>&1) || fail "an older export was not replaced"
 cmp -s "$w/old.glb" "$w/out.glb" || fail "the replaced export differs from a fresh one"

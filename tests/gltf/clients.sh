@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
-# clients.sh REPLAY SAMPLE-DIR BUILD-DIR: real clients on real worlds. Each
+# clients.sh REPLAY SAMPLE-DIR BUILD-DIR [RIGWRIGHT-BATCH]: real clients on
+# real worlds, and on characters when the batch converter is given. Each
 # world is exported with --stats; assimp (`assimp info -r`, no
 # post-processing) must read as many triangles as --stats counts, the Khronos
 # validator (one node process for all files) must report no error and no
 # warning, and clients_check.py compares the textures with their picture
 # files. The worlds: the sample world, the three bench worlds that
 # ../shared/peers writes, and a world of the shared ASE exports and pictures
-# (../shared/testdata). A missing client or world folder is said with a
-# "SKIPPED:" line; the test then ends with 77 unless something failed.
+# (../shared/testdata). The characters: generated bipeds whose first key is
+# their rest pose (../shared/peers/gen_ase.py --biped --local-motion, one with
+# CRLF line ends and flat physique lines) and the motion capture of
+# ../shared/testdata (German names: nearly every node has the id 24),
+# converted and exported by rigwright-batch; assimp reads the skin's bones
+# and the animation's channels, character_check.py compares the joints with
+# assimp's reading of the same ASE and the first key with the rest pose, and
+# the validator sees them with the worlds. A missing client or world folder
+# is said with a "SKIPPED:" line; the test then ends with 77 unless
+# something failed.
 set -u
 . "$(dirname "$0")/../common/skip.sh"
-replay=$(realpath "$1") sample=$(realpath "$2") build=$(realpath "$3")
+replay=$(realpath "$1") sample=$(realpath "$2") build=$(realpath "$3") batch=${4:+$(realpath "$4")}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 peers=$root/../shared/peers testdata=$root/../shared/testdata
@@ -89,6 +98,55 @@ for w in "${worlds[@]}"; do
   python3 "$here/clients_check.py" "${args[@]}" || fail "$w: see the lines above"
 done
 
+# The characters: each converted as a user would (physique, motion, chr,
+# then gltf), with a picture of coloured bands.
+characters=()
+if [ -z "$batch" ]; then
+  skipped+=("no rigwright-batch given: no characters")
+elif [ ! -f "$peers/gen_ase.py" ] || [ ! -d "$testdata/ase" ]; then
+  skipped+=("no ASE generator or shared test data: no characters")
+else
+  python3 "$peers/gen_ase.py" --biped --local-motion --objects 0 --quiet -o "$tmp/biped.ase"
+  python3 "$peers/gen_ase.py" --biped --local-motion --objects 2 --crlf --physique-flat --seed 7 --quiet \
+    -o "$tmp/biped_crlf.ase"
+  cp "$testdata/ase/MotionCaptureROM.ase" "$tmp/mocap.ase"
+  for c in biped biped_crlf mocap; do
+    python3 "$here/character_picture.py" "$tmp/$c.bmp"
+    if (cd "$tmp" && "$batch" physique $c.ase $c.mpd && "$batch" motion $c.ase $c.mca &&
+        "$batch" chr $c.ase $c.mpd $c.mca $c.bmp $c.chr && "$batch" gltf $c.chr $c.glb) >"$tmp/$c.out" 2>&1; then
+      characters+=($c)
+    else
+      fail "character $c: $(cat "$tmp/$c.out")"
+    fi
+  done
+  # The first key against the rest pose: both come from four decimals (the
+  # node rows, the samples), and on the motion capture's longest chain
+  # (pelvis to toe) that rounding alone makes 0.0061 in assimp's own reading
+  # of the file (its key 0 against its node transforms), 0.0060 in ours.
+  bind_for() { [ "$1" = mocap ] && echo 0.0065 || echo 0.002; }
+  if [ $have_assimp = 1 ]; then
+    for c in "${characters[@]}"; do
+      # -r: no post-processing, which refuses a scene without a mesh (the
+      # motion capture's skeleton alone).
+      timeout 120 assimp info "$tmp/$c.glb" -r >"$tmp/$c.info" 2>&1 || fail "$c: assimp info: $(tail -3 "$tmp/$c.info")"
+      # The mesh's bones, one per joint of the skin (the motion capture has
+      # no mesh), and one channel per animated joint.
+      bones=$(sed -n 's|^ *0 ([^)]*): \[[0-9]* / \([0-9]*\) / .*|\1|p' "$tmp/$c.info")
+      channels=$(sed -n 's/^Animation Channels: *//p' "$tmp/$c.info")
+      read -r joints animated < <(python3 "$here/character_check.py" --counts "$tmp/$c.glb")
+      [ "${bones:-0}" = "$joints" ] && { [ "$c" = mocap ] || [ "$joints" -gt 20 ]; } ||
+        fail "$c: assimp reads ${bones:-no} bones of the mesh, its skin has $joints joints"
+      [ "${channels:-x}" = "$animated" ] && [ "$animated" -gt 10 ] ||
+        fail "$c: assimp reads ${channels:-no} animation channels, the file animates $animated joints"
+      # The same ASE through assimp: the joints' world positions at the first,
+      # a middle and the last key, and the first key against the rest pose.
+      timeout 120 assimp export "$tmp/$c.ase" "$tmp/$c.peer.glb" >"$tmp/$c.peer.out" 2>&1 ||
+        fail "$c: assimp export: $(tail -3 "$tmp/$c.peer.out")"
+      python3 "$here/character_check.py" "$tmp/$c.glb" "$tmp/$c.peer.glb" --bind "$(bind_for $c)" || fail "$c: the lines above"
+    done
+  fi
+fi
+
 # The validator, installed as validate.sh installs it; where it cannot be,
 # the checks above still count and the test says why it skips.
 package=$build/node/node_modules/gltf-validator
@@ -97,11 +155,11 @@ if [ $? != 0 ]; then
   skipped+=("${npm_out#SKIPPED: }")
 else
   files=()
-  for w in "${worlds[@]}"; do [ -f "$tmp/$w.glb" ] && files+=("$tmp/$w.glb"); done
+  for w in "${worlds[@]}" "${characters[@]}"; do [ -f "$tmp/$w.glb" ] && files+=("$tmp/$w.glb"); done
   node "$here/validate.js" "$package" "${files[@]}" || fail "the validator (lines above)"
 fi
 
 for s in "${skipped[@]}"; do echo "SKIPPED: $s"; done
 [ $failed = 0 ] || exit 1
 [ ${#skipped[@]} = 0 ] || exit 77
-echo "gltf clients: OK (${worlds[*]})"
+echo "gltf clients: OK (${worlds[*]} ${characters[*]})"

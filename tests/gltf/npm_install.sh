@@ -1,8 +1,9 @@
 # Sourced by the glTF tests: npm_install PREFIX PACKAGE VERSION makes sure
 # PREFIX/node_modules/PACKAGE is that version, installing it with npm once
 # per build folder. Where node or npm is missing or the install fails (no
-# network) it prints the SKIPPED line and ends the test with 77. Tests run in
+# network) it skips the test (tests/common/skip.sh). Tests run in
 # parallel share the folder, so an install holds a lock on it.
+. "$(dirname "${BASH_SOURCE[0]}")/../common/skip.sh"
 
 # The validator's version, one for every test that installs it: two would
 # take turns replacing each other in the shared folder.

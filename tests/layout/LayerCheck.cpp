@@ -32,6 +32,26 @@ bool IsSourceFile(const fs::path& p) {
   return e == ".h" || e == ".hpp" || e == ".cpp" || e == ".inl";
 }
 
+// The layers the design draws, where a target's own DEPENDS would let a
+// shortcut through: the folders whose targets a folder's targets may never
+// depend on, however indirectly. The glTF writer knows neither the engine
+// nor the tool; the engine and the tool know no export; nothing below the
+// programs knows a host.
+struct Never {
+  const char* folder;
+  std::vector<const char*> above;
+};
+const Never kNever[] = {
+    {"gltf", {"engine", "tool", "export", "programs", "platform/hosts"}},
+    {"engine", {"gltf", "export", "tool", "programs", "platform/hosts"}},
+    {"tool", {"gltf", "export", "engine", "programs", "platform/hosts"}},
+    {"export", {"programs", "platform/hosts"}},
+};
+
+bool Under(const std::string& path, const std::string& folder) {
+  return path == folder || path.rfind(folder + "/", 0) == 0;
+}
+
 class Checker {
  public:
   Checker(const fs::path& root, std::map<std::string, Target> targets) : root_(root), targets_(std::move(targets)) {
@@ -46,6 +66,7 @@ class Checker {
     LayerReport report;
     report.targets = static_cast<int>(targets_.size());
     CheckTargetCycles(report);
+    CheckLayerRules(report);
     std::set<std::string> folders;
     for (const auto& [name, t] : targets_) {
       folders.insert(t.folder);
@@ -212,6 +233,34 @@ class Checker {
       report.problems.push_back("targets depend on each other in a circle: " +
                                 Join(std::set<std::string>(group.begin(), group.end())));
     }
+  }
+
+  void CheckLayerRules(LayerReport& report) {
+    for (const auto& [name, t] : targets_)
+      for (const Never& rule : kNever) {
+        if (!Under(t.folder, rule.folder)) continue;
+        // Every target it reaches, with the first one on the way there.
+        std::map<std::string, std::string> reached;
+        std::vector<std::string> todo(t.depends.begin(), t.depends.end());
+        for (const std::string& d : t.depends) reached.emplace(d, d);
+        while (!todo.empty()) {
+          const std::string v = todo.back();
+          todo.pop_back();
+          auto it = targets_.find(v);
+          if (it == targets_.end()) continue;
+          for (const std::string& w : it->second.depends)
+            if (reached.emplace(w, reached[v]).second) todo.push_back(w);
+        }
+        for (const auto& [reachedName, via] : reached) {
+          auto it = targets_.find(reachedName);
+          if (it == targets_.end()) continue;
+          for (const char* above : rule.above)
+            if (Under(it->second.folder, above))
+              report.problems.push_back(name + " (" + t.folder + ") depends on " + reachedName + " (" +
+                                        it->second.folder + ") through " + via + ": " + rule.folder +
+                                        "/ may not depend on " + above + "/");
+        }
+      }
   }
 
   void CheckFolderCycles(LayerReport& report) {

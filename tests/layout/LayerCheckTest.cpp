@@ -40,6 +40,11 @@ TEST(LayerCheck, AcceptsTheSoundTreeAndNamesEachBreak) {
        "includes tests/Kit.h, which belongs to no library"},
       {"targets in a circle", "low/Low.cpp", "", "depends low top\n",
        "targets depend on each other in a circle: low or mid or top"},
+      {"the writer on the engine, through a library between", "low/Low.cpp", "",
+       "target writer gltf\ndepends writer mid\ndepends mid eng\ntarget eng engine/scene\n",
+       "writer (gltf) depends on eng (engine/scene) through mid: gltf/ may not depend on engine/"},
+      {"an export above the engine is sound", "low/Low.cpp", "",
+       "target gather export\ndepends gather eng\ntarget eng engine/world\n", ""},
   };
   for (const Case& c : cases) {
     tarn::test::TempWorkDir dir;

@@ -98,6 +98,8 @@ rigwright-batch empty  1    1    err    physique missing.ase out.mpd
 rigwright-batch empty  2    2    err    check
 rigwright-batch empty  2    2    err    check notes.txt
 rigwright-batch empty  2    2    err    check --all x.mpd
+rigwright-batch empty  2    2    err    gltf x.chr
+rigwright-batch empty  1    1    err    gltf missing.chr out.glb
 rigwright-batch empty  0    1    out    motion @ASE@ /dev/stdout
 ROWS
 }
