@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TarnVersion.h"
+#include "formats/LineReader.h"
 #include "platform/hosts/console/ConsoleHost.h"
 #include "platform/files/AnsiFile.h"
 #ifndef _WIN32
@@ -43,11 +44,11 @@ constexpr char kUsage[] =
     "                                      lines on stderr) when its files disagree\n"
     "  --help, --version                   this text; the version\n"
     "\n"
-    "Messages go to stderr. The exit status is 0 on success, 1 when a conversion failed,\n"
-    "a message could not be written or check found a problem, and 2 for a wrong command\n"
-    "line. A .chr is checked with its four files, looked up beside it; a lone .mpd is\n"
-    "checked against NAME.ase beside it, a lone .mca against NAME.mpd. Inputs over\n"
-    "50 MB show their progress on a terminal.\n";
+    "Messages go to stderr. The exit status is 0 on success, 1 when a conversion failed\n"
+    "(an input with no ASE line is refused), a message could not be written or check\n"
+    "found a problem, and 2 for a wrong command line. A .chr is checked with its four\n"
+    "files, looked up beside it; a lone .mpd is checked against NAME.ase beside it, a\n"
+    "lone .mca against NAME.mpd. Inputs over 50 MB show their progress on a terminal.\n";
 
 constexpr long long kProgressThreshold = 50LL << 20;
 
@@ -92,9 +93,46 @@ int Usage() {
   return 2;
 }
 
+// The arguments of one command: a missing one is named, extra ones shown,
+// with that command's own usage line.
+bool Arguments(const char* command, const std::vector<std::string>& args, const std::vector<const char*>& names,
+               const char* options = "") {
+  if (args.size() == names.size()) return true;
+  if (args.size() < names.size())
+    std::fprintf(stderr, "rigwright-batch: %s: missing %s\n", command, names[args.size()]);
+  else
+    std::fprintf(stderr, "rigwright-batch: %s: one argument too many: '%s'\n", command, args[names.size()].c_str());
+  std::fprintf(stderr, "usage: rigwright-batch %s", command);
+  for (const char* name : names) std::fprintf(stderr, " %s", name);
+  std::fprintf(stderr, "%s\n", options);
+  std::fputs("(rigwright-batch --help lists every command)\n", stderr);
+  return false;
+}
+
+// A file without a single ASE line (a keyword starting with '*') is no
+// export at all: the converters would write empty outputs and call that a
+// success. Said here and refused; the tool's window keeps its own message.
+// Unreadable inputs are left to the converters, which say why.
+bool LooksLikeAse(const std::string& input, const char* shown) {
+  std::FILE* file = files::AnsiFopen(input.c_str(), "rt");
+  if (file == nullptr) return true;
+  formats::LineReader reader(file);
+  bool ase = false;
+  while (!ase && reader.NextKeywordLine()) ase = reader.Keyword().front() == '*';
+  std::fclose(file);
+  if (!ase)
+    std::fprintf(stderr, "rigwright-batch: %s: no ASE line (a line starting with '*'): not an ASE export; nothing written\n",
+                 shown);
+  return ase;
+}
+
 int Mesh(const std::vector<std::string>& args) {
-  if (args.size() != 1 && !(args.size() == 3 && args[1] == "-C")) return Usage();
+  const bool dir = args.size() >= 2 && args[1] == "-C";
+  if (!Arguments("mesh", args, dir ? std::vector<const char*>{"FILE.ase", "-C", "DIR"} : std::vector<const char*>{"FILE.ase"},
+                 dir ? "" : " [-C DIR]"))
+    return 2;
   std::string input = System(args[0].c_str());
+  if (!LooksLikeAse(input, args[0].c_str())) return 1;
   // Without -C a relative name keeps reaching its file; with it, a name that
   // cannot be made absolute would be looked for in the wrong folder.
   if (!MakeAbsolute(input) && args.size() == 3) {
@@ -114,9 +152,10 @@ int Mesh(const std::vector<std::string>& args) {
   return run.ok && !host.Failed() ? 0 : 1;
 }
 
-int Character(const std::vector<std::string>& args, int kind) {
-  if (args.size() != 2) return Usage();
+int Character(const char* command, const char* out, const std::vector<std::string>& args, int kind) {
+  if (!Arguments(command, args, {"FILE.ase", out})) return 2;
   std::string input = System(args[0].c_str());
+  if (!LooksLikeAse(input, args[0].c_str())) return 1;
   tool::CharacterConverter converter;
   converter.SetInput(BareName(input), input);
   converter.SetProgress(ProgressFor(input));
@@ -126,7 +165,7 @@ int Character(const std::vector<std::string>& args, int kind) {
 }
 
 int Chr(const std::vector<std::string>& args) {
-  if (args.size() != 5) return Usage();
+  if (!Arguments("chr", args, {"ASE", "MPD", "MCA", "BMP", "OUT.chr"})) return 2;
   std::string reason;
   bool outputIsInput = false;
   std::string out = System(args[4].c_str());
@@ -239,9 +278,9 @@ int Run(int argc, char** argv) {
   }
   std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "mesh") return Mesh(args);
-  if (command == "physique") return Character(args, tool::kPhysiqueData);
-  if (command == "motion") return Character(args, tool::kMotionData);
-  if (command == "character-mesh") return Character(args, tool::kCharacterMesh);
+  if (command == "physique") return Character("physique", "OUT.mpd", args, tool::kPhysiqueData);
+  if (command == "motion") return Character("motion", "OUT.mca", args, tool::kMotionData);
+  if (command == "character-mesh") return Character("character-mesh", "OUT.mcm", args, tool::kCharacterMesh);
   if (command == "chr") return Chr(args);
   if (command == "check") return Check(args);
   if (command == "gltf") return Gltf(args);

@@ -3,6 +3,7 @@
 // asks for, and reports the run on stdout (on stderr when --export writes to
 // standard output, so that the report never lands in the file).
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -16,6 +17,7 @@
 #include "platform/hosts/headless/HeadlessHost.h"
 #include "programs/EngineRun.h"
 #include "programs/ExitStatus.h"
+#include "programs/WorldFolder.h"
 #include "programs/WorldReport.h"
 
 namespace {
@@ -74,6 +76,14 @@ void DrawUnlit() {
   AppEngine->device->SetRenderState(D3DRENDERSTATE_AMBIENT, 0xFFFFFFFF);
 }
 
+// A relative path made absolute against the working folder of now.
+std::string FromStart(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  char buffer[4096];
+  if (::getcwd(buffer, sizeof buffer) == nullptr) return path;
+  return std::string(buffer) + "/" + path;
+}
+
 int Run(int argc, char** argv) {
   tarn::hosts::ReplayOptions options;
   std::string error;
@@ -91,6 +101,14 @@ int Run(int argc, char** argv) {
   }
   tarn::hosts::ReplayScript script;
   if (!options.inputPath.empty() && !script.ParseFile(options.inputPath.c_str(), error)) return Fail(error, 2);
+  // What the options name is taken from where the program started, before
+  // it enters the world's folder.
+  if (!options.folder.empty()) {
+    for (std::string* path : {&options.shotPath, &options.shotsDir, &options.exportPath}) *path = FromStart(*path);
+  }
+  if (!tarn::programs::EnterWorldFolder("tarnview-replay", options.folder.empty() ? nullptr : options.folder.c_str()))
+    return 1;
+  tarn::programs::SayIfNoWorld("tarnview-replay");
 
   // The export reads each texture's picture file again: the loader tells it
   // which file each entry came from.

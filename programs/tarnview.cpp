@@ -5,9 +5,6 @@
 //   --help, --version
 // The engine itself reads no command line: it finds tarn.cfg and exam.map in
 // the working directory, which is why the folder is entered before it starts.
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,6 +13,7 @@
 #include "platform/hosts/sdl/SdlHost.h"
 #include "programs/EngineRun.h"
 #include "programs/ExitStatus.h"
+#include "programs/WorldFolder.h"
 
 namespace {
 
@@ -25,10 +23,14 @@ constexpr char kUsage[] =
     "\n"
     "The walk-through engine, full screen. It runs in FOLDER (default: the current\n"
     "folder), which holds the world: tarn.cfg (the screen size) and exam.map. Problems\n"
-    "met while loading go to Tarn.log there.\n"
+    "met while loading go to Tarn.log there, and their count and the first one to\n"
+    "standard error. For the installed sample, or a folder you cannot write, the log\n"
+    "is $XDG_STATE_HOME/tarn/Tarn.log (~/.local/state/tarn/Tarn.log without it).\n"
     "\n"
-    "W, S, A, D and the arrow keys walk, the mouse turns, the right button speeds up,\n"
-    "Left Shift zooms, Q shows the wireframe, Escape quits.\n"
+    "W and S walk forward and back, A and D step left and right; the mouse turns.\n"
+    "Up rises, Down steps back, Left and Right step sideways. The right mouse button\n"
+    "held makes each step longer, Left Shift zooms in, Q held shows the wireframe,\n"
+    "Escape quits.\n"
     "\n"
     "  --help      this text\n"
     "  --version   the version\n"
@@ -62,10 +64,7 @@ int Run(int argc, char** argv) {
       return Usage("one folder at most");
     }
   }
-  if (folder != nullptr && chdir(folder) != 0) {
-    std::fprintf(stderr, "tarnview: %s: %s\n", folder, std::strerror(errno));
-    return 1;
-  }
+  if (!tarn::programs::EnterWorldFolder("tarnview", folder)) return 1;
 
   tarn::hosts::SdlHost host;
   std::string error;
@@ -73,6 +72,7 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "tarnview: %s\n", error.c_str());
     return 1;
   }
+  tarn::programs::SayIfNoWorld("tarnview");
   return tarn::programs::RunEngine(host);
 }
 

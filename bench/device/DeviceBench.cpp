@@ -2,7 +2,7 @@
 // frame, 100 textured spheres (200,000 triangles, about half of them back
 // faces), 8 full-screen textured quads, and 2,000 draws of 24 triangles (the
 // cost of a draw call). Each runs on one thread (/1) and on every processor
-// the process may use (/0).
+// the process may use (/0); the quads also under each SIMD width.
 //   build/bench/bench_device [--benchmark_filter=Fill]
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -15,6 +15,7 @@
 
 #include "engine/render/EngineDevice.h"
 #include "platform/ddraw/DDrawControl.h"
+#include "platform/raster/Raster.h"
 
 namespace {
 
@@ -160,7 +161,10 @@ void BM_Objects(benchmark::State& state) {
 }
 BENCHMARK(BM_Objects)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(0)->UseRealTime();
 
+// The second argument caps the SIMD width (0 SSE2, 1 AVX2, 2 AVX-512 or
+// the widest the processor has): whether a wider loop pays.
 void BM_Fill(benchmark::State& state) {
+  tarn::raster::LimitSimd(static_cast<tarn::raster::Simd>(state.range(1)));
   Rig rig(Threads(state));
   if (!rig.Ready()) return state.SkipWithError("no device");
   // Eight quads that each cover the screen, far to near so that every one
@@ -183,8 +187,9 @@ void BM_Fill(benchmark::State& state) {
   state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["pixels/s"] = benchmark::Counter(8.0 * kW * kH * static_cast<double>(state.iterations()),
                                                   benchmark::Counter::kIsRate);
+  tarn::raster::LimitSimd(tarn::raster::Simd::Avx512);
 }
-BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(0)->UseRealTime();
+BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond)->Args({1, 0})->Args({1, 1})->Args({1, 2})->Args({0, 2})->UseRealTime();
 
 // The same with a translucent texture: alpha test and blending on every pixel.
 void BM_FillTranslucent(benchmark::State& state) {

@@ -62,7 +62,8 @@ _rigwright_batch()
 }
 complete -F _rigwright_batch rigwright-batch
 
-# tarnview-replay: its options, and after each option what it takes.
+# tarnview-replay: its options, after each option what it takes, and the
+# world's folder where a word does not start with a dash.
 _tarnview_replay()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
@@ -77,6 +78,10 @@ _tarnview_replay()
             return ;;
         --frames | --every) return ;;
     esac
+    if [ "${cur:0:1}" != - ]; then
+        _tarn_complete_files / "$cur"
+        return
+    fi
     COMPREPLY=($(compgen -W '--frames --input --shot --shots --every --clock --stats --export --unlit --help --version' -- "$cur"))
 }
 complete -F _tarnview_replay tarnview-replay

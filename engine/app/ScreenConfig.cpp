@@ -17,6 +17,14 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// A configuration that did not give the screen is a problem of loading the
+// world, counted with the loaders' ones.
+void LogConfigProblem(const char* path, const char* what) {
+  char text[256];
+  std::snprintf(text, sizeof text, "%s: %s", path, what);
+  AppendTarnLogError(text);
+}
+
 }  // namespace
 
 ConfigStatus ParseScreenConfig(std::string_view text, LONG& width, LONG& height) {
@@ -48,13 +56,13 @@ ConfigStatus ReadScreenConfig(const char* path, RECT& screen) {
     case ConfigStatus::kRead:
       break;
     case ConfigStatus::kMissing:
-      WriteLog(-1, "%s: cannot be read; screen 800 x 600", path);
+      LogConfigProblem(path, "cannot be read; screen 800 x 600");
       break;
     case ConfigStatus::kIncomplete:
-      WriteLog(-1, "%s: no word, width and height; screen 800 x 600", path);
+      LogConfigProblem(path, "no word, width and height; screen 800 x 600");
       break;
     case ConfigStatus::kBadSize:
-      WriteLog(-1, "%s: no display takes that size; screen 800 x 600", path);
+      LogConfigProblem(path, "no display takes that size; screen 800 x 600");
       break;
   }
   if (status != ConfigStatus::kRead) width = kFallbackWidth, height = kFallbackHeight;

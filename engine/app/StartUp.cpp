@@ -3,6 +3,7 @@
 #include "engine/app/AppGlobals.h"
 #include "engine/app/Engine.h"
 #include "engine/app/InputDevices.h"
+#include "engine/log/TarnLog.h"
 #include "engine/world/WorldMap.h"
 
 std::unique_ptr<Engine> AppEngine;
@@ -33,6 +34,8 @@ void StartUp(HWND window) {
   if (!AppEngine->DeviceReady()) return;
   AppInput->Create(window, 1, 1);
   LoadWorldMap("exam.map", AppEngine->sceneRoot.get(), AppEngine->switches.get(), AppEngine.get());
+  // A world that loads as grey says why on the terminal, not only in the log.
+  SayLoadProblems(stderr);
   OverlayPicture = std::make_unique<Image>();
 }
 

@@ -5,8 +5,58 @@
 #include <string>
 
 #include "platform/files/AnsiFile.h"
+#if !defined(_WIN32)
+#include "platform/codepage/Cp949.h"
+#endif
 
-void FixLogFolder() { tarn::files::PinStartFolder(); }
+namespace {
+
+LogProblems problems;
+std::string programName = "tarnview";
+std::string logFolder;      // the log's folder, as the system names it
+bool logFolderChosen = false;  // UseLogFolder wins over FixLogFolder
+
+// What the log and the terminal are given: UTF-8 on Linux.
+std::string HostText(const std::string& text) {
+#if defined(_WIN32)
+  return text;
+#else
+  return tarn::codepage::Cp949ToUtf8(text);
+#endif
+}
+
+std::string WorkingFolderName() {
+  // Names of any length: ask with a growing buffer.
+  for (int size = 4096; size <= (1 << 22); size *= 4) {
+    std::string buffer(static_cast<std::size_t>(size), '\0');
+    if (_getcwd(buffer.data(), size) != nullptr) return buffer.c_str();
+  }
+  return {};
+}
+
+}  // namespace
+
+void FixLogFolder() {
+  if (logFolderChosen) return;
+  tarn::files::PinStartFolder();
+  logFolder = WorkingFolderName();
+}
+
+std::string LogFolder() { return logFolder.empty() ? WorkingFolderName() : logFolder; }
+
+bool UseLogFolder(const char* folder) {
+  if (!tarn::files::PinStartFolderAt(folder)) return false;
+  logFolder = folder;
+#if !defined(_WIN32)
+  logFolder = tarn::codepage::Utf8ToCp949(logFolder);
+#endif
+  logFolderChosen = true;
+  return true;
+}
+
+std::FILE* OpenBesideLog(const char* name, tarn::files::OwnFile mode) {
+  return logFolderChosen ? tarn::files::OpenOwnFileInStartFolder(name, mode) : tarn::files::OpenOwnFile(name, mode);
+}
 
 void AppendTarnLog(const char* prefix, const char* text) {
   std::FILE* log = tarn::files::OpenOwnFileInStartFolder("Tarn.log", tarn::files::OwnFile::kAppend);
@@ -17,7 +67,7 @@ void AppendTarnLog(const char* prefix, const char* text) {
     told = true;
     return;
   }
-  std::fprintf(log, "%s%s\n", prefix, text);
+  std::fprintf(log, "%s%s\n", prefix, HostText(text).c_str());
   std::fclose(log);
 }
 
@@ -33,7 +83,24 @@ int WriteLog(std::int32_t code, const char* format, ...) {
   return code == 0 ? 1 : 0;
 }
 
-void AppendTarnLogError(const char* text) { AppendTarnLog("Error: ", text); }
+void AppendTarnLogError(const char* text) {
+  if (problems.count++ == 0) problems.first = text;
+  AppendTarnLog("Error: ", text);
+}
+
+const LogProblems& RunProblems() { return problems; }
+
+void SetLogProgramName(const char* name) { programName = name != nullptr ? name : ""; }
+
+void SayLoadProblems(std::FILE* out) {
+  if (problems.count == 0) return;
+  const std::string folder = LogFolder();
+  const std::string where = folder.empty() ? std::string("Tarn.log")
+                            : folder.back() == '/' || folder.back() == '\\' ? folder + "Tarn.log"
+                                                                             : folder + "/Tarn.log";
+  std::fprintf(out, "%s: %d problem%s loading the world, first: %s; see %s\n", programName.c_str(), problems.count,
+               problems.count == 1 ? "" : "s", HostText(problems.first).c_str(), HostText(where).c_str());
+}
 
 void LoadLog::Error(const char* format, ...) const {
   char text[1024];

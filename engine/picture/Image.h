@@ -25,10 +25,13 @@
 //     BMP with the fill colour 0xFFFFFF and "tga"/"Tga"/"TGA" a TGA (0 when
 //     the reader refuses); any other ending, or a name shorter than three
 //     characters, loads nothing and returns 1.
+//   - PictureFault says, for the log, why a file is refused or that it is
+//     cut off; LoadPicture fills it in as it reads.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The locked 16-bit 5-6-5 render target a picture is blended into: its
@@ -48,6 +51,9 @@ struct Image {
   static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
 
   int LoadPicture(const char* name);
+  // The same; *why (when given) receives PictureFault's text for the file
+  // ("" for a picture read whole, or an ending that loads nothing).
+  int LoadPicture(const char* name, std::string* why);
   int ReadBmp(const char* name, std::uint32_t fillColour);
   int ReadTga(const char* name);
   int ReadBmp(const std::uint8_t* data, std::size_t size, std::uint32_t fillColour);
@@ -67,6 +73,13 @@ struct Image {
 // A null target or a pixel array shorter than w * h draws nothing. Returns 1.
 int BlitPicture(const BlitTarget& target, std::int32_t x, std::int32_t y, const std::uint32_t* pixels,
                 std::int32_t w, std::int32_t h);
+
+// Why the readers refuse these bytes, in words for a log line: "PNG data,
+// not a BMP picture", "a run-length TGA (image type 10), which is not read",
+// or, for a picture they take that the file holds only in part, "cut off at
+// row R of H; the rest is transparent black" (R counts the rows in the order
+// the file stores them, from 1). "" when the picture is read whole.
+std::string PictureFault(const std::uint8_t* data, std::size_t size, bool tga);
 
 // A 64-bit digest of the picture's size and pixels: two reads of the same
 // file give the same value, a changed picture almost surely another.

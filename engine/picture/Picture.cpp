@@ -185,16 +185,132 @@ int Image::ReadTga(const char* name) {
   return ReadTga(file.data(), file.size());
 }
 
-int Image::LoadPicture(const char* name) {
+int Image::LoadPicture(const char* name) { return LoadPicture(name, nullptr); }
+
+int Image::LoadPicture(const char* name, std::string* why) {
+  if (why != nullptr) why->clear();
   if (name == nullptr || tarn::files::AnsiFileSize(name, nullptr) != 0) return 0;
   std::size_t n = std::strlen(name);
   if (n < 3) return 1;
   const char* end = name + n - 3;
-  if (std::strcmp(end, "bmp") == 0 || std::strcmp(end, "Bmp") == 0 || std::strcmp(end, "BMP") == 0)
-    return ReadBmp(name, 0xFFFFFF) ? 1 : 0;
-  if (std::strcmp(end, "tga") == 0 || std::strcmp(end, "Tga") == 0 || std::strcmp(end, "TGA") == 0)
-    return ReadTga(name) ? 1 : 0;
-  return 1;
+  const bool bmp = std::strcmp(end, "bmp") == 0 || std::strcmp(end, "Bmp") == 0 || std::strcmp(end, "BMP") == 0;
+  const bool tga = std::strcmp(end, "tga") == 0 || std::strcmp(end, "Tga") == 0 || std::strcmp(end, "TGA") == 0;
+  if (!bmp && !tga) return 1;
+  std::vector<std::uint8_t> file;
+  if (!ReadWholeFile(name, file, kMaxPictureFile)) {
+    if (why != nullptr) *why = "the file could not be read whole (" + tarn::files::LastErrorText() + ")";
+    Clear();
+    return 0;
+  }
+  const int read = bmp ? ReadBmp(file.data(), file.size(), 0xFFFFFF) : ReadTga(file.data(), file.size());
+  if (why != nullptr) *why = PictureFault(file.data(), file.size(), tga);
+  return read ? 1 : 0;
+}
+
+namespace {
+
+std::string Text(const char* format, long long a, long long b = 0, long long c = 0) {
+  char text[160];
+  std::snprintf(text, sizeof text, format, a, b, c);
+  return text;
+}
+
+// What other kinds of picture start with, for a file in the wrong clothes.
+const char* OtherKind(const std::uint8_t* data, std::size_t size) {
+  auto starts = [&](const char* magic, std::size_t n) { return size >= n && std::memcmp(data, magic, n) == 0; };
+  if (starts("\x89PNG", 4)) return "PNG data";
+  if (starts("\xFF\xD8\xFF", 3)) return "JPEG data";
+  if (starts("GIF8", 4)) return "GIF data";
+  if (starts("DDS ", 4)) return "DDS data";
+  if (starts("BM", 2)) return "BMP data";
+  return nullptr;
+}
+
+// The row the file stops in, for a picture whose header fits its data.
+std::string CutOff(std::size_t dataBytes, std::size_t rowBytes, std::int64_t rows) {
+  if (rowBytes == 0 || static_cast<std::uint64_t>(rows) <= dataBytes / rowBytes) return {};
+  return Text("cut off at row %lld of %lld; the rest is transparent black",
+              static_cast<long long>(dataBytes / rowBytes) + 1, rows);
+}
+
+std::string BmpFault(const std::uint8_t* data, std::size_t size) {
+  ByteCursor in(data, size);
+  const std::uint8_t b = in.U8(), m = in.U8();
+  if (b != 'B' || m != 'M') {
+    const char* other = OtherKind(data, size);
+    return std::string(other != nullptr ? other : "no \"BM\" at its start") + ", not a BMP picture";
+  }
+  in.Seek(10);
+  const std::uint32_t offset = in.U32();
+  in.Seek(14 + 4);
+  const std::int32_t w = in.I32();
+  const std::int32_t h = in.I32();
+  in.Seek(14 + 14);
+  const std::uint16_t bits = in.U16();
+  const std::uint32_t compression = in.U32();
+  if (!in.Ok()) return Text("cut off in its header (%lld bytes)", static_cast<long long>(size));
+  if (compression != 0) {
+    const char* kind = compression == 1 ? "run-length 8-bit" : compression == 2 ? "run-length 4-bit"
+                       : compression == 3                  ? "bit-field"
+                                                           : "compressed";
+    return std::string("a ") + kind +
+           Text(" BMP (compression %lld), which is not read; save it uncompressed", compression);
+  }
+  if (bits != 8 && bits != 15 && bits != 24)
+    return Text("a BMP of %lld bits a pixel, which is not read (8, 15 and 24 are)", bits);
+  const std::int64_t rows = h < 0 ? -static_cast<std::int64_t>(h) : h;
+  const std::size_t dataBytes = offset < size ? size - offset : 0;
+  if (w <= 0 || rows <= 0) return Text("a BMP of %lld x %lld pixels: nothing to draw", w, h);
+  if (w * rows > Image::kMaxPixels) return Text("%lld x %lld pixels is more than 2^28", w, rows);
+  if (static_cast<std::uint64_t>(w * rows) > dataBytes)
+    return Text("cut off: %lld x %lld pixels, but only %lld bytes of pixel data", w, rows,
+                static_cast<long long>(dataBytes));
+  const int bytesPerPixel = bits == 8 ? 1 : bits == 15 ? 2 : 3;
+  return CutOff(dataBytes, (static_cast<std::size_t>(bytesPerPixel) * static_cast<std::size_t>(w) + 3) & ~std::size_t{3},
+                rows);
+}
+
+std::string TgaFault(const std::uint8_t* data, std::size_t size) {
+  if (const char* other = OtherKind(data, size)) return std::string(other) + ", not a TGA picture";
+  ByteCursor in(data, size);
+  const std::uint8_t idLength = in.U8();
+  const std::uint8_t mapType = in.U8();
+  const std::uint8_t imageType = in.U8();
+  in.U16();
+  const std::uint16_t mapLength = in.U16();
+  const std::uint8_t mapEntryBits = in.U8();
+  in.Seek(12);
+  const std::uint16_t w = in.U16();
+  const std::uint16_t h = in.U16();
+  const std::uint8_t bits = in.U8();
+  in.U8();
+  if (!in.Ok()) return Text("cut off in its header (%lld bytes)", static_cast<long long>(size));
+  if (imageType != 2) {
+    const char* kind = imageType == 0    ? "a TGA without image data"
+                       : imageType == 1  ? "a colour-mapped TGA"
+                       : imageType == 3  ? "a greyscale TGA"
+                       : imageType == 9  ? "a run-length colour-mapped TGA"
+                       : imageType == 10 ? "a run-length TGA"
+                       : imageType == 11 ? "a run-length greyscale TGA"
+                                         : "not a TGA picture, or a TGA";
+    return std::string(kind) + Text(" (image type %lld), which is not read; save it uncompressed true colour (type 2)",
+                                    imageType);
+  }
+  if (bits != 24 && bits != 32) return Text("a TGA of %lld bits a pixel, which is not read (24 and 32 are)", bits);
+  in.Skip(idLength);
+  if (mapType != 0) in.Skip(static_cast<std::size_t>(mapLength) * ((mapEntryBits + 7u) / 8u));
+  const std::size_t start = in.Ok() ? in.Position() : size;
+  const std::size_t dataBytes = size - start;
+  if (w == 0 || h == 0) return Text("a TGA of %lld x %lld pixels: nothing to draw", w, h);
+  if (static_cast<std::uint64_t>(w) * h > dataBytes)
+    return Text("cut off: %lld x %lld pixels, but only %lld bytes of pixel data", w, h, static_cast<long long>(dataBytes));
+  return CutOff(dataBytes, static_cast<std::size_t>(bits / 8u) * w, h);
+}
+
+}  // namespace
+
+std::string PictureFault(const std::uint8_t* data, std::size_t size, bool tga) {
+  return tga ? TgaFault(data, size) : BmpFault(data, size);
 }
 
 int Image::DrawPicture(const BlitTarget& target, std::int32_t x, std::int32_t y) const {

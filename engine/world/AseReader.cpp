@@ -122,7 +122,9 @@ AseMeshRead ReadAseMesh(fmt::LineReader& reader, std::size_t inputBytes, const c
 void ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, const char* name, MeshObject& mesh, SceneNode* parent,
                   const LoadLog& log) {
   char word[fmt::LineReader::kLineBuffer];
+  bool aseLine = false;
   while (reader.NextKeywordLine()) {
+    aseLine = aseLine || reader.Keyword().front() == '*';
     if (reader.Is("*MATERIAL_REF")) {
       // *MATERIAL_REF index
       fmt::ScanLine(reader.Line(), "%s %d", word, &mesh.drawRecord.materialIndex);
@@ -168,6 +170,9 @@ void ReadAseHouse(fmt::LineReader& reader, std::size_t inputBytes, const char* n
       }
     }
   }
+  // Any other text file with the ending (a note, a renamed picture) would
+  // otherwise leave the world without a word.
+  if (!aseLine) log.Error("%s: no ASE line (a line starting with '*'): not an ASE export; nothing to draw", name);
 }
 
 AseHouseResult LoadAseHouse(const char* name, MeshObject& mesh, SceneNode* parent, const LoadLog& log) {

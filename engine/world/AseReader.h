@@ -27,6 +27,8 @@
 //     limit stops being read, is logged and left empty (OverLimit() tells);
 //   - a file that cannot be opened attaches nothing, writes an "Error: "
 //     line naming it and reads as kCannotOpen;
+//   - a file without one ASE line (a keyword starting with '*') is logged as
+//     no ASE export; it reads as kRead and attaches nothing;
 //   - an export saved as UTF-16 (or marked UTF-8) is read as its 8-bit text
 //     would be: the file layer decodes it (platform/files/AnsiFile.h).
 #pragma once

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -17,7 +18,8 @@ int HeightField::BuildHeightField(const LoadLog& log) {
   if (columns < 0) columns = 0;
   if (rows < 0) rows = 0;
   const std::int64_t points = (static_cast<std::int64_t>(columns) + 1) * (static_cast<std::int64_t>(rows) + 1);
-  if (std::FILE* debug = tarn::files::OpenOwnFile(kHeightFieldDebugFile, tarn::files::OwnFile::kEmpty)) {
+  // Beside the log when the log left a world folder that is not ours.
+  if (std::FILE* debug = OpenBesideLog(kHeightFieldDebugFile, tarn::files::OwnFile::kEmpty)) {
     std::fclose(debug);
   } else {
     static bool told = false;  // once a run: two "Height" lines meet the same file
@@ -36,7 +38,17 @@ int HeightField::BuildHeightField(const LoadLog& log) {
   MeshObject& m = *mesh;
 
   Image picture;
-  if (!pictureName.empty()) picture.LoadPicture(pictureName.c_str());
+  std::string why;
+  if (!pictureName.empty()) {
+    const char* name = pictureName.c_str();
+    if (picture.LoadPicture(name, &why) == 0 && tarn::files::AnsiFileSize(name, nullptr) != 0)
+      log.Error("%s: cannot open the height picture; the terrain is flat", name);
+    else if (picture.pixels.empty())
+      log.Error("%s: the height picture could not be read: %s; the terrain is flat", name,
+                why.empty() ? "its name ends neither in bmp nor in tga" : why.c_str());
+    else if (!why.empty())
+      log.Error("%s: %s", name, why.c_str());
+  }
   const bool shaped = !picture.pixels.empty();
 
   const int across = columns + 1, deep = rows + 1;

@@ -2,14 +2,16 @@
 // mesh that draws them (always drawn, kind 2, attached by the map loader).
 //
 // BuildHeightField creates "하이트필드.txt" (its name held in code page 949)
-// empty in the working directory, as the debug file it always was, and
+// empty in the working directory (beside Tarn.log instead when the log has
+// left a world folder that is not ours: engine/log/TarnLog.h), as the debug
+// file it always was, and
 // gives the terrain its shape, which is our choice:
 //   - a grid of (columns + 1) x (rows + 1) points, `spacing` (40.0) units
 //     apart along x and z, centred on the origin;
 //   - heights from the brightness ((red + green + blue) / 3) of the picture
 //     named on the line, sampled at the nearest pixel with the picture
 //     stretched over the grid (its top row at -z), scaled so that white is
-//     `heightScale` (20.0); all 0 when the picture does not load;
+//     `heightScale` (20.0); all 0 when the picture does not load (logged, with why);
 //   - two triangles per cell, drawn clockwise seen from above, with smooth
 //     normals from the height differences, material index 0;
 //   - texture coordinates run 0 to `columns` and 0 to `rows`: the texture

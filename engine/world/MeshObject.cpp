@@ -7,6 +7,7 @@
 #include <cmath>
 #include <utility>
 
+#include "engine/world/NameReadings.h"
 #include "platform/files/AnsiFile.h"
 
 void FaceNormal(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c, float& nx, float& ny, float& nz) {
@@ -211,7 +212,7 @@ std::size_t MeshObject::MemoryBytes() const {
 
 void LogCannotOpen(const LoadLog& log, const char* name, const char* what) {
   if (errno == ENOENT)
-    log.Error("%s: cannot open the %s", name, what);
+    log.Error("%s: cannot open the %s%s", name, what, NameReadings(name).c_str());
   else
     log.Error("%s: cannot open the %s: %s", name, what, tarn::files::LastErrorText().c_str());
 }

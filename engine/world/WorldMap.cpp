@@ -10,6 +10,7 @@
 
 #include "engine/world/AseReader.h"
 #include "engine/world/ModelFileReader.h"
+#include "engine/world/NameReadings.h"
 #include "formats/LineReader.h"
 #include "formats/LineScan.h"
 #include "platform/files/AnsiFile.h"
@@ -87,14 +88,22 @@ void MakeTexture(const char* listName, long long line, int index, const char* fo
     return;
   }
   IDirectDrawSurface7*& slot = switches->textures[index];
+  const std::string where = Origin(listName, line).text + std::string(folder);
+  const std::string openable = OpenableName(name, services.log.Within(where.c_str()));
+  name = openable.c_str();
   Guarded(services.log, name, [&] {
     Image picture;
-    if (picture.LoadPicture(name) == 0 || picture.pixels.empty()) {
+    std::string why;
+    if (picture.LoadPicture(name, &why) == 0 || picture.pixels.empty()) {
       // An ending the loader does not read (jpg) is not an error of the file.
       if (tarn::files::AnsiFileSize(name, nullptr) != 0)
-        services.log.Error("%s line %lld: %s%s: cannot open the picture", listName, line, folder, name);
+        services.log.Error("%s line %lld: %s%s: cannot open the picture%s", listName, line, folder, name,
+                           NameReadings(name).c_str());
       else if (picture.pixels.empty())
-        services.log.Error("%s line %lld: %s%s: the picture could not be read", listName, line, folder, name);
+        services.log.Error("%s line %lld: %s%s: the picture could not be read: %s", listName, line, folder, name,
+                           why.empty() ? "its name ends neither in bmp nor in tga" : why.c_str());
+    } else if (!why.empty()) {
+      services.log.Error("%s line %lld: %s%s: %s", listName, line, folder, name, why.c_str());
     }
     if (services.createTexture == nullptr) return;
     // What the texture is made from, for readers after the load; told
@@ -272,7 +281,8 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       mesh.SetMemoryLimit(Remaining(world));
       const Origin origin(name, reader.LineNumber());
       const LoadLog log = services.log.Within(origin.text);
-      Guarded(log, text, [&] { LoadAseHouse(text, mesh, root, log); }, [&] { mesh.Empty(); });
+      const std::string house = OpenableName(text, log);
+      Guarded(log, text, [&] { LoadAseHouse(house.c_str(), mesh, root, log); }, [&] { mesh.Empty(); });
       world.bytes += mesh.MemoryBytes();
       world.houses.push_back({&mesh, origin.text + std::string(text)});
     } else if (reader.Is("FloorMap")) {
@@ -280,13 +290,15 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %s", word, text);
       const Origin origin(name, reader.LineNumber());
-      ReadFloorFile(text, services.log.Within(origin.text), root, switches, services, world);
+      const LoadLog log = services.log.Within(origin.text);
+      ReadFloorFile(OpenableName(text, log).c_str(), log, root, switches, services, world);
     } else if (reader.Is("TextureFile")) {
       // TextureFile file
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %s", word, text);
       const Origin origin(name, reader.LineNumber());
-      ReadTextureListFile(text, services.log.Within(origin.text), switches, services);
+      const LoadLog log = services.log.Within(origin.text);
+      ReadTextureListFile(OpenableName(text, log).c_str(), log, switches, services);
     } else if (reader.Is("Height")) {
       // Height picture columns rows
       if (!HasRoom(world, name, reader.LineNumber(), services)) continue;
@@ -294,7 +306,8 @@ void ReadMap(fmt::LineReader& reader, const char* name, SceneNode* root, RenderS
       HeightField& terrain = *world.terrains.back();
       text[0] = '\0';
       fmt::ScanLine(reader.Line(), "%s %s %d %d", word, text, &terrain.columns, &terrain.rows);
-      terrain.pictureName = text;
+      terrain.pictureName = text[0] != '\0' ? OpenableName(text, services.log.Within(Origin(name, reader.LineNumber()).text))
+                                             : std::string();
       terrain.mesh->SetMemoryLimit(Remaining(world));
       Guarded(services.log, text, [&] { terrain.BuildHeightField(services.log); }, [&] { terrain.mesh->Empty(); });
       world.bytes += terrain.mesh->MemoryBytes();

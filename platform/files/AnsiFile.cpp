@@ -211,6 +211,15 @@ void PinStartFolder() {
   if (old >= 0) ::close(old);
 }
 
+bool PinStartFolderAt(const char* folder) {
+  const int handle = folder != nullptr ? ::open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
+  if (folder == nullptr) errno = EINVAL;
+  if (handle < 0) return false;
+  const int old = startFolder.exchange(handle);
+  if (old >= 0) ::close(old);
+  return true;
+}
+
 int AnsiRename(const char* from, const char* to) {
   return std::rename(ResolveAnsiPath(from).c_str(), ResolveAnsiPath(to).c_str());
 }

@@ -56,6 +56,9 @@ std::FILE* OpenOwnFileInStartFolder(const char* name, OwnFile mode);
 // it stays the same folder while the working folder moves (and if the folder
 // is renamed). Until it is called, the start folder is the working folder.
 void PinStartFolder();
+// Makes `folder` (a host path, not a system name) the start folder; false
+// (errno set) when it is no folder that can be held.
+bool PinStartFolderAt(const char* folder);
 
 // rename(2) and remove(3) on system names (both resolved as for reading).
 int AnsiRename(const char* from, const char* to);

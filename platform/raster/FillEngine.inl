@@ -88,6 +88,30 @@ inline typename L::F At(float base, float step, typename L::F k) {  // base + st
   return L::Add(L::Set(base), L::Mul(L::Set(step), k));
 }
 
+// Lane k of a group is column k mod 4 of the 4 x 4 dither pattern: one pair
+// of channel lanes per row phase. The same for every draw: made once.
+template <class L>
+struct DitherLanes {
+  typename L::I lo[4], hi[4];
+  DitherLanes() {
+    for (int phase = 0; phase < 4; ++phase) {
+      short r[4], g[4];
+      for (int k = 0; k < 4; ++k) {
+        r[k] = static_cast<short>(kBayer[phase][k] >> 1);
+        g[k] = static_cast<short>(kBayer[phase][k] >> 2);
+      }
+      lo[phase] = L::Repeat(0, r[1], g[1], r[1], 0, r[0], g[0], r[0]);
+      hi[phase] = L::Repeat(0, r[3], g[3], r[3], 0, r[2], g[2], r[2]);
+    }
+  }
+};
+
+template <class L>
+const DitherLanes<L>& Dither() {
+  static const DitherLanes<L> lanes;
+  return lanes;
+}
+
 // What stays fixed for a triangle.
 template <class L>
 struct FillConstants {
@@ -97,9 +121,7 @@ struct FillConstants {
   __m128i shiftW;
   F scaleU, scaleV, wNear, wScale, depthMax, fogScale;
   I fogColour, refMinus1;
-  // Lane k of a group is column k mod 4 of the 4 x 4 dither pattern: one
-  // pair of channel lanes per row phase.
-  I ditherLo[4], ditherHi[4];
+  const DitherLanes<L>& dither = Dither<L>();
   // A face of one colour (flat-lit) modulates by constant lanes.
   bool flat;
 
@@ -116,15 +138,6 @@ struct FillConstants {
     const auto fogR = static_cast<short>(sh.fogR), fogG = static_cast<short>(sh.fogG), fogB = static_cast<short>(sh.fogB);
     fogColour = L::Repeat(0, fogR, fogG, fogB, 0, fogR, fogG, fogB);
     refMinus1 = L::Set16(static_cast<short>(c.alphaRef - 1));
-    for (int phase = 0; phase < 4; ++phase) {
-      short r[4], g[4];
-      for (int k = 0; k < 4; ++k) {
-        r[k] = static_cast<short>(kBayer[phase][k] >> 1);
-        g[k] = static_cast<short>(kBayer[phase][k] >> 2);
-      }
-      ditherLo[phase] = L::Repeat(0, r[1], g[1], r[1], 0, r[0], g[0], r[0]);
-      ditherHi[phase] = L::Repeat(0, r[3], g[3], r[3], 0, r[2], g[2], r[2]);
-    }
     flat = d.r == 0.0f && d.g == 0.0f && d.b == 0.0f && d.a == 0.0f;
   }
 };
@@ -216,12 +229,17 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
   const Interp& d = t.ddx;
   auto* row = reinterpret_cast<std::uint16_t*>(c.colour + static_cast<std::ptrdiff_t>(y) * c.colourPitch);
   auto* depthRow = reinterpret_cast<std::uint16_t*>(c.depth + static_cast<std::ptrdiff_t>(y) * c.depthPitch);
-  const I ditherL = fc.ditherLo[y & 3], ditherH = fc.ditherHi[y & 3];
-  const int fr = ClampByte(p.r), fg = ClampByte(p.g), fb = ClampByte(p.b), fa = ClampByte(p.a);
-  // White needs no modulation at all (texel x 255 / 255 is the texel).
-  const bool white = fc.flat && fr == 255 && fg == 255 && fb == 255 && fa == 255;
-  const auto sa = static_cast<short>(fa), sr = static_cast<short>(fr), sg = static_cast<short>(fg), sb = static_cast<short>(fb);
-  const I flatLanes = L::Repeat(sa, sr, sg, sb, sa, sr, sg, sb);
+  const I ditherL = fc.dither.lo[y & 3], ditherH = fc.dither.hi[y & 3];
+  // A flat face's colour, once per row (a shaded one's is per pixel); white
+  // needs no modulation at all (texel x 255 / 255 is the texel).
+  bool white = false;
+  I flatLanes = L::Set32(0);
+  if (fc.flat) {
+    const int fr = ClampByte(p.r), fg = ClampByte(p.g), fb = ClampByte(p.b), fa = ClampByte(p.a);
+    white = fr == 255 && fg == 255 && fb == 255 && fa == 255;
+    const auto sa = static_cast<short>(fa), sr = static_cast<short>(fr), sg = static_cast<short>(fg), sb = static_cast<short>(fb);
+    flatLanes = L::Repeat(sa, sr, sg, sb, sa, sr, sg, sb);
+  }
   const I first = L::Set32(x0 - 1), last = L::Set32(x1 + 1), leftI = L::Set32(left);
   const F one = L::Set(1.0f), zero = L::Set(0.0f);
   const I c255 = L::Set16(255);

@@ -171,7 +171,10 @@ class Rasterizer {
   void Flush();
   int Threads() const;
   // Fills a rectangle (clipped to the target) with a 5-6-5 colour and/or the
-  // depth buffer with depth 0..1. Touches no queue: flush first.
+  // depth buffer with depth 0..1, scaled to the depth bits as draws scale
+  // them (1 up to the texel's 16 or 32, whatever the target claims; a depth
+  // buffer of another texel size is left alone). Touches no queue: flush
+  // first.
   static void Clear(const Target& target, int x1, int y1, int x2, int y2, bool colour,
                     std::uint16_t rgb565, bool depth, float z);
   const Counters& Stats() const;
@@ -186,9 +189,10 @@ class Rasterizer {
 // else the processors this process may run on.
 int DefaultRasterThreads();
 
-// Tests: draw the engine's span with the four-pixel SSE2 loop even where
-// AVX2 is present (the pixels must not change).
-void LimitSimdToSse2(bool limit);
+// Tests: use no SIMD loop wider than `widest` (Avx512: any the processor
+// has); the pixels must not change.
+enum class Simd { Sse2, Avx2, Avx512 };
+void LimitSimd(Simd widest);
 
 // The w range of a projection: the w at its near (z = 0) and far (z = w)
 // planes; 0..1 when the matrix defines none.

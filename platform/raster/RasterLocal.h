@@ -57,18 +57,57 @@ enum Outcode : std::uint8_t {
   kNotFinite = 128,
 };
 
-// The outcode of a clip-space position (without kNotFinite), each plane
-// tested as the clipper measures it.
+// The signed distance of a clip-space position to each plane but
+// kBehindPlane, >= 0 inside: the one spelling of the clip volume, for
+// scalars (outcodes, the clipper) and for vector types whose arithmetic
+// operators work per lane (the vertex stage's eight positions at a time).
+// Vectors go by reference: a vector passed by value to a function compiled
+// without its instruction set changes the calling convention.
+template <class T>
+[[gnu::always_inline]] inline void PlaneDistance(int plane, const T& x, const T& y, const T& z, const T& w, T& d) {
+  switch (plane) {
+    case kNearPlane: d = z; break;
+    case kFarPlane: d = w - z; break;
+    case kLeftPlane: d = kGuardBand * w + x; break;
+    case kRightPlane: d = kGuardBand * w - x; break;
+    case kBottomPlane: d = kGuardBand * w + y; break;
+    default: d = kGuardBand * w - y; break;  // kTopPlane
+  }
+}
+inline float PlaneDistance(int plane, float x, float y, float z, float w) {
+  float d;
+  PlaneDistance<float>(plane, x, y, z, w, d);
+  return d;
+}
+// The clipper cuts w = 0 at this w, where the projection still holds; the
+// outcode calls a vertex behind when !(w > 0).
+constexpr float kMinClipW = 1e-6f;
+
+// The outcode of a clip-space position (without kNotFinite).
 inline unsigned OutcodeOf(float x, float y, float z, float w) {
   unsigned code = 0;
-  if (z < 0.0f) code |= kOutsideNear;
-  if (w - z < 0.0f) code |= kOutsideFar;
-  if (kGuardBand * w + x < 0.0f) code |= kOutsideLeft;
-  if (kGuardBand * w - x < 0.0f) code |= kOutsideRight;
-  if (kGuardBand * w + y < 0.0f) code |= kOutsideBottom;
-  if (kGuardBand * w - y < 0.0f) code |= kOutsideTop;
+  for (int plane = kNearPlane; plane <= kTopPlane; ++plane)
+    if (PlaneDistance(plane, x, y, z, w) < 0.0f) code |= 1u << plane;
   if (!(w > 0.0f)) code |= kOutsideBehind;
   return code;
+}
+
+// floor(a / b) for b > 0 through a double estimate, made exact against the
+// integers (a 64-bit division costs several times more). Both stay far
+// inside 2^53 (screen positions are pinned to +-1e6 pixels).
+inline std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+  auto q = static_cast<std::int64_t>(static_cast<double>(a) / static_cast<double>(b));  // toward zero
+  while (q * b > a) --q;
+  while ((q + 1) * b <= a) ++q;
+  return q;
+}
+inline std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }  // b > 0
+
+// The bits of a target's depth buffer in use: 1 up to the texel's size,
+// whatever the target claims.
+inline int DepthBitsOf(const Target& t) {
+  int most = t.depthBytes == 4 ? 32 : 16;
+  return t.depthBits < 1 ? 1 : t.depthBits > most ? most : t.depthBits;
 }
 
 constexpr int kFogTable = 1024;
@@ -154,8 +193,9 @@ struct Interp {
 // column `left` (the span's own left end), d their steps per pixel.
 using SpanFn = void (*)(const DrawContext& c, int y, int left, int x0, int x1, const Interp& p, const Interp& d);
 
-// AVX2 is present and not turned off for a test.
+// AVX2 (AVX-512 F, BW, DQ and VL) is present and not turned off for a test.
 bool UseAvx2();
+bool UseAvx512();
 
 // The general loop for a draw's fixed state, one template instance per
 // combination (lines, and triangles whose state has no SIMD loop).
@@ -169,19 +209,27 @@ using FillFn = void (*)(const TriangleSetup& t, int cx0, int cy0, int cx1, int c
 
 // The triangle filler for a draw's fixed state: the engine's state has SIMD
 // loops that walk the rows themselves; any other state goes row by row
-// through the triangle's span loop.
+// through the triangle's span loop. `wide`: for triangles at least
+// kWideFill pixels wide, which the widest loop fills faster; on narrower
+// ones its groups are mostly masked lanes, and a 512-bit operation costs
+// what two 256-bit ones do on processors that split it. Every loop draws
+// the same pixels, so a draw may mix them.
+constexpr int kWideFill = 64;
 FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
-                int depthBytes);
+                int depthBytes, bool wide);
 
 // The engine's state's triangle fill (FillEngine.inl) for the rest of the
-// state, four pixels at a time with SSE2 and eight with AVX2, where the
-// build has them; AVX2's only where UseAvx2().
+// state, four pixels at a time with SSE2, eight with AVX2 and sixteen with
+// AVX-512, where the build has them; the wider only where UseAvx2() and
+// UseAvx512().
 #if defined(__SSE2__)
 #define TARN_RASTER_SSE2 1
 FillFn PickFillSse2(bool fog, bool blend, bool alphaTest, bool dither);
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define TARN_RASTER_AVX2 1
 FillFn PickFillAvx2(bool fog, bool blend, bool alphaTest, bool dither);
+#define TARN_RASTER_AVX512 1
+FillFn PickFillAvx512(bool fog, bool blend, bool alphaTest, bool dither);
 #endif
 #endif
 
@@ -282,15 +330,6 @@ class RowWalker {
     Kind kind;
     std::int64_t q, r, b, sq, sr;  // kRowTest: q is E at column 0, sq its step
   };
-  // floor(a / b) for b > 0 through a double estimate, made exact against
-  // the integers (a 64-bit division costs several times more). Both stay
-  // far inside 2^53 (screen positions are pinned to +-1e6 pixels).
-  static std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    auto q = static_cast<std::int64_t>(static_cast<double>(a) / static_cast<double>(b));  // toward zero
-    while (q * b > a) --q;
-    while ((q + 1) * b <= a) ++q;
-    return q;
-  }
   const TriangleSetup& t_;
   int first_, last_;
   Walk walks_[3];

@@ -1,10 +1,12 @@
 // The pixel loops: a general span loop with every state that is fixed for a
 // draw as a template argument (lines, and triangles of any state), and the
 // choice of a triangle's filler: the engine's own state has SIMD fills
-// (FillEngine.inl; eight pixels a time with AVX2, four with SSE2, chosen at
-// run time).
+// (FillEngine.inl; sixteen pixels a time with AVX-512, eight with AVX2, four
+// with SSE2, chosen at run time).
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/raster/RasterLocal.h"
 
@@ -186,14 +188,33 @@ struct SpanInstance {
   }
 };
 
-bool simdLimitedToSse2 = false;
+// TARN_RASTER_SIMD=sse2 or avx2 caps the width for a whole run (to compare
+// the loops' speed); anything else leaves every width the processor has.
+Simd SimdFromEnvironment() {
+  const char* env = std::getenv("TARN_RASTER_SIMD");
+  if (env && std::strcmp(env, "sse2") == 0) return Simd::Sse2;
+  if (env && std::strcmp(env, "avx2") == 0) return Simd::Avx2;
+  return Simd::Avx512;
+}
+
+Simd simdLimit = SimdFromEnvironment();
 
 }  // namespace
 
 bool UseAvx2() {
 #if defined(TARN_RASTER_AVX2)
   static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-  return hasAvx2 && !simdLimitedToSse2;
+  return hasAvx2 && simdLimit >= Simd::Avx2;
+#else
+  return false;
+#endif
+}
+
+bool UseAvx512() {
+#if defined(TARN_RASTER_AVX512)
+  static const bool hasAvx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
+  return hasAvx512 && simdLimit >= Simd::Avx512;
 #else
   return false;
 #endif
@@ -217,7 +238,7 @@ void FillGeneral(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
 }  // namespace
 
 FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bool blend, bool alphaTest,
-                int depthBytes) {
+                int depthBytes, bool wide) {
 #if defined(TARN_RASTER_SSE2)
   // The engine's state has SIMD loops of its own.
   bool simd = textured && bilinear && c.texPow2 && c.colourOp == TextureOp::Modulate &&
@@ -226,12 +247,13 @@ FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bo
               (!blend || c.srcAlphaBlend);
   if (simd) {
 #if defined(TARN_RASTER_AVX2)
+    if (wide && UseAvx512()) return PickFillAvx512(fog, blend, alphaTest, c.dither);
     if (UseAvx2()) return PickFillAvx2(fog, blend, alphaTest, c.dither);
 #endif
     return PickFillSse2(fog, blend, alphaTest, c.dither);
   }
 #else
-  (void)c, (void)textured, (void)bilinear, (void)fog, (void)blend, (void)alphaTest, (void)depthBytes;
+  (void)c, (void)textured, (void)bilinear, (void)fog, (void)blend, (void)alphaTest, (void)depthBytes, (void)wide;
 #endif
   return &FillGeneral;
 }
@@ -239,5 +261,5 @@ FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bo
 }  // namespace tarn::raster::detail
 
 namespace tarn::raster {
-void LimitSimdToSse2(bool limit) { detail::simdLimitedToSse2 = limit; }
+void LimitSimd(Simd widest) { detail::simdLimit = widest; }
 }  // namespace tarn::raster

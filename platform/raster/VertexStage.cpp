@@ -11,7 +11,6 @@
 #include "platform/raster/RasterLocal.h"
 
 namespace tarn::raster {
-using detail::kGuardBand;
 using detail::kScreenLimit;
 using detail::kSubPixel;
 
@@ -206,14 +205,14 @@ TARN_AVX2 inline __m256i Below(__m256 v, int bit) { return Bit(_mm256_cmp_ps(v, 
 // detail::OutcodeOf and kNotFinite for eight positions, stored as eight bytes.
 TARN_AVX2 inline void StoreOutcodes(__m256 x, __m256 y, __m256 z, __m256 w, std::uint8_t* out) {
   using namespace detail;
-  const __m256 gw = _mm256_mul_ps(_mm256_set1_ps(kGuardBand), w);
   const __m256 fin = _mm256_and_ps(_mm256_and_ps(FiniteMask(x), FiniteMask(y)), _mm256_and_ps(FiniteMask(z), FiniteMask(w)));
-  __m256i code = _mm256_or_si256(
-      _mm256_or_si256(_mm256_or_si256(Below(z, kOutsideNear), Below(_mm256_sub_ps(w, z), kOutsideFar)),
-                      _mm256_or_si256(Below(_mm256_add_ps(gw, x), kOutsideLeft), Below(_mm256_sub_ps(gw, x), kOutsideRight))),
-      _mm256_or_si256(_mm256_or_si256(Below(_mm256_add_ps(gw, y), kOutsideBottom), Below(_mm256_sub_ps(gw, y), kOutsideTop)),
-                      _mm256_or_si256(Bit(_mm256_cmp_ps(w, _mm256_setzero_ps(), _CMP_NGT_UQ), kOutsideBehind),
-                                      _mm256_andnot_si256(_mm256_castps_si256(fin), _mm256_set1_epi32(kNotFinite)))));
+  __m256i code = _mm256_or_si256(Bit(_mm256_cmp_ps(w, _mm256_setzero_ps(), _CMP_NGT_UQ), kOutsideBehind),
+                                 _mm256_andnot_si256(_mm256_castps_si256(fin), _mm256_set1_epi32(kNotFinite)));
+  for (int plane = kNearPlane; plane <= kTopPlane; ++plane) {
+    __m256 d;
+    PlaneDistance(plane, x, y, z, w, d);
+    code = _mm256_or_si256(code, Below(d, 1 << plane));
+  }
   __m128i code16 = _mm_packus_epi32(_mm256_castsi256_si128(code), _mm256_extracti128_si256(code, 1));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(code16, code16));
 }

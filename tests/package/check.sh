@@ -6,7 +6,9 @@
 # ..."; exit status 1 on a failed check, 77 ("SKIPPED: reason") without
 # dpkg-deb.
 #
-# --install (as root) also installs the package with apt-get, runs the
+# --install (as root) also installs the package with apt-get, walks the
+# installed sample as root and as nobody (their logs in their own
+# ~/.local/state/tarn, nothing written in /usr/share/tarn/sample), runs the
 # programs and man from /usr, then removes and purges it and compares a
 # listing of /usr with the one from before: nothing may be left behind.
 set -u
@@ -122,6 +124,7 @@ cases=(
   'tarnview-replay --shot ""               | +shot.png +sub -a.ase'
   'tarnview-replay --input ""              | +walk.txt +notes.txt'
   'tarnview-replay --shots ""              | +sub -shot.png'
+  'tarnview-replay ""                      | +sub -shot.png'
 )
 for p in rigwright-batch tarnview-replay; do
   bash -n "$root/usr/share/bash-completion/completions/$p" || fail "completion of $p does not parse"
@@ -162,6 +165,25 @@ if [ $install = yes ]; then
       [ "$out" = "$p $version" ] || fail "installed $p --version printed '$out'"
     done
     MANWIDTH=80 man rigwright-batch 2>&1 | grep -q "rigwright-batch - convert" || fail "man rigwright-batch shows no page"
+    # The installed sample, walked by root and by a user: the package's folder
+    # takes nothing; each keeps a log of its own under its XDG state folder.
+    sample=/usr/share/tarn/sample
+    touch "$tmp/installed"
+    for who in root nobody; do
+      # Outside $tmp, which only root may enter.
+      home=$(mktemp -d /tmp/tarn-home-XXXXXX)
+      run_as=()
+      if [ $who = nobody ]; then
+        chown nobody "$home"
+        run_as=(runuser -u nobody --)
+      fi
+      "${run_as[@]}" env -u XDG_STATE_HOME HOME="$home" /usr/bin/tarnview-replay --frames 1 "$sample" >"$tmp/run" 2>&1 ||
+        fail "tarnview-replay $sample as $who: $(tail -3 "$tmp/run")"
+      [ -s "$home/.local/state/tarn/Tarn.log" ] || fail "as $who, no Tarn.log in $home/.local/state/tarn"
+      written=$(find "$sample" -newer "$tmp/installed" 2>/dev/null)
+      [ -z "$written" ] || fail "as $who, the run wrote into $sample: $written"
+      rm -rf "$home"
+    done
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq -o DPkg::Lock::Timeout=900 tarn >>"$tmp/apt" 2>&1 ||
       fail "apt-get remove tarn: $(tail -3 "$tmp/apt")"
     # With no conffiles, removing forgets the package and there is nothing

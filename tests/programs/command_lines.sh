@@ -156,5 +156,71 @@ done < <(table)
 [ $rows -gt 0 ] || fail "no row of the lost-output table ran"
 echo "lost output: $rows rows run"
 
+# What a person is told. Each row runs PROGRAM with ARGUMENTS in a folder of
+# its own (empty; world: a copy of the sample world; notes: notes.ase, a text
+# file with no ASE line; broken: the sample world whose exam.map names a
+# missing house first) and expects the status and a line of stderr matching
+# SAYS (an extended regular expression; "-" for nothing on stderr).
+messages() {
+  cat <<'ROWS'
+# program       folder status arguments                 | says
+rigwright-batch empty  2      physique x.ase            | ^rigwright-batch: physique: missing OUT.mpd$
+rigwright-batch empty  2      chr a b c                 | ^rigwright-batch: chr: missing BMP$
+rigwright-batch empty  2      mesh x.ase -C             | ^rigwright-batch: mesh: missing DIR$
+rigwright-batch empty  2      motion a b c              | ^rigwright-batch: motion: one argument too many: 'c'$
+rigwright-batch notes  1      physique notes.ase o.mpd  | ^rigwright-batch: notes.ase: no ASE line .*nothing written$
+rigwright-batch notes  1      mesh notes.ase            | ^rigwright-batch: notes.ase: no ASE line
+tarnview-replay empty  0      --frames 0                | ^tarnview-replay: /.* holds no world \(no exam.map\)
+tarnview-replay empty  0      --frames 0                | ^tarnview-replay: 2 problems loading the world, first: tarn.cfg: cannot be read; screen 800 x 600; see /.*/Tarn.log$
+tarnview-replay broken 0      --frames 0                | ^tarnview-replay: 1 problem loading the world, first: exam.map line 1: gone.ase: cannot open the house file; see
+tarnview-replay world  0      --frames 0                | -
+tarnview        empty  0      --help                    | -
+ROWS
+}
+rows=0
+while IFS='|' read -r left says; do
+  read -r name folder want rest <<<"$left"
+  [ -z "$name" ] || [ "${name:0:1}" = "#" ] || [ -z "${path[$name]:-}" ] && continue
+  says=${says# }
+  rows=$((rows + 1))
+  read -ra args <<<"$rest"
+  label="$name ${args[*]} ($folder)"
+  dir=$(mktemp -d)
+  case $folder in
+    world) cp -R "$build/sample/." "$dir" ;;
+    broken) cp -R "$build/sample/." "$dir" && { echo "House gone.ase 0"; cat "$build/sample/exam.map"; } >"$dir/exam.map" ;;
+    notes) echo "a shopping list" >"$dir/notes.ase" ;;
+  esac
+  (cd "$dir" || exit 99; timeout 20 "${path[$name]}" "${args[@]}" >"$out" 2>"$err")
+  status=$?
+  [ $status -eq "$want" ] || fail "$label: status $status, not $want: $(head -c 300 "$err")"
+  if [ "$says" = - ]; then
+    [ -s "$err" ] && fail "$label: said on stderr: $(head -c 300 "$err")"
+  else
+    grep -qE "$says" "$err" || fail "$label: no line of stderr matches '$says': $(head -c 500 "$err")"
+  fi
+  [ "$folder" = notes ] && [ -e "$dir/o.mpd" ] && fail "$label: wrote o.mpd"
+  rm -rf "$dir"
+done < <(messages)
+[ $rows -gt 0 ] || fail "no row of the messages table ran"
+echo "messages: $rows rows run"
+
+# tarnview-replay FOLDER runs in FOLDER as tarnview does: its log is there,
+# and what its options name is taken from where it started.
+if [ -n "${path[tarnview-replay]:-}" ]; then
+  dir=$(mktemp -d)
+  cp -R "$build/sample" "$dir/world"
+  (cd "$dir" && timeout 20 "${path[tarnview-replay]}" --frames 1 --shot shot.png world >"$out" 2>"$err")
+  status=$?
+  [ $status -eq 0 ] || fail "tarnview-replay FOLDER: status $status: $(head -c 300 "$err")"
+  [ -f "$dir/world/Tarn.log" ] && [ -f "$dir/shot.png" ] && [ ! -e "$dir/Tarn.log" ] ||
+    fail "tarnview-replay FOLDER: the log is not in FOLDER or the shot not where it started: $(cd "$dir" && find . -maxdepth 2 -newer world/exam.map)"
+  rm -rf "$dir"
+fi
+# --help tells the arrow keys as the engine maps them.
+if [ -n "${path[tarnview]:-}" ]; then
+  "${path[tarnview]}" --help | grep -q "Up rises" || fail "tarnview --help does not say that Up rises"
+fi
+
 [ $failures -eq 0 ] && echo "command lines of $# programs as expected"
 [ $failures -eq 0 ]

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # rigwright under Xvfb ends through its quit path, with status 0, on SIGINT
 # while it is idle, on SIGTERM while its open dialog is up (the dialog is
-# cancelled, then the window closes), and on SIGINT, SIGTERM and SIGHUP after
-# it has loaded an export and saved its model files, leaving no temporary
-# file. (rigwright-batch's signals: tests/tool/BatchTest.cpp.)
+# cancelled, then the window closes), on SIGTERM while GTK's own error box is
+# up inside that dialog, and on SIGINT, SIGTERM and SIGHUP after it has
+# loaded an export and saved its model files, leaving no temporary file.
+# (rigwright-batch's signals: tests/tool/BatchTest.cpp.)
 # usage: xvfb_signals.sh RIGWRIGHT
 set -u
 . "$(dirname "$0")/../common/skip.sh"
@@ -72,6 +73,20 @@ signal_ends idle INT
 start
 load_dialog
 signal_ends "open dialog" TERM
+
+# A folder that does not exist, typed into the chooser: GTK answers with an
+# error box of its own, run inside the chooser's.
+start
+load_dialog
+shown() { xdotool search --onlyvisible --pid $app_pid 2>/dev/null | wc -l; }
+before=$(shown)
+focus "$dialog"
+xdotool key ctrl+l; sleep 0.3
+xdotool type --delay 10 "$work/no-such-folder/x.ase"; sleep 0.3
+xdotool key Return
+for _ in $(seq 50); do [ "$(shown)" -gt "$before" ] && break; sleep 0.1; done
+[ "$(shown)" -gt "$before" ] || fail "no error box for a folder that does not exist"
+signal_ends "GTK's error box in the open dialog" TERM
 
 # After a Save: load an export through the dialog, save its model file
 # (File > Save > Mesh), answer the report, then the signal.

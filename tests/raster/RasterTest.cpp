@@ -432,6 +432,80 @@ TEST(Raster, FailedAlphaTestWritesNeitherColourNorDepth) {
   EXPECT_GT(b.covered(), 0);
 }
 
+TEST(Raster, OpaquePixelsMeetTheAlphaTestAsAlpha255Would) {
+  // Opaque pixels (opaque vertices, and an opaque texture modulated) may skip
+  // the alpha test only where 255 passes it. Every function against a low,
+  // a middle and the top reference, through the general loop (point
+  // sampling) and the engine's SIMD loops (bilinear, 16-bit depth).
+  const int w = 8, h = 8;
+  std::uint32_t texel = 0xFFFFFFFF;
+  Texture opaqueTexture{&texel, 1, 1, 0, true};
+  std::vector<ColourVertex> tri = {At(0, 0, w, h, 0xFFFFFFFF), At(8, 0, w, h, 0xFFFFFFFF), At(0, 8, w, h, 0xFFFFFFFF)};
+  for (bool textured : {false, true}) {
+    for (int f = static_cast<int>(Compare::Never); f <= static_cast<int>(Compare::Always); ++f) {
+      for (int ref : {1, 128, 255}) {
+        State s = FlatState(w, h);
+        s.zEnable = true;
+        s.alphaTest = true;
+        s.alphaFunc = static_cast<Compare>(f);
+        s.alphaRef = static_cast<std::uint8_t>(ref);
+        if (textured) {
+          s.texture = &opaqueTexture;
+          s.bilinear = true;
+          s.colourArg2 = s.alphaArg2 = Arg::Diffuse;
+          s.colourOp = s.alphaOp = TextureOp::Modulate;
+        }
+        Buffers b(w, h);
+        Rasterizer r;
+        r.Draw(s, Primitive::TriangleList, Of(tri), b.target());
+        bool drawn = b.covered() > 0;
+        EXPECT_EQ(drawn, detail::Passes(s.alphaFunc, 255, s.alphaRef))
+            << "function " << f << ", reference " << ref << (textured ? ", textured" : "");
+      }
+    }
+  }
+}
+
+TEST(Raster, ClearScalesDepthToTheBitsDrawsUse) {
+  // A target's depth bits out of range are clamped as draws clamp them, so a
+  // triangle nearer than the cleared depth passes LESSEQUAL whatever the
+  // target claims.
+  struct Case {
+    int bytes, bits;
+    std::uint32_t cleared;  // the stored depth after a clear to 0.75
+  } cases[] = {{2, 16, 49151}, {2, 0, 1}, {2, -5, 1}, {2, 24, 49151}, {4, 24, 12582911}, {4, 40, 3221225471u},
+               {4, 32, 3221225471u}};
+  const int w = 8, h = 8;
+  for (const Case& c : cases) {
+    std::vector<std::uint32_t> depth(static_cast<std::size_t>(w * h), 0x5A5A5A5A);
+    Buffers b(w, h);
+    Target t = b.target();
+    t.depth = depth.data();
+    t.depthPitch = w * 4;  // room for either size
+    t.depthBytes = c.bytes;
+    t.depthBits = c.bits;
+    Rasterizer::Clear(t, 0, 0, w, h, true, 0, true, 0.75f);
+    std::uint32_t stored = c.bytes == 2 ? reinterpret_cast<const std::uint16_t*>(depth.data())[1] : depth[1];
+    EXPECT_EQ(stored, c.cleared) << c.bytes << " bytes, " << c.bits << " bits";
+    State s = FlatState(w, h);
+    s.zEnable = true;
+    std::vector<ColourVertex> tri = {At(0, 0, w, h, 0xFFFFFFFF, 0.5f), At(8, 0, w, h, 0xFFFFFFFF, 0.5f),
+                                     At(0, 8, w, h, 0xFFFFFFFF, 0.5f)};
+    Rasterizer r;
+    r.Draw(s, Primitive::TriangleList, Of(tri), t);
+    EXPECT_GT(b.covered(), 0) << c.bytes << " bytes, " << c.bits << " bits";
+  }
+  // A depth texel of another size is not the device's: left as it was.
+  std::uint32_t odd[4] = {7, 7, 7, 7};
+  Buffers b(2, 2);
+  Target t = b.target();
+  t.depth = odd;
+  t.depthPitch = 8;
+  t.depthBytes = 3;
+  Rasterizer::Clear(t, 0, 0, 2, 2, false, 0, true, 0.0f);
+  EXPECT_EQ(odd[3], 7u);
+}
+
 TEST(Raster, WRangeComesFromTheProjection) {
   float m[16];
   Perspective(m, 1.0f, 1.33f, 2.5f, 3000.0f);
@@ -582,22 +656,25 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
   engineVertices.normal = 12;
   engineVertices.texCoord = 24;
 
-  auto draw = [&](int threads, bool sse2Only) {
-    LimitSimdToSse2(sse2Only);
+  auto draw = [&](int threads, Simd widest) {
+    LimitSimd(widest);
     auto b = std::make_unique<Buffers>(w, h);
     Rasterizer r(threads);
     r.Draw(flat, Primitive::TriangleList, Of(plain), b->target());
     r.Draw(engine, Primitive::TriangleList, engineVertices, b->target());
     r.Flush();
-    LimitSimdToSse2(false);
+    LimitSimd(Simd::Avx512);
     return b;
   };
-  auto one = draw(1, false);
+  auto one = draw(1, Simd::Sse2);
   EXPECT_GT(one->covered(), w * h * 9 / 10);
-  for (auto [threads, sse2Only] : {std::pair{2, false}, std::pair{7, false}, std::pair{1, true}, std::pair{3, true}}) {
-    auto other = draw(threads, sse2Only);
+  // Where the processor lacks a width, its row repeats a narrower one.
+  for (auto [threads, widest] : {std::pair{2, Simd::Sse2}, std::pair{3, Simd::Sse2}, std::pair{1, Simd::Avx2},
+                                 std::pair{2, Simd::Avx2}, std::pair{7, Simd::Avx2}, std::pair{1, Simd::Avx512},
+                                 std::pair{2, Simd::Avx512}, std::pair{5, Simd::Avx512}}) {
+    auto other = draw(threads, widest);
     EXPECT_TRUE(other->colour == one->colour && other->depth == one->depth)
-        << threads << " threads" << (sse2Only ? ", SSE2" : "");
+        << threads << " threads, SIMD level " << static_cast<int>(widest);
   }
 }
 

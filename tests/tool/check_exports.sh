@@ -5,7 +5,8 @@
 # (../shared/peers/gen_ase.py) go through the five commands (mesh, physique,
 # motion, character-mesh, chr) in a folder of their own, and the check of the
 # character file, the character mesh and every model file is compared line
-# for line with the table. An export without a row must check clean.
+# for line with the table. An export without a row must check clean; a file
+# without one ASE line must be refused.
 # usage: check_exports.sh RIGWRIGHT-BATCH SHARED-FOLDER TABLE
 set -u
 batch=$1
@@ -44,6 +45,13 @@ convert() {
 
 {
   for ase in "$shared"/testdata/ase/*; do
+    # A file without one ASE line (empty.ase) is refused before anything is
+    # written; the command-line test covers its message.
+    if ! grep -qE '^[[:space:]]*\*' "$ase"; then
+      (cd "$work" && "$batch" physique "$ase" refused.mpd 2>/dev/null)
+      [ $? -eq 1 ] && [ ! -e "$work/refused.mpd" ] || echo "FAIL: $(basename "$ase"): no ASE line, yet not refused"
+      continue
+    fi
     convert "$(basename "$ase")" "$ase"
   done
   gen=$shared/peers/gen_ase.py

@@ -3,6 +3,8 @@
 # Load > "ASE File" through the GTK file chooser, then File > Save > "Mesh";
 # one model file per object of the export appears beside it, the Save is
 # reported in an "Edit Message" box, and Escape then ends the program with 0.
+# On a 1024 x 768 screen the chooser fits the screen (GTK's own size for it
+# is larger), so that its Open and Cancel buttons can be reached.
 # Usage: gtk_dialogs.sh path/to/rigwright path/to/export.ase
 set -u
 program=$(realpath "$1")
@@ -23,7 +25,7 @@ mkdir -p "$work/assets"
 cp "$export_file" "$work/assets/hero.ase"
 
 . "$(dirname "$0")/../common/xvfb.sh"
-start_xvfb "$work" -screen 0 800x600x24 -nolisten tcp || skip "Xvfb did not start: $(head -c 300 "$work/xvfb.log")"
+start_xvfb "$work" -screen 0 1024x768x24 -nolisten tcp || skip "Xvfb did not start: $(head -c 300 "$work/xvfb.log")"
 export GSETTINGS_BACKEND=memory
 
 cd "$work" && "$program" 2>/dev/null &
@@ -32,6 +34,11 @@ main=$(timeout 15 xdotool search --sync --onlyvisible --name '^Rigwright$' | hea
 [ -n "$main" ] || { echo "the window did not appear"; exit 1; }
 . "$(dirname "$0")/../common/rigwright_keys.sh"
 open_load_dialog || { echo "the open dialog did not appear"; exit 1; }
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$dialog")"
+echo "open dialog: ${WIDTH}x${HEIGHT} at $X,$Y on 1024x768"
+[ $((X + WIDTH)) -le 1024 ] && [ $((Y + HEIGHT)) -le 768 ] && [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] ||
+  { echo "the open dialog does not fit the screen"; exit 1; }
 load_and_save_mesh "$work/assets/hero.ase" || { echo "no model file beside the export"; exit 1; }
 answer_report || { echo "no \"Edit Message\" box reported the Save, or it did not close on Return"; exit 1; }
 objects=$(grep -c '^\*GEOMOBJECT' "$work/assets/hero.ase")

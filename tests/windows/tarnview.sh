@@ -3,7 +3,7 @@
 # tarnview.exe in the sample world under Wine: on the 32-bit route the world
 # of tarn-win32.zip, unpacked as a Windows user would; on the 64-bit route
 # the same world as the 64-bit build stages it (tarn-win64/world). The
-# set-up lines of Tarn.log are the Linux build's, the terrain's debug file
+# set-up lines of Tarn.log are the Linux build's (read as UTF-8), the terrain's debug file
 # appears with its Korean name, the screen shows the Linux frame of the same
 # scene (mean difference under 24 per channel outside the HUD's texts), and
 # Escape ends the program with status 0.
@@ -52,9 +52,11 @@ escape_until_exit 30 "$window" $pid
 status=$?
 
 bad=0
-if ! cmp -s Tarn.log "$work/linux/Tarn.log"; then
+# The Windows log is code page 949, the Linux one UTF-8: compared as UTF-8.
+iconv -f CP949 -t UTF-8 Tarn.log >"$work/windows-log.utf8" || { echo "Tarn.log is not code page 949 text"; bad=1; }
+if ! cmp -s "$work/windows-log.utf8" "$work/linux/Tarn.log"; then
   echo "Tarn.log differs from the Linux build's:"
-  diff "$work/linux/Tarn.log" Tarn.log
+  diff "$work/linux/Tarn.log" "$work/windows-log.utf8"
   bad=1
 fi
 echo "Tarn.log: $(wc -l <Tarn.log) lines"

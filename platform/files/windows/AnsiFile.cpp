@@ -174,6 +174,18 @@ void PinStartFolder() {
   ReleaseSRWLockExclusive(&startFolderLock);
 }
 
+bool PinStartFolderAt(const char* folder) {
+  const DWORD attributes = folder != nullptr ? GetFileAttributesA(folder) : INVALID_FILE_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    errno = ENOENT;
+    return false;
+  }
+  AcquireSRWLockExclusive(&startFolderLock);
+  startFolder = folder;
+  ReleaseSRWLockExclusive(&startFolderLock);
+  return true;
+}
+
 int AnsiRename(const char* from, const char* to) {
   if (from == nullptr || to == nullptr) {
     errno = EINVAL;

@@ -199,11 +199,18 @@ gboolean TakeScreenshot(gpointer data) {
 }
 
 // SIGINT, SIGTERM or SIGHUP: the program ends as when its windows are
-// closed. A running dialog is cancelled first, since its command would
-// otherwise hold the message loop until someone answered it.
+// closed. Every running dialog is cancelled first, since its command would
+// otherwise hold the message loop until someone answered it: ours, and the
+// ones GTK runs inside them (the file chooser's own error and confirmation
+// boxes), each in a loop nested in the one below it.
 gboolean LookForQuitSignal(gpointer data) {
   auto* impl = static_cast<GtkHost::Impl*>(data);
   if (impl->signals.Take() == 0) return G_SOURCE_CONTINUE;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* l = windows; l != nullptr; l = l->next)
+    if (GTK_IS_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+      gtk_dialog_response(GTK_DIALOG(l->data), GTK_RESPONSE_CANCEL);
+  g_list_free(windows);
   if (impl->modal != nullptr) gtk_dialog_response(GTK_DIALOG(impl->modal), GTK_RESPONSE_CANCEL);
   for (const auto& [handle, w] : impl->windows) PostMessageA(handle, WM_CLOSE, 0, 0);
   return G_SOURCE_CONTINUE;
@@ -214,6 +221,26 @@ GtkWindow* Parent(GtkHost::Impl& impl, HWND owner) {
   auto it = impl.windows.find(owner);
   if (it == impl.windows.end() && !impl.windows.empty()) it = impl.windows.begin();
   return it != impl.windows.end() ? GTK_WINDOW(it->second.window) : nullptr;
+}
+
+// A dialog no larger than the work area of the monitor its parent is on (or
+// the first one): GTK sizes the file chooser from the font (1096 x 822 with
+// the default one), which leaves Open and Cancel off a 1024 x 768 screen.
+// A maximum size hint bounds every size GTK or a window manager picks later.
+void FitScreen(GtkWidget* dialog, GtkWindow* parent) {
+  GdkDisplay* display = gtk_widget_get_display(dialog);
+  GdkMonitor* monitor = nullptr;
+  if (parent != nullptr && gtk_widget_get_window(GTK_WIDGET(parent)) != nullptr)
+    monitor = gdk_display_get_monitor_at_window(display, gtk_widget_get_window(GTK_WIDGET(parent)));
+  if (monitor == nullptr && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+  if (monitor == nullptr) return;
+  GdkRectangle area;
+  gdk_monitor_get_workarea(monitor, &area);
+  if (area.width <= 0 || area.height <= 0) return;
+  GdkGeometry hints{};
+  hints.max_width = area.width;
+  hints.max_height = area.height;
+  gtk_window_set_geometry_hints(GTK_WINDOW(dialog), nullptr, &hints, GDK_HINT_MAX_SIZE);
 }
 
 }  // namespace
@@ -351,6 +378,7 @@ int GtkHost::MessageBox(HWND owner, const std::string& text, const std::string& 
     default: buttons = {{"_OK", IDOK}}; break;
   }
   for (const Button& b : buttons) gtk_dialog_add_button(GTK_DIALOG(dialog), b.label, b.id);
+  FitScreen(dialog, Parent(*impl_, owner));
   impl_->modal = dialog;
   int response = gtk_dialog_run(GTK_DIALOG(dialog));
   impl_->modal = nullptr;
@@ -399,6 +427,7 @@ bool GtkHost::FileDialog(HWND owner, const FileDialogRequest& request, std::stri
   if (request.save && !request.initialNameUtf8.empty())
     gtk_file_chooser_set_current_name(chooser, request.initialNameUtf8.c_str());
   bool ok = false;
+  FitScreen(dialog, Parent(*impl_, owner));
   impl_->modal = dialog;
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
   impl_->modal = nullptr;

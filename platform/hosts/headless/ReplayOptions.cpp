@@ -18,8 +18,12 @@ bool WholeNumber(const std::string& text, std::int64_t& value, std::int64_t leas
 const char* ReplayUsage() {
   return "usage: tarnview-replay [--frames N] [--input FILE] [--shot FILE.png]\n"
          "                       [--shots DIR [--every K]] [--clock real|virtual[:MS]] [--stats]\n"
-         "                       [--export FILE.glb] [--unlit]\n"
-         "Runs the engine in the current directory (tarn.cfg, exam.map) without a display.\n"
+         "                       [--export FILE.glb] [--unlit] [FOLDER]\n"
+         "Runs the engine in FOLDER (default: the current directory; tarn.cfg, exam.map)\n"
+         "without a display. Names of files given to options are taken from where it\n"
+         "started. Problems met while loading go to Tarn.log there (for the installed\n"
+         "sample or a folder you cannot write, $XDG_STATE_HOME/tarn/Tarn.log), and their\n"
+         "count and the first one to standard error.\n"
          "  --frames N        frames to draw (wins over the script's length; default: the\n"
          "                    script's last frame + 1, or 1 without a script)\n"
          "  --input FILE      input script: lines \"FIRST[-LAST] ITEM...\", items W A S D Q Up\n"
@@ -37,6 +41,7 @@ const char* ReplayUsage() {
 
 bool ParseReplayOptions(int argc, const char* const* argv, ReplayOptions& options, std::string& error) {
   bool everyGiven = false;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&](std::string& out) {
@@ -47,8 +52,23 @@ bool ParseReplayOptions(int argc, const char* const* argv, ReplayOptions& option
       out = argv[++i];
       return true;
     };
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      // The world's folder, as tarnview takes it ("--" lets it start with a dash).
+      if (!options.folder.empty()) {
+        error = "one folder at most (\"" + options.folder + "\" and \"" + arg + "\")";
+        return false;
+      }
+      if (arg.empty()) {
+        error = "the folder name is empty";
+        return false;
+      }
+      options.folder = arg;
+      continue;
+    }
     std::string text;
-    if (arg == "--help" || arg == "-h") {
+    if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help" || arg == "-h") {
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;

@@ -16,6 +16,8 @@
 //   --unlit               draw without fog and in full white ambient light, so a
 //                         frame shows the textures' colours as they are
 //   --help, --version
+//   FOLDER                the world's folder (default: the current one);
+//                         after "--", a name that starts with a dash
 // Without --frames and --input one frame is drawn.
 #pragma once
 
@@ -35,6 +37,7 @@ struct ReplayOptions {
   bool stats = false;
   std::string exportPath;
   bool unlit = false;
+  std::string folder;  // "" : the current folder
   bool help = false;
   bool version = false;
 };

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "platform/hosts/headless/ReplayOptions.h"
 #include "platform/hosts/headless/ReplayScript.h"
@@ -105,11 +107,20 @@ TEST(ReplayOptions, ReadsEveryOptionAndRefusesBadValues) {
   ASSERT_TRUE(Options({"--clock", "virtual"}, v, error));
   EXPECT_FALSE(v.unlit);
   EXPECT_EQ(v.millisecondsPerFrame, 16u);
+  EXPECT_EQ(v.folder, "");
+
+  // The world's folder, anywhere among the options; after "--" it may start with a dash.
+  for (auto [args, folder] : std::vector<std::pair<std::vector<const char*>, const char*>>{
+           {{"world", "--frames", "1"}, "world"}, {{"--stats", "-"}, "-"}, {{"--", "-w"}, "-w"}}) {
+    ReplayOptions f;
+    ASSERT_TRUE(Options(args, f, error)) << error;
+    EXPECT_EQ(f.folder, folder);
+  }
 
   for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
            {"--frames"}, {"--frames", "-4"}, {"--frames", "12x"}, {"--frames", "99999999999"},
            {"--clock", "fast"}, {"--clock", "virtual:-1"}, {"--every", "2"}, {"--shots", "d", "--every", "0"},
-           {"--export"}, {"--export", ""}, {"--bogus"}}) {
+           {"--export"}, {"--export", ""}, {"--bogus"}, {"a", "b"}, {""}, {"--", "a", "b"}}) {
     ReplayOptions b;
     error.clear();
     EXPECT_FALSE(Options(bad, b, error)) << bad[0];

@@ -1,0 +1,87 @@
+// Tile binning and the double-buffered batches.
+#include "platform/raster/Bins.h"
+
+#include <algorithm>
+
+namespace tarn::raster::detail {
+namespace {
+
+// Triangles queued before the workers get them: enough to keep them busy
+// while the calling thread sets up the next batch.
+constexpr std::size_t kBatchTriangles = 8192;
+
+}  // namespace
+
+void Batch::Clear() {
+  setups.clear();
+  contexts.clear();
+  for (auto& b : bins) b.clear();
+  contextDraw = 0;
+}
+
+void Batch::Shape(int w, int h) {
+  if (w == width && h == height) return;
+  width = w;
+  height = h;
+  tilesX = (w + kTileWidth - 1) >> kTileShiftX;
+  tilesY = (h + kTileHeight - 1) >> kTileShiftY;
+  bins.assign(static_cast<std::size_t>(tilesX) * static_cast<std::size_t>(tilesY), {});
+}
+
+// Tiles are handed out down the columns: threads that start at the same
+// time work on tiles one above the other, whose rows share no cache line,
+// rather than side by side.
+void Batch::RunTile(int claim) const {
+  int tx = claim / tilesY, ty = claim % tilesY;
+  const auto& bin = bins[static_cast<std::size_t>(ty * tilesX + tx)];
+  if (bin.empty()) return;
+  int x0 = tx << kTileShiftX, y0 = ty << kTileShiftY;
+  int x1 = std::min(x0 + kTileWidth, width) - 1, y1 = std::min(y0 + kTileHeight, height) - 1;
+  for (std::uint32_t i : bin) FillTriangle(setups[i], x0, y0, x1, y1);
+}
+
+TileQueue::TileQueue(int threads) {
+  if (threads > 1) workers_ = std::make_unique<Workers>(threads - 1);
+}
+
+void TileQueue::Drain() {
+  if (!workers_) return;
+  workers_->Wait();
+  if (!filling_.Empty()) {
+    std::swap(filling_, running_);
+    workers_->Start(&running_);
+    workers_->Wait();
+    filling_.Clear();
+  }
+  running_.Clear();
+}
+
+void TileQueue::Submit(std::uint64_t draw, const DrawContext& context, const TriangleSetup& setup) {
+  if (!workers_) {
+    FillTriangle(setup, context.scissorX0, context.scissorY0, context.scissorX1, context.scissorY1);
+    return;
+  }
+  Batch& b = filling_;
+  b.Shape(context.targetWidth, context.targetHeight);
+  if (b.contextDraw != draw) {  // the draw's first triangle in this batch
+    b.contexts.push_back(context);
+    b.contextDraw = draw;
+  }
+  const DrawContext* ctx = &b.contexts.back();
+  auto index = static_cast<std::uint32_t>(b.setups.size());
+  b.setups.push_back(setup);
+  b.setups.back().context = ctx;
+  int tx0 = setup.xMin >> kTileShiftX, tx1 = setup.xMax >> kTileShiftX;
+  int ty0 = setup.yStart >> kTileShiftY, ty1 = setup.yEnd >> kTileShiftY;
+  for (int ty = ty0; ty <= ty1; ++ty)
+    for (int tx = tx0; tx <= tx1; ++tx) b.bins[static_cast<std::size_t>(ty * b.tilesX + tx)].push_back(index);
+  if (b.setups.size() >= kBatchTriangles) {
+    // The workers fill this batch while the caller sets up the next.
+    workers_->Wait();
+    running_.Clear();
+    std::swap(filling_, running_);
+    workers_->Start(&running_);
+  }
+}
+
+}  // namespace tarn::raster::detail

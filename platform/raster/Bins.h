@@ -1,0 +1,53 @@
+// Tile binning and double-buffered batches (local to platform/raster): the
+// calling thread sets triangles up into one batch, binned by screen tile,
+// while the workers fill the other; each tile's triangles are filled in the
+// order they were submitted.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "platform/raster/RasterLocal.h"
+#include "platform/raster/Workers.h"
+
+namespace tarn::raster::detail {
+
+// The triangles of one batch, binned by screen tile.
+class Batch final : public TileJob {
+ public:
+  std::vector<TriangleSetup> setups;
+  std::deque<DrawContext> contexts;  // stable addresses for the set-ups
+  std::vector<std::vector<std::uint32_t>> bins;
+  std::uint64_t contextDraw = 0;  // the draw whose context was copied last
+  int tilesX = 0, tilesY = 0, width = 0, height = 0;
+
+  void Clear();
+  void Shape(int w, int h);  // the tile grid of a target size
+  bool Empty() const { return setups.empty(); }
+  int Tiles() const override { return static_cast<int>(bins.size()); }
+  void RunTile(int claim) const override;
+};
+
+// Where set-ups go: filled at once on one thread, queued with more.
+class TileQueue {
+ public:
+  explicit TileQueue(int threads);
+  bool Queued() const { return workers_ != nullptr; }
+  // `draw` numbers the draw the set-up belongs to (its context is copied
+  // once per batch); `context` is the draw's, which the set-up points to.
+  void Submit(std::uint64_t draw, const DrawContext& context, const TriangleSetup& setup);
+  // Fills everything queued.
+  void Drain();
+  // A target of another size than the queued batch's needs a new grid.
+  bool ShapeDiffers(int width, int height) const {
+    return !filling_.Empty() && (filling_.width != width || filling_.height != height);
+  }
+
+ private:
+  std::unique_ptr<Workers> workers_;
+  Batch filling_, running_;
+};
+
+}  // namespace tarn::raster::detail

@@ -1,0 +1,139 @@
+// Triangle and line set-up: snapped edges, interpolant gradients, the rows
+// and columns inside the scissor.
+#include "platform/raster/Setup.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace tarn::raster::detail {
+
+ScreenVertex Project(const ClipVertex& v, const ViewportMap& m) {
+  ScreenVertex o;
+  ProjectedPosition q = ProjectPosition(v.x, v.y, v.z, v.w, m);
+  o.xi = q.xi;
+  o.yi = q.yi;
+  o.x = q.x;
+  o.y = q.y;
+  o.p = Interp{q.iw, v.u * q.iw, v.v * q.iw, q.z, v.r, v.g, v.b, v.a};
+  return o;
+}
+
+void ReduceUv(float* u, float* v, int n) {
+  float minU = u[0], minV = v[0];
+  for (int i = 1; i < n; ++i) {
+    minU = std::min(minU, u[i]);
+    minV = std::min(minV, v[i]);
+  }
+  float fu = std::floor(minU), fv = std::floor(minV);
+  for (int i = 0; i < n; ++i) {
+    u[i] = std::min(u[i] - fu, 1024.0f);  // keeps u x width x 256 inside 32 bits
+    v[i] = std::min(v[i] - fv, 1024.0f);
+  }
+}
+
+void ReduceUv(ClipVertex* vertices, int n) {  // a line or a triangle
+  float u[3], v[3];
+  for (int i = 0; i < n; ++i) {
+    u[i] = vertices[i].u;
+    v[i] = vertices[i].v;
+  }
+  ReduceUv(u, v, n);
+  for (int i = 0; i < n; ++i) {
+    vertices[i].u = u[i];
+    vertices[i].v = v[i];
+  }
+}
+
+std::int64_t FacingArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::int64_t x2,
+                        std::int64_t y2, Cull cull, Counters& counters) {
+  std::int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
+  if (area == 0) return 0;
+  if ((cull == Cull::Ccw && area < 0) || (cull == Cull::Cw && area > 0)) {
+    ++counters.trianglesCulled;
+    return 0;
+  }
+  return area;
+}
+
+bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area, ScreenVertex v0, ScreenVertex v1,
+                   ScreenVertex v2, bool gouraud, Counters& counters, TriangleSetup& t) {
+  if (!gouraud) {  // flat: the first vertex's colour everywhere
+    v1.p.r = v2.p.r = v0.p.r;
+    v1.p.g = v2.p.g = v0.p.g;
+    v1.p.b = v2.p.b = v0.p.b;
+    v1.p.a = v2.p.a = v0.p.a;
+  }
+  if (area < 0) std::swap(v1, v2);
+  ++counters.trianglesDrawn;
+
+  const DrawContext& c = *ctx;
+  std::int64_t minY = std::min({v0.yi, v1.yi, v2.yi}), maxY = std::max({v0.yi, v1.yi, v2.yi});
+  std::int64_t minX = std::min({v0.xi, v1.xi, v2.xi}), maxX = std::max({v0.xi, v1.xi, v2.xi});
+  t.yStart = static_cast<int>(std::max<std::int64_t>(CeilDiv(minY, kSubPixel), c.scissorY0));
+  t.yEnd = static_cast<int>(std::min<std::int64_t>(FloorDiv(maxY, kSubPixel), c.scissorY1));
+  t.xMin = static_cast<int>(std::max<std::int64_t>(CeilDiv(minX, kSubPixel), c.scissorX0));
+  t.xMax = static_cast<int>(std::min<std::int64_t>(FloorDiv(maxX, kSubPixel), c.scissorX1));
+  if (t.yStart > t.yEnd || t.xMin > t.xMax) return false;
+  t.context = ctx;
+  t.span = loops.span;
+  t.fill = t.xMax - t.xMin + 1 >= kWideFill ? loops.fill : loops.fillNarrow;
+
+  // Interpolant gradients from the snapped positions.
+  float x10 = v1.x - v0.x, y10 = v1.y - v0.y, x20 = v2.x - v0.x, y20 = v2.y - v0.y;
+  float inv = 1.0f / (x10 * y20 - x20 * y10);
+  auto grad = [&](float a0, float a1, float a2, float& dx, float& dy) {
+    float a10 = a1 - a0, a20 = a2 - a0;
+    dx = (a10 * y20 - a20 * y10) * inv;
+    dy = (a20 * x10 - a10 * x20) * inv;
+  };
+  grad(v0.p.iw, v1.p.iw, v2.p.iw, t.ddx.iw, t.ddy.iw);
+  grad(v0.p.uw, v1.p.uw, v2.p.uw, t.ddx.uw, t.ddy.uw);
+  grad(v0.p.vw, v1.p.vw, v2.p.vw, t.ddx.vw, t.ddy.vw);
+  grad(v0.p.z, v1.p.z, v2.p.z, t.ddx.z, t.ddy.z);
+  grad(v0.p.r, v1.p.r, v2.p.r, t.ddx.r, t.ddy.r);
+  grad(v0.p.g, v1.p.g, v2.p.g, t.ddx.g, t.ddy.g);
+  grad(v0.p.b, v1.p.b, v2.p.b, t.ddx.b, t.ddy.b);
+  grad(v0.p.a, v1.p.a, v2.p.a, t.ddx.a, t.ddy.a);
+  t.x0 = v0.x;
+  t.y0 = v0.y;
+  t.p0 = v0.p;
+
+  const ScreenVertex* vs[3] = {&v0, &v1, &v2};
+  for (int i = 0; i < 3; ++i) {
+    const ScreenVertex& a = *vs[i];
+    const ScreenVertex& b = *vs[(i + 1) % 3];
+    Edge& e = t.edges[i];
+    e.xa = static_cast<std::int32_t>(a.xi);
+    e.ya = static_cast<std::int32_t>(a.yi);
+    e.dx = static_cast<std::int32_t>(b.xi - a.xi);
+    e.dy = static_cast<std::int32_t>(b.yi - a.yi);
+    bool topLeft = (e.dy == 0 && e.dx > 0) || e.dy < 0;
+    e.bias = topLeft ? 0 : -1;
+  }
+  return true;
+}
+
+void DrawLine(const DrawContext& c, SpanFn span, const ScreenVertex& a, const ScreenVertex& b, bool lastPixel,
+              Counters& counters) {
+  float dx = b.x - a.x, dy = b.y - a.y;
+  float len = std::max(std::fabs(dx), std::fabs(dy));
+  // Clipped lines are a few viewports long at most; a longer one is hostile.
+  if (!(len < 65536.0f)) return;
+  int steps = static_cast<int>(std::ceil(len));
+  ++counters.linesDrawn;
+  Interp zero{};
+  int last = lastPixel ? steps : steps - 1;
+  for (int i = 0; i <= last; ++i) {
+    float t = steps > 0 ? static_cast<float>(i) / static_cast<float>(steps) : 0.0f;
+    int x = static_cast<int>(std::floor(a.x + dx * t + 0.5f));
+    int y = static_cast<int>(std::floor(a.y + dy * t + 0.5f));
+    if (x < c.scissorX0 || x > c.scissorX1 || y < c.scissorY0 || y > c.scissorY1) continue;
+    Interp p{a.p.iw + (b.p.iw - a.p.iw) * t, a.p.uw + (b.p.uw - a.p.uw) * t, a.p.vw + (b.p.vw - a.p.vw) * t,
+             a.p.z + (b.p.z - a.p.z) * t,    a.p.r + (b.p.r - a.p.r) * t,    a.p.g + (b.p.g - a.p.g) * t,
+             a.p.b + (b.p.b - a.p.b) * t,    a.p.a + (b.p.a - a.p.a) * t};
+    span(c, y, x, x, x, p, zero);
+  }
+}
+
+}  // namespace tarn::raster::detail

@@ -1,0 +1,84 @@
+// The thread pool: one job's tiles claimed through one atomic counter.
+#include "platform/raster/Workers.h"
+
+#include <system_error>
+
+namespace tarn::raster::detail {
+
+Workers::Workers(int count) {
+  try {
+    for (int i = 0; i < count; ++i) threads_.emplace_back([this] { Loop(); });
+  } catch (const std::system_error&) {
+  }
+}
+
+Workers::~Workers() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+  for (auto& t : threads_) t.join();
+}
+
+void Workers::Start(const TileJob* job) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    job_ = job;
+    tiles_ = job->Tiles();
+    ++generation_;
+    remaining_.store(tiles_, std::memory_order_relaxed);
+    claim_.store(static_cast<std::uint64_t>(generation_) << 32, std::memory_order_release);
+    busy_ = true;
+  }
+  wake_.notify_all();
+}
+
+void Workers::Wait() {
+  if (!busy_) return;
+  Work(job_, generation_, tiles_);
+  std::unique_lock<std::mutex> lock(mutex_);
+  done_.wait(lock, [this] { return remaining_.load(std::memory_order_acquire) == 0; });
+  busy_ = false;
+}
+
+// Claims the next tile of generation `gen`; -1 when there is none.
+int Workers::Claim(std::uint32_t gen, int tiles) {
+  std::uint64_t c = claim_.load(std::memory_order_acquire);
+  for (;;) {
+    if (static_cast<std::uint32_t>(c >> 32) != gen) return -1;
+    int next = static_cast<int>(c & 0xFFFFFFFFu);
+    if (next >= tiles) return -1;
+    if (claim_.compare_exchange_weak(c, c + 1, std::memory_order_acq_rel, std::memory_order_acquire)) return next;
+  }
+}
+
+void Workers::Work(const TileJob* job, std::uint32_t gen, int tiles) {
+  for (int tile; (tile = Claim(gen, tiles)) >= 0;) {
+    job->RunTile(tile);
+    if (remaining_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_.notify_all();
+    }
+  }
+}
+
+void Workers::Loop() {
+  std::uint32_t seen = 0;
+  for (;;) {
+    const TileJob* job;
+    std::uint32_t gen;
+    int tiles;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [&] { return quit_ || generation_ != seen; });
+      if (quit_) return;
+      seen = gen = generation_;
+      job = job_;
+      tiles = tiles_;
+    }
+    Work(job, gen, tiles);
+  }
+}
+
+}  // namespace tarn::raster::detail
