@@ -2,21 +2,26 @@
 // the system reads, in one table. Each entry has its line's grammar (the
 // comment above it), the scan format of the fields after the keyword (as
 // ScanLine takes it: formats/LineScan.h; "" for a keyword whose fields no
-// reader scans) and the readers that take it. A reader finds a line's entry
-// with Find and dispatches on its Key; a keyword missing from the table is
-// a line no reader acts on.
+// reader scans) and the readers that take it. A reader finds a line's key
+// with FindFor<its reader> and dispatches on it; a keyword missing from the
+// table is a line no reader acts on.
 //
-// The hot number lines (*MESH_VERTEX, *MESH_FACE, *MESH_TVERT, *MESH_TFACE
-// and the samples) are scanned through FieldCursor and ScanAseFace, which
-// read exactly what their format here reads (tests/formats/AseKeywordsTest.cpp
-// holds them to it). Blocks open with a "{" second word and close with a "}"
+// The hot number lines (*MESH_VERTEX, *MESH_FACE, *MESH_TVERT, *MESH_TFACE)
+// are scanned through FieldCursor and ScanAseFace, which read exactly what
+// their format here reads (tests/formats/AseKeywordsTest.cpp holds them to
+// it); the motion samples through the tool's ScanIntAndFixed4, which reads
+// their format and keeps the reals as text. Blocks open with a "{" second word and close with a "}"
 // line (formats/AseDepth.h), whatever the keyword.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 namespace tarn::formats::ase {
 
@@ -30,6 +35,13 @@ enum Reader : std::uint8_t {
 
 enum class Key : std::uint8_t {
   kNone,  // a word no reader takes
+  // The lines met most come first: Find compares in this order.
+  kMeshVertex,
+  kMeshFace,
+  kMeshTVert,
+  kMeshTFace,
+  kControlPosSample,
+  kControlRotSample,
   kGeomObject,
   kNodeName,
   kNodeParent,
@@ -42,10 +54,6 @@ enum class Key : std::uint8_t {
   kMeshNumFaces,
   kMeshNumTVertex,
   kMeshNumTVFaces,
-  kMeshVertex,
-  kMeshFace,
-  kMeshTVert,
-  kMeshTFace,
   kMaterialRef,
   kMaterialList,
   kMaterialCount,
@@ -57,8 +65,6 @@ enum class Key : std::uint8_t {
   kPhysiqueNumVertexAssignment,
   kPhysiqueRigidType,
   kTmAnimation,
-  kControlPosSample,
-  kControlRotSample,
   kCount
 };
 
@@ -71,6 +77,19 @@ struct Keyword {
 
 inline constexpr Keyword kKeywords[] = {
     {Key::kNone, "", "", 0},
+    // *MESH_VERTEX <i> <x> <y> <z>
+    {Key::kMeshVertex, "*MESH_VERTEX", "%d %f %f %f", kHouseReader | kMeshWriter},
+    // *MESH_FACE <i>: A: <a> B: <b> C: <c> AB: <0|1> ... *MESH_MTLID <id>
+    // The words between the numbers are skipped unread (formats/AseFace.h).
+    {Key::kMeshFace, "*MESH_FACE", "%d %s %s %d %s %d %s %d", kHouseReader | kMeshWriter},
+    // *MESH_TVERT <i> <u> <v> <w>
+    {Key::kMeshTVert, "*MESH_TVERT", "%d %f %f %f", kHouseReader | kMeshWriter},
+    // *MESH_TFACE <i> <a> <b> <c>
+    {Key::kMeshTFace, "*MESH_TFACE", "%d %d %d %d", kHouseReader | kMeshWriter},
+    // *CONTROL_POS_SAMPLE <tick> <x> <y> <z>
+    {Key::kControlPosSample, "*CONTROL_POS_SAMPLE", "%d %f %f %f", kMotionWriter},
+    // *CONTROL_ROT_SAMPLE <tick> <x> <y> <z> <angle>
+    {Key::kControlRotSample, "*CONTROL_ROT_SAMPLE", "%d %f %f %f %f", kMotionWriter},
     // *GEOMOBJECT {
     // An object; the motion writer's animation section also ends at one.
     {Key::kGeomObject, "*GEOMOBJECT", "", kHouseReader | kMeshWriter | kMotionWriter},
@@ -98,15 +117,6 @@ inline constexpr Keyword kKeywords[] = {
     {Key::kMeshNumTVertex, "*MESH_NUMTVERTEX", "%d", kHouseReader | kMeshWriter},
     // *MESH_NUMTVFACES <count>
     {Key::kMeshNumTVFaces, "*MESH_NUMTVFACES", "%d", kHouseReader | kMeshWriter},
-    // *MESH_VERTEX <i> <x> <y> <z>
-    {Key::kMeshVertex, "*MESH_VERTEX", "%d %f %f %f", kHouseReader | kMeshWriter},
-    // *MESH_FACE <i>: A: <a> B: <b> C: <c> AB: <0|1> ... *MESH_MTLID <id>
-    // The words between the numbers are skipped unread (formats/AseFace.h).
-    {Key::kMeshFace, "*MESH_FACE", "%d %s %s %d %s %d %s %d", kHouseReader | kMeshWriter},
-    // *MESH_TVERT <i> <u> <v> <w>
-    {Key::kMeshTVert, "*MESH_TVERT", "%d %f %f %f", kHouseReader | kMeshWriter},
-    // *MESH_TFACE <i> <a> <b> <c>
-    {Key::kMeshTFace, "*MESH_TFACE", "%d %d %d %d", kHouseReader | kMeshWriter},
     // *MATERIAL_REF <index>
     {Key::kMaterialRef, "*MATERIAL_REF", "%d", kHouseReader | kMeshWriter},
     // *MATERIAL_LIST {
@@ -132,10 +142,6 @@ inline constexpr Keyword kKeywords[] = {
     // *TM_ANIMATION {
     // Its samples run to the next *GEOMOBJECT, braces uncounted.
     {Key::kTmAnimation, "*TM_ANIMATION", "", kMotionWriter},
-    // *CONTROL_POS_SAMPLE <tick> <x> <y> <z>
-    {Key::kControlPosSample, "*CONTROL_POS_SAMPLE", "%d %f %f %f", kMotionWriter},
-    // *CONTROL_ROT_SAMPLE <tick> <x> <y> <z> <angle>
-    {Key::kControlRotSample, "*CONTROL_ROT_SAMPLE", "%d %f %f %f %f", kMotionWriter},
 };
 
 // The table's entry of a key.
@@ -150,24 +156,6 @@ inline constexpr std::size_t kLongest = [] {
   return n;
 }();
 
-// The keys grouped by the length of their word, so that Find compares a line's
-// keyword with the one or few of its length only: first[n] .. first[n + 1]
-// index byLength.
-struct ByLength {
-  std::array<std::uint8_t, kLongest + 2> first{};
-  std::array<Key, static_cast<std::size_t>(Key::kCount)> byLength{};
-  constexpr ByLength() {
-    std::size_t at = 0;
-    for (std::size_t n = 0; n <= kLongest; ++n) {
-      first[n] = static_cast<std::uint8_t>(at);
-      for (const Keyword& k : kKeywords)
-        if (k.key != Key::kNone && k.word.size() == n) byLength[at++] = k.key;
-    }
-    first[kLongest + 1] = static_cast<std::uint8_t>(at);
-  }
-};
-inline constexpr ByLength kByLength{};
-
 constexpr bool TableInKeyOrder() {
   if (std::size(kKeywords) != static_cast<std::size_t>(Key::kCount)) return false;
   for (std::size_t i = 0; i < std::size(kKeywords); ++i)
@@ -178,17 +166,55 @@ constexpr bool TableInKeyOrder() {
 }
 static_assert(TableInKeyOrder(), "kKeywords lists every Key once, in the enum's order, each with a word and a reader");
 
+// Whether the n bytes at a and b are the same, n known when compiling: in
+// overlapping 8- or 4-byte loads, which the compiler keeps in registers (a
+// memcmp call per candidate would cost more than the rest of the lookup).
+template <std::size_t n>
+constexpr bool SameBytes(const char* a, const char* b) {
+  if (std::is_constant_evaluated() || n < 4) return std::char_traits<char>::compare(a, b, n) == 0;
+  if constexpr (n >= 8) {
+    std::uint64_t x, y;
+    for (std::size_t i = 0; i + 8 <= n; i += 8) {
+      std::memcpy(&x, a + i, 8);
+      std::memcpy(&y, b + i, 8);
+      if (x != y) return false;
+    }
+    if constexpr (n % 8 != 0) {
+      std::memcpy(&x, a + n - 8, 8);
+      std::memcpy(&y, b + n - 8, 8);
+      return x == y;
+    }
+    return true;
+  } else {
+    std::uint32_t x, y, z, w;
+    std::memcpy(&x, a, 4);
+    std::memcpy(&y, b, 4);
+    std::memcpy(&z, a + n - 4, 4);
+    std::memcpy(&w, b + n - 4, 4);
+    return x == y && z == w;
+  }
+}
+
+// The word against the entries of `readers`, each comparison with the
+// entry's length known when compiling: the readers ask this of every line.
+template <std::uint8_t readers, std::size_t... I>
+constexpr Key FindAmong(std::string_view word, std::index_sequence<I...>) {
+  Key found = Key::kNone;
+  (void)(((kKeywords[I + 1].readers & readers) != 0 && word.size() == kKeywords[I + 1].word.size() &&
+                  SameBytes<kKeywords[I + 1].word.size()>(word.data(), kKeywords[I + 1].word.data())
+              ? (found = kKeywords[I + 1].key, true)
+              : false) ||
+         ...);
+  return found;
+}
+
 }  // namespace detail
 
 // The key of a line's keyword (LineReader::Keyword()); Key::kNone for any
 // other word.
 constexpr Key Find(std::string_view word) {
   if (word.size() > detail::kLongest || word.size() < 5 || word[0] != '*') return Key::kNone;
-  for (std::size_t i = detail::kByLength.first[word.size()]; i < detail::kByLength.first[word.size() + 1]; ++i) {
-    const Key key = detail::kByLength.byLength[i];
-    if (Of(key).word == word) return key;
-  }
-  return Key::kNone;
+  return detail::FindAmong<0xFF>(word, std::make_index_sequence<std::size(kKeywords) - 1>{});
 }
 
 // Find, for the keywords one reader takes: Key::kNone for the others, so a
@@ -196,6 +222,14 @@ constexpr Key Find(std::string_view word) {
 constexpr Key FindFor(std::uint8_t reader, std::string_view word) {
   const Key key = Find(word);
   return (Of(key).readers & reader) != 0 ? key : Key::kNone;
+}
+
+// The same for a reader known when compiling, which compares the word with
+// its own keywords only (the form the readers' loops use).
+template <std::uint8_t reader>
+constexpr Key FindFor(std::string_view word) {
+  if (word.size() > detail::kLongest || word.size() < 5 || word[0] != '*') return Key::kNone;
+  return detail::FindAmong<reader>(word, std::make_index_sequence<std::size(kKeywords) - 1>{});
 }
 
 }  // namespace tarn::formats::ase

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "formats/AseKeywords.h"
 #include "formats/LineScan.h"
 
 namespace tarn::tool {
@@ -53,14 +54,15 @@ std::string MakeBoneKey(std::string w1, std::string w2, std::string w3, NameRule
 }
 
 int NodeLineBoneId(std::string_view line) {
-  WordBuffer keyword = "", w1 = "", w2 = "", w3 = "";
-  formats::ScanLine(line, "%s %s %s %s", keyword, w1, w2, w3);
+  WordBuffer w1 = "", w2 = "", w3 = "";
+  formats::ScanLine(formats::AfterKeyword(line), formats::ase::ScanOf(formats::ase::Key::kNodeName), w1, w2, w3);
   return LookupBoneId(MakeBoneKey(w1, w2, w3, NameRule::kNode));
 }
 
 int PhysiqueLineBoneId(std::string_view line, int* vertex) {
-  WordBuffer keyword = "", w1 = "", w2 = "", w3 = "";
-  formats::ScanLine(line, "%s %d %s %s %s", keyword, vertex, w1, w2, w3);
+  WordBuffer w1 = "", w2 = "", w3 = "";
+  formats::ScanLine(formats::AfterKeyword(line), formats::ase::ScanOf(formats::ase::Key::kPhysiqueRigidType), vertex, w1,
+                    w2, w3);
   return LookupBoneId(MakeBoneKey(w1, w2, w3, NameRule::kPhysique));
 }
 

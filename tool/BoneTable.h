@@ -28,10 +28,10 @@ enum class NameRule { kNode, kPhysique };
 // less its last character.
 std::string MakeBoneKey(std::string w1, std::string w2, std::string w3, NameRule rule);
 
-// The node rule on a whole "*NODE_NAME" / "*NODE_PARENT" line ("%s %s %s %s").
+// The node rule on a whole *NODE_NAME / *NODE_PARENT line (formats/AseKeywords.h).
 int NodeLineBoneId(std::string_view line);
-// The physique rule on a whole "*PHYSIQUE_VERTEXASSIGNMENT_NONBLENDED_RIGIDTYPE"
-// line ("%s %d %s %s %s"). The vertex number is stored into *vertex only when
+// The physique rule on a whole *PHYSIQUE_VERTEXASSIGNMENT_NONBLENDED_RIGIDTYPE
+// line. The vertex number is stored into *vertex only when
 // the line holds one, so a line without it keeps the last one read.
 int PhysiqueLineBoneId(std::string_view line, int* vertex);
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "formats/AseKeywords.h"
 #include "formats/LineScan.h"
 #include "platform/files/AnsiFile.h"
 #include "tool/BoneTable.h"
@@ -12,6 +13,7 @@ namespace tarn::tool {
 namespace {
 
 using formats::ScanLine;
+namespace ase = formats::ase;
 constexpr int kTicksPerFrame = 160;
 
 // Differences of file-given ints wrap as the 32-bit program's did, instead
@@ -27,31 +29,44 @@ void StreamPhysiqueData(formats::LineReader& in, TextSink& out, const ProgressHo
   static const char* const kRowNames[] = {"TM_ROW0", "TM_ROW1", "TM_ROW2", "TM_ROW3"};
   while (in.NextKeywordLine()) {
     clock.Tick();
-    std::string_view k = in.Keyword();
-    if (k.size() < 7 || k[0] != '*') continue;
-    if (k.starts_with("*TM_ROW") && k.size() == 8 && k[7] >= '0' && k[7] <= '3') {
-      int row = k[7] - '0';
-      if (row == 0) out.Put("NODE_PR").SpInt(bone).SpInt(parent != 0 ? parent : bone).Put('\n');
-      ScanLine(in.AfterKeyword(), "%f %f %f", &rows[row][0], &rows[row][1], &rows[row][2]);
-      out.Put(kRowNames[row]).SpInt(bone).SpFixed(rows[row][0], 4).SpFixed(rows[row][1], 4)
-          .SpFixed(rows[row][2], 4).Put('\n');
-      if (row == 0) parent = 0;
-    } else if (k == "*PHYSIQUE_VERTEXASSIGNMENT_NONBLENDED_RIGIDTYPE") {
-      bone = PhysiqueLineBoneId(in.Line(), &vertex);
-      out.Put("RIGIDTYPE").SpInt(vertex).SpInt(bone).Put('\n');
-    } else if (k == "*NODE_NAME") {
-      bone = NodeLineBoneId(in.Line());
-    } else if (k == "*NODE_PARENT") {
-      parent = NodeLineBoneId(in.Line());
-    } else if (k == "*SCENE_FIRSTFRAME") {
-      ScanLine(AfterKeyword(in.Line()), "%d", &firstFrame);
-      out.Put("FirstKeyNumber").SpInt(firstFrame).Put('\n');
-    } else if (k == "*SCENE_LASTFRAME") {
-      ScanLine(AfterKeyword(in.Line()), "%d", &lastFrame);
-      out.Put("KeyNumber").SpInt(Wrap(std::int64_t{lastFrame} - firstFrame - 1)).Put('\n');
-    } else if (k == "*PHYSIQUE_NUMVERTEXASSIGNMENT") {
-      ScanLine(AfterKeyword(in.Line()), "%d", &count);
-      out.Put("Number").SpInt(count).Put('\n');
+    const ase::Key key = ase::FindFor<ase::kPhysiqueWriter>(in.Keyword());
+    switch (key) {
+      case ase::Key::kTmRow0:
+      case ase::Key::kTmRow1:
+      case ase::Key::kTmRow2:
+      case ase::Key::kTmRow3: {
+        const int row = static_cast<int>(key) - static_cast<int>(ase::Key::kTmRow0);
+        if (row == 0) out.Put("NODE_PR").SpInt(bone).SpInt(parent != 0 ? parent : bone).Put('\n');
+        ScanLine(in.AfterKeyword(), ase::ScanOf(key), &rows[row][0], &rows[row][1], &rows[row][2]);
+        out.Put(kRowNames[row]).SpInt(bone).SpFixed(rows[row][0], 4).SpFixed(rows[row][1], 4)
+            .SpFixed(rows[row][2], 4).Put('\n');
+        if (row == 0) parent = 0;
+        break;
+      }
+      case ase::Key::kPhysiqueRigidType:
+        bone = PhysiqueLineBoneId(in.Line(), &vertex);
+        out.Put("RIGIDTYPE").SpInt(vertex).SpInt(bone).Put('\n');
+        break;
+      case ase::Key::kNodeName:
+        bone = NodeLineBoneId(in.Line());
+        break;
+      case ase::Key::kNodeParent:
+        parent = NodeLineBoneId(in.Line());
+        break;
+      case ase::Key::kSceneFirstFrame:
+        ScanLine(in.AfterKeyword(), ase::ScanOf(key), &firstFrame);
+        out.Put("FirstKeyNumber").SpInt(firstFrame).Put('\n');
+        break;
+      case ase::Key::kSceneLastFrame:
+        ScanLine(in.AfterKeyword(), ase::ScanOf(key), &lastFrame);
+        out.Put("KeyNumber").SpInt(Wrap(std::int64_t{lastFrame} - firstFrame - 1)).Put('\n');
+        break;
+      case ase::Key::kPhysiqueNumVertexAssignment:
+        ScanLine(in.AfterKeyword(), ase::ScanOf(key), &count);
+        out.Put("Number").SpInt(count).Put('\n');
+        break;
+      default:
+        break;
     }
   }
   clock.Finish();
@@ -65,29 +80,35 @@ void StreamMotionData(formats::LineReader& in, TextSink& out, const ProgressHook
   auto key = [&](int tick) { return Wrap(std::int64_t{tick / kTicksPerFrame} - firstFrame); };
   while (in.NextKeywordLine()) {
     clock.Tick();
-    std::string_view k = in.Keyword();
-    if (k == "*TM_ANIMATION") {
-      // The section runs to the next "*GEOMOBJECT" (used up) or the end.
-      while (in.NextKeywordLine()) {
-        clock.Tick();
-        std::string_view s = in.Keyword();
-        if (s == "*CONTROL_POS_SAMPLE") {
-          ScanIntAndFixed4(in.AfterKeyword(), &posTick, pos, 3);
-          out.Put('P').SpInt(bone).SpInt(key(posTick)).SpFixed4(pos[0]).SpFixed4(pos[1]).SpFixed4(pos[2]).Put('\n');
-        } else if (s == "*CONTROL_ROT_SAMPLE") {
-          ScanIntAndFixed4(in.AfterKeyword(), &rotTick, rot, 4);
-          out.Put('R').SpInt(bone).SpInt(key(rotTick)).SpFixed4(rot[0]).SpFixed4(rot[1]).SpFixed4(rot[2])
-              .SpFixed4(rot[3]).Put('\n');
-        } else if (s == "*GEOMOBJECT") {
-          break;
+    switch (ase::FindFor<ase::kMotionWriter>(in.Keyword())) {
+      case ase::Key::kTmAnimation:
+        // The section runs to the next "*GEOMOBJECT" (used up) or the end.
+        while (in.NextKeywordLine()) {
+          clock.Tick();
+          const ase::Key sample = ase::FindFor<ase::kMotionWriter>(in.Keyword());
+          if (sample == ase::Key::kControlPosSample) {
+            ScanIntAndFixed4(in.AfterKeyword(), &posTick, pos, 3);
+            out.Put('P').SpInt(bone).SpInt(key(posTick)).SpFixed4(pos[0]).SpFixed4(pos[1]).SpFixed4(pos[2]).Put('\n');
+          } else if (sample == ase::Key::kControlRotSample) {
+            ScanIntAndFixed4(in.AfterKeyword(), &rotTick, rot, 4);
+            out.Put('R').SpInt(bone).SpInt(key(rotTick)).SpFixed4(rot[0]).SpFixed4(rot[1]).SpFixed4(rot[2])
+                .SpFixed4(rot[3]).Put('\n');
+          } else if (sample == ase::Key::kGeomObject) {
+            break;
+          }
         }
-      }
-    } else if (k == "*NODE_NAME") {
-      bone = NodeLineBoneId(in.Line());
-    } else if (k == "*TM_ROW0") {
-      out.Put("PHYID").SpInt(bone).Put('\n');
-    } else if (k == "*SCENE_FIRSTFRAME") {
-      ScanLine(AfterKeyword(in.Line()), "%d", &firstFrame);
+        break;
+      case ase::Key::kNodeName:
+        bone = NodeLineBoneId(in.Line());
+        break;
+      case ase::Key::kTmRow0:
+        out.Put("PHYID").SpInt(bone).Put('\n');
+        break;
+      case ase::Key::kSceneFirstFrame:
+        ScanLine(in.AfterKeyword(), ase::ScanOf(ase::Key::kSceneFirstFrame), &firstFrame);
+        break;
+      default:
+        break;
     }
   }
   out.Put("End");

@@ -4,6 +4,7 @@
 
 #include "formats/AseDepth.h"
 #include "formats/AseFace.h"
+#include "formats/AseKeywords.h"
 #include "formats/LineScan.h"
 #include "formats/ModelFileFormat.h"
 #include "platform/files/AnsiFile.h"
@@ -17,6 +18,7 @@ namespace {
 using formats::IsBlank;
 using formats::ScanLine;
 namespace model = formats::model;
+namespace ase = formats::ase;
 
 // The numbers each keyword's last line left.
 struct LastValues {
@@ -30,44 +32,56 @@ struct LastValues {
   int tface = 0, tcorner[3] = {};
 };
 
-void WriteObjectLine(const formats::LineReader& in, LastValues& v, TextSink& out) {
-  std::string_view k = in.Keyword();
-  std::string_view line = in.Line();
-  if (k.size() < 5 || k[0] != '*') return;
-  if (k == "*MESH_VERTEX") {
-    formats::ScanNumbers(in.AfterKeyword(), &v.vertex, 1, v.vertexXyz, 3);
-    out.Put(model::kVertex).SpInt(v.vertex).SpFixed(v.vertexXyz[0], 6).SpFixed(v.vertexXyz[2], 6)
-        .SpFixed(v.vertexXyz[1], 6).Put('\n');
-  } else if (k == "*MESH_FACE") {
-    formats::ScanAseFace(line, v.face, v.corner[0], v.corner[1], v.corner[2]);
-    out.Put(model::kFace).SpInt(v.face);
-    for (int c : v.corner) out.SpInt(c & 0xFFFF);  // the model file's corners are 16-bit
-    out.Put('\n');
-  } else if (k == "*MESH_TVERT") {
-    formats::ScanNumbers(in.AfterKeyword(), &v.tvertex, 1, v.uvw, 3);
-    out.Put(model::kTVertex).SpInt(v.tvertex).SpFixed(v.uvw[0], 6).SpFixed(v.uvw[2], 6).SpFixed(v.uvw[1], 6)
-        .Put('\n');
-  } else if (k == "*MESH_TFACE") {
-    formats::ScanIndexInts3(in.AfterKeyword(), v.tface, v.tcorner[0], v.tcorner[1], v.tcorner[2]);
-    out.Put(model::kTFace).SpInt(v.tface).SpInt(v.tcorner[0]).SpInt(v.tcorner[1]).SpInt(v.tcorner[2]).Put('\n');
-  } else if (k == "*TM_ROW3") {
-    ScanLine(AfterKeyword(line), "%f %f %f", &v.pos[0], &v.pos[1], &v.pos[2]);
-    out.Put(model::kPos).SpFixed(v.pos[0], 6).SpFixed(v.pos[2], 6).SpFixed(v.pos[1], 6).Put('\n');
-  } else if (k == "*MESH_NUMVERTEX") {
-    ScanLine(AfterKeyword(line), "%d", &v.numVertex);
-    out.Put(model::kNumVertex).SpInt(v.numVertex).Put('\n');
-  } else if (k == "*MESH_NUMFACES") {
-    ScanLine(AfterKeyword(line), "%d", &v.numFaces);
-    out.Put(model::kNumFace).SpInt(v.numFaces).Put('\n');
-  } else if (k == "*MESH_NUMTVERTEX") {
-    ScanLine(AfterKeyword(line), "%d", &v.numTVertex);
-    out.Put(model::kNumTVertex).SpInt(v.numTVertex).Put('\n');
-  } else if (k == "*MESH_NUMTVFACES") {
-    ScanLine(AfterKeyword(line), "%d", &v.numTFaces);
-    out.Put(model::kNumTFace).SpInt(v.numTFaces).Put('\n');
-  } else if (k == "*MATERIAL_REF") {
-    ScanLine(AfterKeyword(line), "%d", &v.material);
-    out.Put(model::kMatId).SpInt(v.material).Put('\n');
+// One line of an object, whose keyword is `key`.
+void WriteObjectLine(ase::Key key, const formats::LineReader& in, LastValues& v, TextSink& out) {
+  const std::string_view rest = in.AfterKeyword();
+  switch (key) {
+    case ase::Key::kMeshVertex:
+      formats::ScanNumbers(rest, &v.vertex, 1, v.vertexXyz, 3);
+      out.Put(model::kVertex).SpInt(v.vertex).SpFixed(v.vertexXyz[0], 6).SpFixed(v.vertexXyz[2], 6)
+          .SpFixed(v.vertexXyz[1], 6).Put('\n');
+      break;
+    case ase::Key::kMeshFace:
+      formats::ScanAseFace(in.Line(), v.face, v.corner[0], v.corner[1], v.corner[2]);
+      out.Put(model::kFace).SpInt(v.face);
+      for (int c : v.corner) out.SpInt(c & 0xFFFF);  // the model file's corners are 16-bit
+      out.Put('\n');
+      break;
+    case ase::Key::kMeshTVert:
+      formats::ScanNumbers(rest, &v.tvertex, 1, v.uvw, 3);
+      out.Put(model::kTVertex).SpInt(v.tvertex).SpFixed(v.uvw[0], 6).SpFixed(v.uvw[2], 6).SpFixed(v.uvw[1], 6)
+          .Put('\n');
+      break;
+    case ase::Key::kMeshTFace:
+      formats::ScanIndexInts3(rest, v.tface, v.tcorner[0], v.tcorner[1], v.tcorner[2]);
+      out.Put(model::kTFace).SpInt(v.tface).SpInt(v.tcorner[0]).SpInt(v.tcorner[1]).SpInt(v.tcorner[2]).Put('\n');
+      break;
+    case ase::Key::kTmRow3:
+      ScanLine(rest, ase::ScanOf(key), &v.pos[0], &v.pos[1], &v.pos[2]);
+      out.Put(model::kPos).SpFixed(v.pos[0], 6).SpFixed(v.pos[2], 6).SpFixed(v.pos[1], 6).Put('\n');
+      break;
+    case ase::Key::kMeshNumVertex:
+      ScanLine(rest, ase::ScanOf(key), &v.numVertex);
+      out.Put(model::kNumVertex).SpInt(v.numVertex).Put('\n');
+      break;
+    case ase::Key::kMeshNumFaces:
+      ScanLine(rest, ase::ScanOf(key), &v.numFaces);
+      out.Put(model::kNumFace).SpInt(v.numFaces).Put('\n');
+      break;
+    case ase::Key::kMeshNumTVertex:
+      ScanLine(rest, ase::ScanOf(key), &v.numTVertex);
+      out.Put(model::kNumTVertex).SpInt(v.numTVertex).Put('\n');
+      break;
+    case ase::Key::kMeshNumTVFaces:
+      ScanLine(rest, ase::ScanOf(key), &v.numTFaces);
+      out.Put(model::kNumTFace).SpInt(v.numTFaces).Put('\n');
+      break;
+    case ase::Key::kMaterialRef:
+      ScanLine(rest, ase::ScanOf(key), &v.material);
+      out.Put(model::kMatId).SpInt(v.material).Put('\n');
+      break;
+    default:
+      break;
   }
 }
 
@@ -87,7 +101,7 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress,
   ProgressClock clock(in, progress);
   while (in.NextKeywordLine()) {
     clock.Tick();
-    if (!in.Is("*GEOMOBJECT")) continue;
+    if (ase::Find(in.Keyword()) != ase::Key::kGeomObject) continue;
     char name[32];
     std::snprintf(name, sizeof name, model::kFileName, objectNumber++);
     if (files::SameFile(files::IdentifyOutput(name), inputFile)) {
@@ -102,8 +116,9 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress,
       while (depth != 0 && in.NextKeywordLine()) {
         clock.Tick();
         depth += formats::AseDepthChange(in);
-        if (in.Is("*GEOMOBJECT")) break;
-        WriteObjectLine(in, values, out);
+        const ase::Key key = ase::FindFor<ase::kMeshWriter>(in.Keyword());
+        if (key == ase::Key::kGeomObject) break;
+        WriteObjectLine(key, in, values, out);
       }
       out.Put(model::kEndLine);
     });

@@ -31,6 +31,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/log/TarnLog.h"
 #include "engine/world/MeshObject.h"
 
 class HeightField {

@@ -3,12 +3,8 @@
 #include "engine/world/MeshObject.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <utility>
-
-#include "engine/world/NameReadings.h"
-#include "platform/files/AnsiFile.h"
 
 void FaceNormal(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c, float& nx, float& ny, float& nz) {
   const float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
@@ -20,22 +16,6 @@ void FaceNormal(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c, f
     return;
   }
   nx = x / length, ny = y / length, nz = z / length;
-}
-
-std::int32_t MeshObject::BoundCount(std::int32_t n, std::int64_t limit, std::size_t inputBytes, const char* name,
-                                    long long line, const LoadLog& log) {
-  if (n < 0) {
-    log.Error("%s line %lld: negative count %d read as 0", name, line, n);
-    return 0;
-  }
-  std::int64_t fits = static_cast<std::int64_t>(inputBytes / kMinCountedLine);
-  std::int64_t bound = fits < limit ? fits : limit;
-  if (n > bound) {
-    log.Error("%s line %lld: count %d is more than the file can hold, read as %lld", name, line, n,
-              static_cast<long long>(bound));
-    return static_cast<std::int32_t>(bound);
-  }
-  return n;
 }
 
 // Count lines take no memory: a count is a promise of the file, and the
@@ -127,16 +107,15 @@ void SortKeepingLast(std::vector<Line>& lines) {
 
 }  // namespace
 
-void MeshObject::Expand(const char* name, const LoadLog& log) {
+bool MeshObject::Expand() {
   SortKeepingLast(faceLines_);
   SortKeepingLast(texFaceLines_);
   const std::size_t corners = 3 * faceLines_.size();
   if (!overLimit_ && MemoryBytes() + corners * (sizeof(MeshVertex) + 2 * sizeof(std::uint16_t)) > memoryLimit_)
     overLimit_ = true;
   if (overLimit_) {
-    log.Error("%s: more than the %zu MB of memory left for meshes; not loaded", name, memoryLimit_ >> 20);
     Empty();
-    return;
+    return false;
   }
   faceIndices_.assign(corners, 0);
   texFaceIndices_.assign(3 * texFaceLines_.size(), 0);
@@ -167,6 +146,7 @@ void MeshObject::Expand(const char* name, const LoadLog& log) {
   }
   drawRecord.vertices = vertices_.empty() ? nullptr : vertices_.data();
   drawRecord.vertexCount = static_cast<std::int32_t>(corners);
+  return true;
 }
 
 void MeshObject::Empty() {
@@ -208,22 +188,4 @@ std::size_t MeshObject::MemoryBytes() const {
   return sizeof(MeshVertex) * (positions_.capacity() + texVertices_.capacity() + vertices_.capacity()) +
          sizeof(std::uint16_t) * (faceIndices_.capacity() + texFaceIndices_.capacity()) +
          sizeof(FaceLine) * (faceLines_.capacity() + texFaceLines_.capacity()) + sizeof(*this);
-}
-
-void LogCannotOpen(const LoadLog& log, const char* name, const char* what) {
-  if (errno == ENOENT)
-    log.Error("%s: cannot open the %s%s", name, what, NameReadings(name).c_str());
-  else
-    log.Error("%s: cannot open the %s: %s", name, what, tarn::files::LastErrorText().c_str());
-}
-
-OpenedText::OpenedText(const char* name, const char* what, const LoadLog& log) {
-  long long size = 0;
-  file_ = tarn::files::AnsiFopen(name, "rt", &size);
-  if (file_ == nullptr) LogCannotOpen(log, name, what);
-  bytes_ = size > 0 ? static_cast<std::size_t>(size) : 0;
-}
-
-OpenedText::~OpenedText() {
-  if (file_ != nullptr) std::fclose(file_);
 }

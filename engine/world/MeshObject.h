@@ -3,7 +3,8 @@
 // indexed form it was expanded from: positions and texture vertices, each
 // with its own 16-bit triangle index lists. Houses and the terrain also
 // carry a material list. The readers that fill it are functions of their
-// own: the model file in ModelFileReader.h, the ASE house in AseReader.h.
+// own: the model file in ModelFileReader.h, the ASE house in AseReader.h,
+// with the count rule and the log lines in ReaderFile.h.
 //
 // Choices of ours, the same for every reader:
 //   - memory follows the lines actually read, never a count a line declares:
@@ -31,12 +32,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "engine/scene/DrawRecord.h"
-#include "engine/log/TarnLog.h"
 #include "engine/scene/MeshVertex.h"
 
 struct AseMaterial {
@@ -59,8 +58,9 @@ class MeshObject {
   std::size_t MemoryLimit() const { return memoryLimit_; }
 
   // Builds the DrawRecord's triangle list from the lines read, with face
-  // normals (rules above). `name` names the mesh in a log line about memory.
-  void Expand(const char* name = "", const LoadLog& log = {});
+  // normals (rules above). False, and the mesh left empty, when it is over
+  // its memory limit (the reader says so: engine/world/ReaderFile.h).
+  bool Expand();
   // Frees every array: the mesh draws nothing.
   void Empty();
 
@@ -71,10 +71,6 @@ class MeshObject {
   bool PutFace(std::int32_t i, int a, int b, int c);
   bool PutTexFace(std::int32_t i, int a, int b, int c);
   bool OverLimit() const { return overLimit_; }
-
-  // Bounds a count read from a line (see above); logs when it cuts.
-  static std::int32_t BoundCount(std::int32_t n, std::int64_t limit, std::size_t inputBytes, const char* name,
-                                 long long line, const LoadLog& log);
 
   // A count line: sets the count and empties its array (no memory is taken
   // for what the count declares).
@@ -134,27 +130,6 @@ class MeshObject {
   std::size_t memoryLimit_ = SIZE_MAX;
   std::vector<FaceLine> faceLines_, texFaceLines_;
   bool overLimit_ = false;
-};
-
-// For the readers: "<name>: cannot open the <what>", with the reason when
-// the file is there but could not be opened (errno as the open left it).
-void LogCannotOpen(const LoadLog& log, const char* name, const char* what);
-
-// For the readers: a text file held open while it is read, with its size in
-// bytes (0 when unknown). File() is null when it could not be opened, which
-// LogCannotOpen has then told the log.
-class OpenedText {
- public:
-  OpenedText(const char* name, const char* what, const LoadLog& log);
-  ~OpenedText();
-  OpenedText(const OpenedText&) = delete;
-  OpenedText& operator=(const OpenedText&) = delete;
-  std::FILE* File() const { return file_; }
-  std::size_t Bytes() const { return bytes_; }
-
- private:
-  std::FILE* file_ = nullptr;
-  std::size_t bytes_ = 0;
 };
 
 // A face normal for corners a, b, c in drawing order.

@@ -3,15 +3,36 @@
 
 #include <cstdint>
 
+#include "engine/world/ReaderFile.h"
 #include "formats/LineScan.h"
 #include "formats/ModelFileFormat.h"
 
 namespace fmt = tarn::formats;
 namespace model = tarn::formats::model;
 
+namespace {
+
+// The mesh counts the model file's count lines declare.
+bool ModelCount(std::string_view key, MeshCount& which) {
+  if (key == model::kNumVertex)
+    which = MeshCount::kPositions;
+  else if (key == model::kNumFace)
+    which = MeshCount::kFaces;
+  else if (key == model::kNumTVertex)
+    which = MeshCount::kTexVertices;
+  else if (key == model::kNumTFace)
+    which = MeshCount::kTexFaces;
+  else
+    return false;
+  return true;
+}
+
+}  // namespace
+
 void ReadModelFile(fmt::LineReader& reader, std::size_t inputBytes, const char* name, MeshObject& mesh,
                    const LoadLog& log) {
   char word[fmt::LineReader::kLineBuffer];
+  const MeshInput input{name, inputBytes, log};
   bool firstVertex = true;
   while (reader.NextKeywordLine()) {
     const std::string_view key = reader.Keyword();
@@ -21,21 +42,11 @@ void ReadModelFile(fmt::LineReader& reader, std::size_t inputBytes, const char* 
       // Pos x y z
       fmt::ScanLine(line, model::kReadReals3, word, &mesh.drawRecord.referencePoint.x, &mesh.drawRecord.referencePoint.y,
                     &mesh.drawRecord.referencePoint.z);
-    } else if (key == model::kNumVertex || key == model::kNumFace || key == model::kNumTVertex ||
-               key == model::kNumTFace) {
+    } else if (MeshCount count; ModelCount(key, count)) {
       // Num<...> count
       int n = 0;
       fmt::ScanLine(line, model::kReadCount, word, &n);
-      const long long at = reader.LineNumber();
-      if (key == model::kNumVertex) {
-        mesh.SetPositionCount(MeshObject::BoundCount(n, MeshObject::kMaxIndexed, inputBytes, name, at, log));
-      } else if (key == model::kNumFace) {
-        mesh.SetFaceCount(MeshObject::BoundCount(n, INT32_MAX / 3, inputBytes, name, at, log));
-      } else if (key == model::kNumTVertex) {
-        mesh.SetTexVertexCount(MeshObject::BoundCount(n, MeshObject::kMaxIndexed, inputBytes, name, at, log));
-      } else {
-        mesh.SetTexFaceCount(MeshObject::BoundCount(n, INT32_MAX / 3, inputBytes, name, at, log));
-      }
+      ReadCountLine(mesh, count, n, input, reader.LineNumber());
     } else if (key == model::kVertex) {
       // VERTEX i x y z
       int i = 0;
@@ -67,7 +78,7 @@ void ReadModelFile(fmt::LineReader& reader, std::size_t inputBytes, const char* 
       fmt::ScanLine(line, model::kReadCount, word, &mesh.drawRecord.materialIndex);
     }
   }
-  mesh.Expand(name, log);
+  FinishMesh(mesh, input);
 }
 
 ModelFileResult LoadModelFile(const char* name, MeshObject& mesh, const LoadLog& log) {

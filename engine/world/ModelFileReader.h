@@ -6,7 +6,7 @@
 //     "Error: " line naming it to the log and reads as kCannotOpen;
 //   - a VERTEX/FACE/TVERTEX/TFACE line whose index lies outside its count
 //     (or comes before its count line) is skipped;
-//   - counts are bounded as MeshObject::BoundCount bounds them (positions
+//   - counts are bounded as BoundCount (ReaderFile.h) bounds them (positions
 //     and texture vertices by the 16-bit index limit, faces by the input);
 //   - referencePoint and materialIndex are 0 without "Pos" and "MatID";
 //   - nothing after "End" is read.

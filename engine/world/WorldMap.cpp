@@ -11,6 +11,7 @@
 #include "engine/world/AseReader.h"
 #include "engine/world/ModelFileReader.h"
 #include "engine/world/NameReadings.h"
+#include "engine/world/ReaderFile.h"
 #include "formats/LineReader.h"
 #include "formats/LineScan.h"
 #include "platform/files/AnsiFile.h"

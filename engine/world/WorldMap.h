@@ -59,6 +59,7 @@
 #include "engine/scene/RenderSwitches.h"
 #include "engine/scene/SceneNode.h"
 #include "engine/world/HeightField.h"
+#include "engine/log/TarnLog.h"
 #include "engine/world/MeshObject.h"
 
 // A seam for readers after the load, such as the glTF export: told which

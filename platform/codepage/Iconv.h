@@ -1,6 +1,5 @@
 // An iconv conversion that carries on past what the converter refuses, for
-// the code page 949 functions (Cp949.h) and the files' decoder of marked text
-// (platform/files/DecodedStream.cpp). Linux only: Windows converts itself.
+// the code page 949 functions (Cp949.h). Linux only: Windows converts itself.
 #pragma once
 
 #include <iconv.h>

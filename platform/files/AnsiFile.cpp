@@ -103,21 +103,18 @@ int OpenRegularForReading(const std::string& path, long long* size) {
 namespace detail {
 
 std::FILE* OpenForReading(const std::string& path, bool text, long long* size) {
-  int fd = OpenRegularForReading(path, size);
+  const int fd = OpenRegularForReading(path, size);
   if (fd < 0) return nullptr;
-  if (text) {
-    unsigned char first[3];
-    ssize_t got = ::pread(fd, first, sizeof first, 0);
-    std::size_t mark = 0;
-    detail::TextEncoding encoding = detail::DetectMark(first, got > 0 ? static_cast<std::size_t>(got) : 0, &mark);
-    if (encoding != detail::TextEncoding::kEightBit) {
-      if (::lseek(fd, static_cast<off_t>(mark), SEEK_SET) < 0) {
-        ::close(fd);
-        return nullptr;
-      }
-      return detail::OpenDecodedStream(fd, encoding);
-    }
-  }
+  return text ? OpenTextStream(fd) : PlainStream(fd);
+}
+
+bool ReadStart(int fd, unsigned char* first, std::size_t n, std::size_t* got) {
+  const ssize_t r = ::pread(fd, first, n, 0);
+  *got = r > 0 ? static_cast<std::size_t>(r) : 0;
+  return true;
+}
+
+std::FILE* PlainStream(int fd) {
   std::FILE* f = ::fdopen(fd, "r");
   if (f == nullptr) ::close(fd);
   return f;

@@ -1,6 +1,6 @@
-// A stdio stream that decodes UTF-16 and marked UTF-8 text to code page 949
-// while it is read (glibc's fopencookie), so that every reader of the system
-// takes such a file as it takes an 8-bit one.
+// A stdio stream that decodes marked text to code page 949 while it is read
+// (glibc's fopencookie), so that every reader of the system takes such a
+// file as it takes an 8-bit one.
 #include "platform/files/DecodedStream.h"
 
 #include <unistd.h>
@@ -9,26 +9,18 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "platform/codepage/Cp949.h"
-#include "platform/codepage/Iconv.h"
 
 namespace tarn::files::detail {
 namespace {
 
 class Decoder {
  public:
-  Decoder(int fd, TextEncoding encoding)
-      : fd_(fd),
-        unit_(encoding == TextEncoding::kUtf8 ? 1 : 2),
-        converter_("UTF-8", encoding == TextEncoding::kUtf16Le   ? "UTF-16LE"
-                            : encoding == TextEncoding::kUtf16Be ? "UTF-16BE"
-                                                                 : "UTF-8") {}
+  Decoder(int fd, std::size_t mark, codepage::TextEncoding encoding) : fd_(fd), skip_(mark), decoder_(encoding) {}
   ~Decoder() { ::close(fd_); }
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
-  bool Ready() const { return converter_.Ready(); }
 
   ssize_t Read(char* buffer, size_t size) {
     while (pending_.size() == taken_ && !done_) {
@@ -42,7 +34,7 @@ class Decoder {
   }
 
  private:
-  // Reads one block, converts what is whole of it; false on a read error.
+  // Reads one block and converts what is whole of it; false on a read error.
   bool Refill() {
     pending_.clear();
     taken_ = 0;
@@ -54,25 +46,22 @@ class Decoder {
     if (got < 0) return false;
     raw_.append(block, static_cast<size_t>(got));
     if (got == 0) done_ = true;
+    const size_t skipped = skip_ < raw_.size() ? skip_ : raw_.size();
+    raw_.erase(0, skipped);
+    skip_ -= skipped;
+    characters_.clear();
+    raw_.erase(0, decoder_.Decode(raw_, done_, characters_));
     std::string utf8;
-    // A malformed unit becomes '?'; a character cut by the block's end waits
-    // for the next block, and at the very end it is malformed too.
-    const size_t taken = converter_.Run(
-        raw_, utf8,
-        [this](std::string& out, std::string_view rest) {
-          out.push_back('?');
-          return rest.size() < unit_ ? rest.size() : unit_;
-        },
-        done_ ? codepage::CutEnd::kRefuse : codepage::CutEnd::kKeep);
-    raw_.erase(0, taken);
+    for (char32_t c : characters_) codepage::AppendUtf8(utf8, c);
     pending_ = codepage::Utf8ToCp949(utf8);
     return true;
   }
 
   int fd_;
-  size_t unit_;  // bytes skipped after a malformed unit
-  codepage::Converter converter_;
+  size_t skip_;  // what is left of the mark
+  codepage::TextDecoder decoder_;
   std::string raw_, pending_;
+  std::u32string characters_;
   size_t taken_ = 0;
   bool done_ = false;
 };
@@ -86,9 +75,8 @@ int CloseCookie(void* cookie) {
 
 }  // namespace
 
-std::FILE* OpenDecodedStream(int fd, TextEncoding encoding) {
-  auto decoder = std::make_unique<Decoder>(fd, encoding);
-  if (!decoder->Ready()) return nullptr;
+std::FILE* OpenDecodedStream(int fd, std::size_t mark, codepage::TextEncoding encoding) {
+  auto decoder = std::make_unique<Decoder>(fd, mark, encoding);
   cookie_io_functions_t io{};
   io.read = ReadCookie;
   io.close = CloseCookie;

@@ -33,13 +33,6 @@ constexpr int kSlots = 32;
 CleanUpSlot slots[kSlots];
 std::mutex slotsLock;  // between threads that claim slots (tests run several)
 
-// Past the file-size limit, write() then fails with EFBIG: a failed
-// conversion with its message, not a killed process.
-void IgnoreFileSizeSignal() {
-  static std::once_flag once;
-  std::call_once(once, [] { ::signal(SIGXFSZ, SIG_IGN); });
-}
-
 // Holds SIGINT, SIGTERM and SIGHUP back while a temporary file and its
 // clean-up entry are made or undone together, so that a signal never finds
 // one without the other.
@@ -171,7 +164,6 @@ OutputFile::~OutputFile() { Abandon(); }
 
 bool OutputFile::OpenPath(const std::string& destination) {
   std::string path = destination;
-  IgnoreFileSizeSignal();
 
   // What stands under the name decides, never where the name points: a
   // regular file is written whole or not at all wherever it lies (/dev/shm,

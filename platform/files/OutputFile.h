@@ -28,8 +28,8 @@
 // this layer: a host that ends the process at a signal calls
 // RemoveTemporaryOutputs from its handler first (platform/hosts/signals),
 // and one that ends through the program's quit path lets the destructors
-// do it. A write past the file-size limit fails with EFBIG instead of
-// ending the process (SIGXFSZ is ignored once an output has been opened).
+// do it. Under a host, a write past the file-size limit fails with EFBIG
+// instead of ending the process (the host's QuitSignals ignores SIGXFSZ).
 #pragma once
 
 #include <cstdio>

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/files/AnsiFile.h"
+#include "platform/files/DecodedStream.h"
 #include "platform/files/OutputFile.h"
 
 namespace tarn::files {
@@ -36,6 +37,16 @@ void Refuse(int error) {
 }
 
 void ClearRefusal() { refusedErrno = 0; }
+
+std::FILE* OpenTextStream(int fd) {
+  unsigned char first[3];
+  std::size_t got = 0;
+  if (!ReadStart(fd, first, sizeof first, &got)) return nullptr;
+  std::size_t mark = 0;
+  const codepage::TextEncoding encoding =
+      codepage::DetectMark(std::string_view(reinterpret_cast<const char*>(first), got), &mark);
+  return encoding == codepage::TextEncoding::kEightBit ? PlainStream(fd) : OpenDecodedStream(fd, mark, encoding);
+}
 
 }  // namespace detail
 

@@ -9,7 +9,7 @@
 #include "engine/app/InputDevices.h"
 #include "engine/scene/Camera.h"
 #include "engine/scene/RenderSwitches.h"
-#include "tests/app/TestMachine.h"
+#include "tests/common/TestMachine.h"
 
 using namespace tarn;
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "engine/app/FrameRate.h"
-#include "tests/app/TestMachine.h"
+#include "tests/common/TestMachine.h"
 
 namespace {
 

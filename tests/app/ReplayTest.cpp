@@ -5,7 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "tests/app/Replay.h"
+#include "tests/common/Golden.h"
+#include "tests/common/Replay.h"
 
 using namespace tarn::test;
 
@@ -115,9 +116,10 @@ TEST_F(ReplayTest, HudMatchesItsGoldenPicture) {
   RunResult r = Run("0-69 W\n", "--shot hud.png");  // 70 frames: the rate text has closed a window
   ASSERT_EQ(r.status, 0) << r.err;
   const std::filesystem::path golden = dir.previous() / "tests/app/golden/hud.png";
-  if (std::getenv("TARN_UPDATE_GOLDEN")) {
+  if (tarn::test::UpdatingGolden()) {
     std::filesystem::create_directories(golden.parent_path());
     std::filesystem::copy_file(dir.path() / "hud.png", golden, std::filesystem::copy_options::overwrite_existing);
+    FAIL() << golden << tarn::test::kGoldenWritten;
   }
   Picture got, want;
   ASSERT_TRUE(ReadPng(dir.path() / "hud.png", got));

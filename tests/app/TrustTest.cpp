@@ -13,7 +13,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tests/app/Replay.h"
+#include "tests/common/Replay.h"
 
 using namespace tarn::test;
 namespace fs = std::filesystem;
@@ -64,7 +64,7 @@ TEST(Trust, AnyFolderNameLoadsTheSameWorldIntoOneLog) {
   TempWorkDir dir;
   const char* build = std::getenv("TARN_BUILD_DIR");
   const fs::path sample = fs::absolute(dir.previous() / (build ? build : "build") / "sample");
-  if (!fs::exists(sample / "exam.map")) GTEST_SKIP() << "no sample world at " << sample;
+  if (!fs::exists(sample / "exam.map")) GTEST_SKIP() << "SKIPPED: no sample world at " << sample;
   std::string stats;
   for (const char* name : {"plain", "café", "Рабочий стол", "αβγ 😀"}) {
     SCOPED_TRACE(name);

@@ -13,6 +13,7 @@
 # cover the joints at both keys, and the joints must move between them.
 # KEEP-DIR keeps the picture (character.png).
 set -u
+. "$(dirname "$0")/../common/skip.sh"
 character=0
 if [ "${1:-}" = --character ]; then character=1; shift; fi
 if [ $character = 1 ]; then
@@ -23,14 +24,14 @@ fi
 here=$(cd "$(dirname "$0")" && pwd)
 version=0.187.0
 . "$here/npm_install.sh"
-command -v python3 >/dev/null || { echo "SKIPPED: no python3"; exit 77; }
+command -v python3 >/dev/null || skip "no python3"
 browser=$(command -v chromium || command -v chromium-browser) ||
-  { echo "SKIPPED: no chromium (scripts/deps.sh installs it)"; exit 77; }
+  skip "no chromium (scripts/deps.sh installs it)"
 if [ $character = 1 ]; then
   peers=$here/../../../shared/peers
-  [ -f "$peers/gen_ase.py" ] || { echo "SKIPPED: no ASE generator at $peers"; exit 77; }
+  [ -f "$peers/gen_ase.py" ] || skip "no ASE generator at $peers"
 else
-  [ -f "$sample/exam.map" ] || { echo "SKIPPED: no sample world at $sample"; exit 77; }
+  [ -f "$sample/exam.map" ] || skip "no sample world at $sample"
 fi
 npm_install "$build/node" three "$version"
 
@@ -68,7 +69,11 @@ shoot() {
   # on the software renderer, which newer Chromium offers only when asked.
   local flags=(--headless=new --no-sandbox --use-angle=swiftshader --enable-unsafe-swiftshader --window-size=800,600
                --user-data-dir="$tmp/profile" --no-first-run --no-default-browser-check --disable-extensions)
-  timeout 90 "$browser" "${flags[@]}" "http://127.0.0.1:$(cat "$tmp/port")/$1" >"$tmp/chromium.log" 2>&1 &
+  # Chromium's scratch folders (org.chromium.Chromium.*) go under TMPDIR and
+  # its caches under the XDG folders: all in this test's folder, which goes.
+  mkdir -p "$tmp/tmp" "$tmp/xdg-cache" "$tmp/xdg-config"
+  TMPDIR=$tmp/tmp XDG_CACHE_HOME=$tmp/xdg-cache XDG_CONFIG_HOME=$tmp/xdg-config \
+    timeout 90 "$browser" "${flags[@]}" "http://127.0.0.1:$(cat "$tmp/port")/$1" >"$tmp/chromium.log" 2>&1 &
   viewer=$!
   wait "$server"
   local status=$?

@@ -3,10 +3,11 @@
 # on a hostile one, each file checked by glb_check.py against --stats; the
 # world's own files are never written over. Skips (77) without python3.
 set -u
+. "$(dirname "$0")/../common/skip.sh"
 replay=$(realpath "$1") sample=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
-command -v python3 >/dev/null || { echo "SKIPPED: no python3 to read the JSON"; exit 77; }
-[ -f "$sample/exam.map" ] || { echo "SKIPPED: no sample world at $sample"; exit 77; }
+command -v python3 >/dev/null || skip "no python3 to read the JSON"
+[ -f "$sample/exam.map" ] || skip "no sample world at $sample"
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tarn-gltf-XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 failed=0

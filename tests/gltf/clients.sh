@@ -18,12 +18,13 @@
 # is said with a "SKIPPED:" line; the test then ends with 77 unless
 # something failed.
 set -u
+. "$(dirname "$0")/../common/skip.sh"
 replay=$(realpath "$1") sample=$(realpath "$2") build=$(realpath "$3") batch=${4:+$(realpath "$4")}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 peers=$root/../shared/peers testdata=$root/../shared/testdata
-command -v python3 >/dev/null || { echo "SKIPPED: no python3"; exit 77; }
-[ -f "$sample/exam.map" ] || { echo "SKIPPED: no sample world at $sample"; exit 77; }
+command -v python3 >/dev/null || skip "no python3"
+[ -f "$sample/exam.map" ] || skip "no sample world at $sample"
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tarn-gltf-clients-XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 failed=0 skipped=()

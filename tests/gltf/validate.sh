@@ -4,10 +4,11 @@
 # world's export; any error or warning fails. Skips (77) where node or npm
 # is missing or the package cannot be installed (no network).
 set -u
+. "$(dirname "$0")/../common/skip.sh"
 replay=$(realpath "$1") sample=$(realpath "$2") build=$(realpath "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/npm_install.sh"
-[ -f "$sample/exam.map" ] || { echo "SKIPPED: no sample world at $sample"; exit 77; }
+[ -f "$sample/exam.map" ] || skip "no sample world at $sample"
 npm_install "$build/node" gltf-validator "$gltf_validator_version"
 package=$build/node/node_modules/gltf-validator
 

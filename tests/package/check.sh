@@ -12,10 +12,10 @@
 # programs and man from /usr, then removes and purges it and compares a
 # listing of /usr with the one from before: nothing may be left behind.
 set -u
+. "$(dirname "$0")/../common/skip.sh"
 cd "$(dirname "$0")/../.."
 if ! command -v dpkg-deb >/dev/null; then
-  echo "SKIPPED: no dpkg-deb (not a Debian system)"
-  exit 77
+  skip "no dpkg-deb (not a Debian system)"
 fi
 install=no
 case "${1:-}" in

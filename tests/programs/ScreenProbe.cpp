@@ -1,8 +1,12 @@
+// x11-screen-probe --paint-root: paints the root window magenta (255 0 255),
+// a colour no frame of the engine has, so that what no window covers shows.
 // x11-screen-probe [--png FILE] [X Y W H]...: reads what the X screen shows
 // and prints
 //   screen W H
+//   root N              how many pixels are the root's magenta (uncovered)
 //   content X Y W H     the smallest rectangle holding every pixel that is
-//                       not black ("content none" when all are black)
+//                       neither black nor the root's magenta ("content none"
+//                       when there is none)
 //   bright X Y W H N    per rectangle asked for: how many of its pixels are
 //                       near white (each channel >= 205)
 // --png writes the screen as a PNG, for a person to look at. Exit status 0,
@@ -21,6 +25,23 @@ namespace {
 struct Rgb {
   int r, g, b;
 };
+
+bool IsRoot(const Rgb& c) { return c.r == 255 && c.g == 0 && c.b == 255; }
+
+int PaintRoot(Display* display) {
+  XColor magenta{};
+  magenta.red = 0xffff;
+  magenta.green = 0;
+  magenta.blue = 0xffff;
+  magenta.flags = DoRed | DoGreen | DoBlue;
+  if (XAllocColor(display, DefaultColormap(display, DefaultScreen(display)), &magenta) == 0) return 2;
+  const Window root = DefaultRootWindow(display);
+  XSetWindowBackground(display, root, magenta.pixel);
+  XClearWindow(display, root);
+  XSync(display, False);
+  XCloseDisplay(display);
+  return 0;
+}
 
 // libpng reports failures by longjmp, hence the plain setjmp form.
 bool WriteRows(std::FILE* file, png_structp png, png_infop info, const std::vector<unsigned char>& rgb, int width,
@@ -51,8 +72,11 @@ bool WritePng(const char* path, const std::vector<unsigned char>& rgb, int width
 int main(int argc, char** argv) {
   const char* pngPath = nullptr;
   std::vector<int> rects;
+  bool paintRoot = false;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--png") == 0 && i + 1 < argc) {
+    if (std::strcmp(argv[i], "--paint-root") == 0) {
+      paintRoot = true;
+    } else if (std::strcmp(argv[i], "--png") == 0 && i + 1 < argc) {
       pngPath = argv[++i];
     } else {
       char* end = nullptr;
@@ -70,6 +94,7 @@ int main(int argc, char** argv) {
   }
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return 2;
+  if (paintRoot) return PaintRoot(display);
   const Window root = DefaultRootWindow(display);
   XWindowAttributes attributes;
   XGetWindowAttributes(display, root, &attributes);
@@ -99,16 +124,20 @@ int main(int argc, char** argv) {
 
   std::printf("screen %d %d\n", width, height);
   int left = width, top = height, right = -1, bottom = -1;
+  long uncovered = 0;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const Rgb& c = pixels[static_cast<std::size_t>(y) * width + x];
-      if (c.r > 16 || c.g > 16 || c.b > 16) {
+      if (IsRoot(c)) {
+        ++uncovered;
+      } else if (c.r > 16 || c.g > 16 || c.b > 16) {
         if (x < left) left = x;
         if (x > right) right = x;
         if (y < top) top = y;
         if (y > bottom) bottom = y;
       }
     }
+  std::printf("root %ld\n", uncovered);
   if (right < 0)
     std::printf("content none\n");
   else

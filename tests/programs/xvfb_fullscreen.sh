@@ -3,17 +3,15 @@
 # covers the screen, scaled to fit with its aspect kept and centred, the HUD
 # in its corner holds text (near-white pixels where "Screen : W H" is drawn,
 # none in a part of the frame without text), and SIGTERM ends the program
-# with status 0 within a second. The root window is white (-wr), so a window
-# that leaves part of the screen uncovered shows in the content rectangle.
+# with status 0. The root window is magenta, which no frame has: a window
+# that leaves part of the screen uncovered shows as root pixels, and a frame
+# drawn smaller than the screen as a smaller content rectangle.
 # usage: xvfb_fullscreen.sh TARNVIEW SCREEN_PROBE
-# Exits 77 (skipped) with a message when Xvfb is missing or does not start.
 set -u
 tarnview=$(realpath "$1")
 probe=$(realpath "$2")
-if ! command -v Xvfb >/dev/null; then
-  echo "SKIP: Xvfb is not installed (scripts/deps.sh installs it)"
-  exit 77
-fi
+. "$(dirname "$0")/../common/skip.sh"
+command -v Xvfb >/dev/null || skip "Xvfb is not installed (scripts/deps.sh installs it)"
 work=$(mktemp -d /tmp/tarn-fullscreen-XXXXXX)
 xvfb_pid=
 wm_pid=
@@ -42,10 +40,8 @@ server() {
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   wm_pid=
-  if ! start_xvfb "$work" -screen 0 "$1x24" -wr -nolisten tcp; then
-    echo "SKIP: Xvfb did not start: $(head -c 300 "$work/xvfb.log")"
-    exit 77
-  fi
+  start_xvfb "$work" -screen 0 "$1x24" -nolisten tcp || skip "Xvfb did not start: $(head -c 300 "$work/xvfb.log")"
+  "$probe" --paint-root || fail "cannot paint the root window"
 }
 
 # window_manager: starts one (the first installed of a few that honour the
@@ -83,39 +79,34 @@ expect_frame() {
   # near white as the root window is.
   local hud="$x $y $((140 * w / fw)) $((20 * h / fh))"
   local plain="$((x + 6 * w / 10)) $((y + 7 * h / 10)) $((140 * w / fw)) $((20 * h / fh))"
-  local report= content= text= blank=
+  local report= content= text= blank= root=
   for _ in $(seq 100); do
     report=$("$probe" $hud $plain)
     content=$(grep '^content' <<<"$report")
+    root=$(grep '^root' <<<"$report")
     text=$(grep "^bright $hud " <<<"$report" | awk '{print $6}')
     blank=$(grep "^bright $plain " <<<"$report" | awk '{print $6}')
-    [ "$content" = "content $x $y $w $h" ] && [ "$blank" = 0 ] && break
+    [ "$content" = "content $x $y $w $h" ] && [ "$root" = "root 0" ] && [ "$blank" = 0 ] && break
     kill -0 $app_pid 2>/dev/null || break
     sleep 0.1
   done
   "$probe" --png "$work/$name.png" >/dev/null
-  if [ "$content" != "content $x $y $w $h" ] || [ "$blank" != 0 ]; then
-    fail "$name: the screen shows $content ($blank near-white pixels where the frame has no text), not the frame at $x $y $w $h"
+  if [ "$content" != "content $x $y $w $h" ] || [ "$root" != "root 0" ] || [ "$blank" != 0 ]; then
+    fail "$name: the screen shows $content, $root pixels of the bare root ($blank near-white pixels where the frame has no text), not the frame at $x $y $w $h on a covered screen"
     cat "$work/out.log"
   else
     echo "$name: frame at $x $y $w $h; $text near-white pixels in the HUD's corner"
     [ "${text:-0}" -ge 60 ] || fail "$name: the HUD's corner holds no text"
   fi
-  local start status ms
-  start=$(date +%s%N)
+  # How fast it ends is bench/'s business; that it ends, with 0, is this
+  # test's (a program that never ends meets ctest's timeout).
+  local status
   kill -TERM $app_pid 2>/dev/null
-  for _ in $(seq 40); do kill -0 $app_pid 2>/dev/null || break; sleep 0.05; done
-  ms=$((($(date +%s%N) - start) / 1000000))
-  if kill -0 $app_pid 2>/dev/null; then
-    fail "$name: tarnview still runs $ms ms after SIGTERM"
-    kill -KILL $app_pid
-  fi
   wait $app_pid
   status=$?
   app_pid=
-  echo "$name: SIGTERM ended tarnview in $ms ms with status $status"
+  echo "$name: SIGTERM ended tarnview with status $status"
   [ $status -eq 0 ] || fail "$name: status $status after SIGTERM"
-  [ $ms -le 1000 ] || fail "$name: SIGTERM took $ms ms"
 }
 
 server 1024x768

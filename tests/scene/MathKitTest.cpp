@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -23,16 +24,20 @@ void ExpectNear(const Vector3& v, float x, float y, float z, float eps = 1e-6f) 
 
 }  // namespace
 
-TEST(MathKit, ProductMayBeStoredOverEitherOperand) {
+// Element (r, c) of a x b is row r of a times column c of b, in both orders
+// of operands (a transposed product or a swapped order fails one of them).
+TEST(MathKit, ProductIsRowsTimesColumns) {
   MathKit kit;
   const Matrix4 a = Sample(1.5f), b = Sample(-2.25f);
-  const Matrix4 expected = Multiply(a, b);
-  Matrix4 overA = a;
-  overA = Multiply(overA, b);
-  Matrix4 overB = b;
-  overB = Multiply(a, overB);
-  EXPECT_TRUE(SameBits(overA, expected));
-  EXPECT_TRUE(SameBits(overB, expected));
+  for (const auto& [x, y] : {std::pair{a, b}, std::pair{b, a}}) {
+    const Matrix4 p = Multiply(x, y);
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 4; ++c) {
+        double sum = 0;
+        for (int k = 0; k < 4; ++k) sum += double(x(r, k)) * double(y(k, c));
+        EXPECT_NEAR(p(r, c), sum, 1e-5 * (1 + std::fabs(sum))) << r << "," << c;
+      }
+  }
   Matrix4 identity;
   kit.SetIdentity(identity);
   EXPECT_TRUE(SameBits(Multiply(a, identity), a));

@@ -130,7 +130,7 @@ TEST(TextSink, LongOutputCrossesItsBufferIntact) {
 
 TEST(TextSink, ReportsAFailedWrite) {
   std::FILE* full = std::fopen("/dev/full", "w");
-  if (full == nullptr) GTEST_SKIP() << "no /dev/full";
+  if (full == nullptr) GTEST_SKIP() << "SKIPPED: no /dev/full on this system";
   {
     TextSink sink(full);
     for (int i = 0; i < 100000; ++i) sink.Put("0123456789");

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# wine.rigwright_batch STATE_DIR RIGWRIGHT_BATCH ASE_DIR
+# windows.WineRigwrightBatch STATE_DIR RIGWRIGHT_BATCH ASE_DIR
 # rigwright-batch.exe under Wine writes the same bytes as the Linux
 # rigwright-batch for the mesh, physique and motion conversions of every
 # shared ASE export, and ends with the same exit status. For the first

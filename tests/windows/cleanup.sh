@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# wine.cleanup STATE_DIR: ends the run's Wine server and X server and
+# windows.WineCleanup STATE_DIR: ends the run's Wine server and X server and
 # removes the prefix.
 set -u
 . "$(dirname "$0")/wine_common.sh" "$1"
@@ -8,5 +8,5 @@ if [ -f "$state/xvfb.pid" ]; then
   kill "$(cat "$state/xvfb.pid")" 2>/dev/null
   rm -f "$state/xvfb.pid"
 fi
-rm -rf "$WINEPREFIX" "$state/display" "$state/route" "$TMPDIR"
+rm -rf "$WINEPREFIX" "$state/display" "$state/route" "$state/xvfb" "$TMPDIR"
 exit 0

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# wine.rigwright STATE_DIR EXPECTED_MENU FRAME_COMPARE
+# windows.WineRigwright STATE_DIR EXPECTED_MENU FRAME_COMPARE
 # rigwright.exe under Wine opens its window titled "Rigwright" with a menu
 # bar; its program file holds menu 101 (as tool/rigwright.rc lists it), the
 # icon group, the bitmap and the toolbar in Korean (1042); Esc ends it with

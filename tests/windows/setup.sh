@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# wine.setup STATE_DIR WIN32_DIR WIN64_DIR: picks the run's route (the
+# windows.WineSetup STATE_DIR WIN32_DIR WIN64_DIR: picks the run's route (the
 # 32-bit programs of WIN32_DIR under 32-bit Wine where this machine runs
 # 32-bit programs, else the 64-bit ones of WIN64_DIR under wine64; the i386
 # loader's answer decides, not the kernel's name), starts the run's X server
 # (Xvfb, 800 x 600 at 16 bits with GLX, as the engine's display mode wants)
 # and makes a fresh WINEPREFIX. Skipped, with the reason, where no Wine can
-# run. TARN_WINE_BITS=32 or 64 forces a route (the wine64.* tests force 64,
+# run. TARN_WINE_BITS=32 or 64 forces a route (the windows.Wine64* tests force 64,
 # with TARN_WINE_ALSO set: they skip where the machine's own route is that).
 set -u
 . "$(dirname "$0")/wine_common.sh" "$1"
@@ -25,7 +25,7 @@ fi
 # TARN_WINE_ALSO: a second run beside the machine's own route, pointless
 # where that route is the one asked for.
 if [ -n "${TARN_WINE_ALSO:-}" ] && [ "${TARN_WINE_BITS:-}" = $bits ]; then
-  skip "$why: the wine.* tests run the $bits-bit programs already"
+  skip "$why: the windows.Wine* tests run the $bits-bit programs already"
 fi
 if [ -n "${TARN_WINE_BITS:-}" ]; then
   bits=$TARN_WINE_BITS
@@ -47,17 +47,14 @@ if ! version=$("$wine" --version 2>&1 </dev/null); then
 fi
 
 mkdir -p "$state" "$TMPDIR"
-display=
-for n in $(seq 70 99); do
-  if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then display=:$n; break; fi
-done
-[ -n "$display" ] || { echo "no free X display between :70 and :99"; exit 1; }
-setsid Xvfb "$display" -noreset -screen 0 800x600x16 +extension GLX -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null &
-echo $! >"$state/xvfb.pid"
-export DISPLAY=$display
-if ! wait_for 10 xdotool getdisplaygeometry; then
-  echo "Xvfb did not start:"; cat "$state/xvfb.log"; exit 1
-fi
+# The run's X server outlives this script (the fixture's tests use it, and
+# cleanup.sh ends it): in a session of its own.
+mkdir -p "$state/xvfb"
+xvfb_detach=1 start_xvfb "$state/xvfb" -screen 0 800x600x16 +extension GLX -nolisten tcp
+started=$?
+echo "$xvfb_pid" >"$state/xvfb.pid"
+[ $started = 0 ] || { echo "Xvfb did not start:"; cat "$state/xvfb/xvfb.log"; exit 1; }
+display=$DISPLAY
 start=$(date +%s)
 "$wine" wineboot -i >"$state/wineboot.log" 2>&1 || { echo "wineboot failed:"; tail -20 "$state/wineboot.log"; exit 1; }
 # One server for the whole run, so that each program starts quickly.

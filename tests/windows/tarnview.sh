@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# wine.tarnview STATE_DIR TARNVIEW_REPLAY FRAME_COMPARE
+# windows.WineTarnview STATE_DIR TARNVIEW_REPLAY FRAME_COMPARE
 # tarnview.exe in the sample world under Wine: on the 32-bit route the world
 # of tarn-win32.zip, unpacked as a Windows user would; on the 64-bit route
 # the same world as the 64-bit build stages it (tarn-win64/world). The
@@ -40,7 +40,13 @@ window=$(window_named 60 '^Doze1$') || fail "no window Doze1 within 60 s"
 # The set-up is written before the first frame; give the loader time.
 log_ready() { [ -f Tarn.log ] && [ "$(wc -l <Tarn.log)" -ge 14 ]; }
 wait_for 60 log_ready || fail "Tarn.log has fewer than 14 lines"
-sleep 5
+# The first frames may still be the desktop: wait for the scene itself, the
+# same comparison as below, on the screen as it is drawn.
+frame_shown() {
+  xwd -root -silent >"$work/screen.xwd" &&
+    "$compare" "$work/screen.xwd" "$work/linux.png" 24 0 0 480 120 384 284 32 32
+}
+wait_for 60 frame_shown
 xwd -root -silent >"$work/screen.xwd" || fail "xwd could not read the screen"
 escape_until_exit 30 "$window" $pid
 status=$?

@@ -42,14 +42,12 @@ if [ -f "$state/route" ]; then
   use_route "$route_bits" "$route_dir"
 fi
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../common/skip.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../common/xvfb.sh"
 
 # Skips (with the reason) where the run has no Wine set-up.
 need_wine() {
-  [ -f "$state/display" ] && [ -n "$wine" ] || skip "no Wine set-up for this run (${state##*/}.setup was skipped or failed)"
+  [ -f "$state/display" ] && [ -n "$wine" ] || skip "no Wine set-up for this run (its Setup test was skipped or failed)"
   export DISPLAY
   DISPLAY=$(cat "$state/display")
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/log/TarnLog.h"
 #include "engine/world/MeshObject.h"
 #include "tests/common/TempDir.h"
 

@@ -120,19 +120,20 @@ std::FILE* OpenForReading(const std::string& path, bool text, long long* size) {
     CloseHandle(file);
     return nullptr;
   }
-  if (text) {
-    unsigned char first[3];
-    const int got = _read(fd, first, sizeof first);
-    std::size_t mark = 0;
-    const detail::TextEncoding encoding =
-        detail::DetectMark(first, got > 0 ? static_cast<std::size_t>(got) : 0, &mark);
-    if (_lseeki64(fd, static_cast<long long>(mark), SEEK_SET) < 0) {
-      _close(fd);
-      return nullptr;
-    }
-    if (encoding != detail::TextEncoding::kEightBit) return detail::OpenDecodedStream(fd, encoding);
-    _lseeki64(fd, 0, SEEK_SET);
+  return text ? OpenTextStream(fd) : PlainStream(fd);
+}
+
+bool ReadStart(int fd, unsigned char* first, std::size_t n, std::size_t* got) {
+  const int r = _read(fd, first, static_cast<unsigned>(n));
+  *got = r > 0 ? static_cast<std::size_t>(r) : 0;
+  if (_lseeki64(fd, 0, SEEK_SET) < 0) {
+    _close(fd);
+    return false;
   }
+  return true;
+}
+
+std::FILE* PlainStream(int fd) {
   std::FILE* f = _fdopen(fd, "rb");
   if (f == nullptr) _close(fd);
   return f;

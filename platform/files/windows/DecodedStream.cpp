@@ -14,24 +14,6 @@
 namespace tarn::files::detail {
 namespace {
 
-void AppendUtf8(std::string& out, unsigned cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 // One character in code page 949, or its UTF-8 bytes when it has no form.
 void AppendCharacter(std::string& out, unsigned cp) {
   if (cp < 0x80) {
@@ -53,84 +35,8 @@ void AppendCharacter(std::string& out, unsigned cp) {
   if (n > 0 && !usedDefault)
     out.append(bytes, static_cast<std::size_t>(n));
   else
-    AppendUtf8(out, cp);
+    codepage::AppendUtf8(out, cp);
 }
-
-// Decodes what is whole in `raw` (all of it at the end), leaving a cut
-// character for the next block.
-class Decoder {
- public:
-  explicit Decoder(TextEncoding encoding) : encoding_(encoding) {}
-
-  void Decode(std::string& raw, bool end, std::string& out) {
-    std::size_t i = 0;
-    const std::size_t n = raw.size();
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(raw[k]); };
-    if (encoding_ == TextEncoding::kUtf8) {
-      while (i < n) {
-        const unsigned b = byte(i);
-        std::size_t length = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-        if (length == 0) {
-          out.push_back('?');
-          ++i;
-          continue;
-        }
-        if (i + length > n) {
-          if (!end) break;
-        }
-        unsigned cp = length == 1 ? b : length == 2 ? (b & 0x1F) : length == 3 ? (b & 0x0F) : (b & 0x07);
-        bool ok = i + length <= n;
-        for (std::size_t k = 1; ok && k < length; ++k) {
-          if ((byte(i + k) & 0xC0) != 0x80) ok = false;
-          else cp = (cp << 6) | (byte(i + k) & 0x3F);
-        }
-        static const unsigned kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (!ok || cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-          out.push_back('?');
-          ++i;
-          continue;
-        }
-        AppendCharacter(out, cp);
-        i += length;
-      }
-    } else {
-      const bool little = encoding_ == TextEncoding::kUtf16Le;
-      auto unit = [&](std::size_t k) {
-        return little ? byte(k) | (byte(k + 1) << 8) : (byte(k) << 8) | byte(k + 1);
-      };
-      while (i + 2 <= n) {
-        const unsigned u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF) {
-          if (i + 4 > n && !end) break;
-          if (i + 4 <= n) {
-            const unsigned low = unit(i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-              AppendCharacter(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-              i += 4;
-              continue;
-            }
-          }
-          out.push_back('?');
-          i += 2;
-        } else if (u >= 0xDC00 && u <= 0xDFFF) {
-          out.push_back('?');
-          i += 2;
-        } else {
-          AppendCharacter(out, u);
-          i += 2;
-        }
-      }
-      if (end && i < n) {  // half a unit at the very end
-        out.push_back('?');
-        i = n;
-      }
-    }
-    raw.erase(0, i);
-  }
-
- private:
-  TextEncoding encoding_;
-};
 
 // A temporary file that the C runtime deletes when it is closed.
 std::FILE* TemporaryStream() {
@@ -145,14 +51,15 @@ std::FILE* TemporaryStream() {
 
 }  // namespace
 
-std::FILE* OpenDecodedStream(int fd, TextEncoding encoding) {
+std::FILE* OpenDecodedStream(int fd, std::size_t mark, codepage::TextEncoding encoding) {
   std::FILE* out = TemporaryStream();
   if (out == nullptr) {
     _close(fd);
     return nullptr;
   }
-  Decoder decoder(encoding);
+  const codepage::TextDecoder decoder(encoding);
   std::string raw, text;
+  std::u32string characters;
   char block[16384];
   for (;;) {
     const int got = _read(fd, block, sizeof block);
@@ -162,8 +69,13 @@ std::FILE* OpenDecodedStream(int fd, TextEncoding encoding) {
       return nullptr;
     }
     raw.append(block, static_cast<std::size_t>(got));
+    const std::size_t skipped = mark < raw.size() ? mark : raw.size();
+    raw.erase(0, skipped);
+    mark -= skipped;
+    characters.clear();
+    raw.erase(0, decoder.Decode(raw, got == 0, characters));
     text.clear();
-    decoder.Decode(raw, got == 0, text);
+    for (char32_t c : characters) AppendCharacter(text, c);
     if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out) != text.size()) {
       std::fclose(out);
       _close(fd);

@@ -25,6 +25,8 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr int kCount = sizeof kSignals / sizeof kSignals[0];
 struct sigaction previous[kCount];
 bool owned[kCount];
+struct sigaction previousFileSize;
+bool fileSizeOwned = false;
 
 int IndexOf(int signal) {
   for (int i = 0; i < kCount; ++i)
@@ -72,12 +74,19 @@ QuitSignals::QuitSignals(Ending ending) {
     action.sa_flags = SA_RESTART;
     owned[i] = ::sigaction(kSignals[i], &action, nullptr) == 0;
   }
+  // Past the file-size limit, write() then fails with EFBIG: a failed
+  // output with its message, not a killed process.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  fileSizeOwned = ::sigaction(SIGXFSZ, &ignore, &previousFileSize) == 0;
 }
 
 QuitSignals::~QuitSignals() {
   if (!holding_) return;
   for (int i = 0; i < kCount; ++i)
     if (owned[i]) ::sigaction(kSignals[i], &previous[i], nullptr);
+  if (fileSizeOwned) ::sigaction(SIGXFSZ, &previousFileSize, nullptr);
   for (int* end : {&wakeRead, &wakeWrite}) {
     if (*end >= 0) ::close(*end);
     *end = -1;

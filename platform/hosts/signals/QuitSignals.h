@@ -1,5 +1,8 @@
 // QuitSignals: the host's hold on SIGINT, SIGTERM and SIGHUP, from the
-// host's start to its end. Each host has one; one host runs at a time.
+// host's start to its end. Each host has one; one host runs at a time. It
+// also ignores SIGXFSZ while it holds: an output that passes the file-size
+// limit (ulimit -f) fails with EFBIG and says so, instead of killing the
+// process (platform/files/OutputFile.h).
 //
 // A signal that was ignored when the host started stays ignored (a program
 // run under nohup keeps running when its terminal goes). The others:

@@ -3,7 +3,7 @@
 #include <dinput.h>
 #include <gtest/gtest.h>
 
-#include "tests/app/TestMachine.h"
+#include "tests/common/TestMachine.h"
 
 using namespace tarn;
 

@@ -1,8 +1,10 @@
 // The hosts' hold on SIGINT, SIGTERM and SIGHUP: how each ending treats the
-// outputs being written, a second signal, and a signal ignored at the start.
+// outputs being written, a second signal, a signal ignored at the start, and
+// SIGXFSZ, which it ignores while it holds.
 // Every case runs in a child, since dispositions belong to the process.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 #include "platform/files/OutputFile.h"
 #include "platform/hosts/signals/QuitSignals.h"
@@ -117,6 +120,29 @@ TEST(QuitSignals, IgnoredStaysIgnoredOneHoldsAtATimeAndTheOldHandlersComeBack) {
             }),
             0);
   EXPECT_EQ(ReadFile("out.mca"), "new\n");
+  EXPECT_FALSE(AnyTemporary());
+}
+
+// The host ignores SIGXFSZ while it holds, so that an output past the size
+// limit fails instead of killing the program, and gives it back after.
+TEST(QuitSignals, ASizeLimitFailsTheOutputWhileHeldAndTheSignalComesBack) {
+  TempWorkDir dir;
+  EXPECT_EQ(InChild([](OutputFile& out) {
+              bool committed;
+              {
+                QuitSignals signals(QuitSignals::Ending::kNow);
+                rlimit limit{1024, 1024};
+                setrlimit(RLIMIT_FSIZE, &limit);
+                std::fputs(std::string(4096, 'x').c_str(), out.Stream());
+                committed = out.Commit();
+              }
+              struct sigaction now {};
+              sigaction(SIGXFSZ, nullptr, &now);
+              if (now.sa_handler != SIG_DFL) return 92;
+              return committed ? 91 : 0;
+            }),
+            0);
+  EXPECT_EQ(ReadFile("out.mca"), "old");
   EXPECT_FALSE(AnyTemporary());
 }
 

@@ -13,8 +13,8 @@
 
 #include "platform/dinput/InputSeam.h"
 #include "platform/hosts/headless/HeadlessHost.h"
-#include "tests/app/Replay.h"
-#include "tests/app/TestMachine.h"
+#include "tests/common/Replay.h"
+#include "tests/common/TestMachine.h"
 
 using namespace tarn;
 
