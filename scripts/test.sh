@@ -22,9 +22,10 @@ export TARN_WERROR=ON
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # skip_reasons LAST_TEST_LOG CTEST_OUTPUT: one line per skipped test, its
-# name and the reasons it printed ("SKIPPED: why").
+# name and the reasons it printed ("SKIPPED: why"); nothing, and success,
+# when no test skipped.
 skip_reasons() {
-  grep -E '^[[:space:]]*[0-9]+ - .* \(Skipped\)$' "$2" | sed -E 's/^[[:space:]]*[0-9]+ - (.*) \(Skipped\)$/\1/' |
+  { grep -E '^[[:space:]]*[0-9]+ - .* \(Skipped\)$' "$2" || true; } | sed -E 's/^[[:space:]]*[0-9]+ - (.*) \(Skipped\)$/\1/' |
     while read -r name; do
       why=$(awk -v name="$name" '
         /^[0-9]+\/[0-9]+ Test: / { sub(/^[0-9]+\/[0-9]+ Test: /, ""); current = $0; next }
