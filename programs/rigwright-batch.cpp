@@ -222,8 +222,14 @@ int Check(const std::vector<std::string>& args) {
 int Gltf(const std::vector<std::string>& args) {
   if (args.size() != 2) return Usage();
 #if !TARN_CHARACTER_GLTF
-  // The Windows build has no PNG library for the writer.
-  std::fputs("rigwright-batch: gltf: this build has no glTF writer; use the Linux program\n", stderr);
+  // The Windows build has no PNG library for the writer. What a user can do
+  // here instead: check the files, and export them with a build that has it.
+  std::fprintf(stderr,
+               "rigwright-batch: gltf: this Windows build has no glTF writer; nothing written.\n"
+               "  To check the character here: rigwright-batch check %s\n"
+               "  To export it, copy the .chr and its four files to Linux and run the Linux build's\n"
+               "  rigwright-batch gltf there (or under WSL).\n",
+               args[0].c_str());
   return 1;
 #else
   const std::string chr = System(args[0].c_str()), out = System(args[1].c_str());
