@@ -126,6 +126,16 @@ TEST_F(MappingTest, MovementAmountsPerFrame) {
   EXPECT_NEAR(camera.position.x, 0.1f - 3.6f, 1e-5f);
   Hold(DIK_DOWN), Frame();
   EXPECT_NEAR(camera.position.z, before.z - 0.1f, 1e-5f);
+
+  // A step after a turn goes where the camera now looks: +10 counts yaw by
+  // -0.1047198, to the right.
+  Camera fresh;
+  camera.position = fresh.position, camera.lookAt = fresh.lookAt;
+  dinput::AddMotion(10, 0), Frame();
+  Hold(DIK_W), Frame();
+  EXPECT_NEAR(camera.position.x, 0.1 * std::sin(0.1047198), 1e-6f);
+  EXPECT_NEAR(camera.position.y, 1.0f, 1e-6f);
+  EXPECT_NEAR(camera.position.z, 0.1 * std::cos(0.1047198), 1e-6f);
 }
 
 TEST_F(MappingTest, MouseMotionYawsAndZoomChangesTheScaleFromTheNextFrame) {
