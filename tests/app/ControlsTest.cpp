@@ -150,7 +150,7 @@ TEST_F(MappingTest, MouseMotionYawsAndZoomChangesTheScaleFromTheNextFrame) {
   Camera fresh;
   camera.lookAt = fresh.lookAt, camera.position = fresh.position;
   Hold(DIK_LSHIFT), dinput::AddMotion(60, 0), Frame();
-  EXPECT_FLOAT_EQ(camera.fieldOfView, 0.1308997f);
+  EXPECT_EQ(camera.fieldOfView, kFieldOfViewZoom);
   EXPECT_FLOAT_EQ(MouseTurnScale, 0.016666668f);
   const float turned = std::atan2(-camera.lookAt.x, camera.lookAt.z - camera.position.z);
   EXPECT_NEAR(turned, -60 * 0.6 * M_PI / 180, 1e-5);
@@ -160,7 +160,7 @@ TEST_F(MappingTest, MouseMotionYawsAndZoomChangesTheScaleFromTheNextFrame) {
   const float slow = std::atan2(-camera.lookAt.x, camera.lookAt.z - camera.position.z);
   EXPECT_NEAR(slow, -1.0 * M_PI / 180, 1e-5);
   Frame();
-  EXPECT_FLOAT_EQ(camera.fieldOfView, 0.7853982f);
+  EXPECT_EQ(camera.fieldOfView, kFieldOfViewNormal);
   EXPECT_FLOAT_EQ(MouseTurnScale, 0.6f);
 }
 
