@@ -80,7 +80,9 @@ TEST_F(ReplayTest, StatusGlyphsAtTheirPlacesAndTheCentreOfAnOddWidth) {
 }
 
 TEST_F(ReplayTest, HudMatchesItsGoldenPicture) {
-  RunResult r = Run("0-69 W\n", "--shot hud.png");  // 70 frames: the rate text has closed a window
+  // 70 frames: the rate text has closed a window. Backwards and to the left,
+  // so that the position's line shows negative numbers.
+  RunResult r = Run("0-69 S A\n", "--shot hud.png");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::filesystem::path golden = dir.previous() / "tests/app/golden/hud.png";
   if (tarn::test::UpdatingGolden()) {
