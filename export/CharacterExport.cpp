@@ -18,18 +18,18 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// Two findings of the check describe what the converter always writes and
-// this export handles: ids shared by several nodes (the ASE's names tell
-// them apart) and fewer RIGIDTYPE lines than the block's Number (blended
+// Two kinds of finding describe what the converter always writes and this
+// export handles: ids shared by several nodes (the ASE's names tell them
+// apart) and fewer RIGIDTYPE lines than the block's Number (blended
 // vertices, which follow the mesh's node). Every other finding means the
-// files cannot be trusted together. The check's findings carry no kind, so
-// they are told by their words (tool/CharacterFiles.cpp).
+// files cannot be trusted together.
 bool IsHandledFinding(const tool::Finding& f) {
-  return f.what.find(" nodes share the id ") != std::string::npos ||
-         f.what.find("(blended assignments are not written)") != std::string::npos;
+  return f.kind == tool::FindingKind::kSharedId || f.kind == tool::FindingKind::kBlendedVertices;
 }
 
-tool::Finding Problem(const std::string& file, long long line, const std::string& what) { return {file, line, what}; }
+tool::Finding Problem(tool::FindingKind kind, const std::string& file, long long line, const std::string& what) {
+  return {kind, file, line, what};
+}
 
 std::string Stem(const std::string& path) {
   std::size_t slash = path.find_last_of("/\\");
@@ -44,7 +44,7 @@ bool MatchMotion(const tool::Character& ch, const AseCharacter& ase, std::vector
   const std::string& mca = ch.paths[tool::CharacterFile::kMotion];
   blockJoint.assign(ch.motion.blocks.size(), -1);
   if (static_cast<int>(ch.motion.blocks.size()) != ase.motionBlocks) {
-    problems.push_back(Problem(mca, 1,
+    problems.push_back(Problem(tool::FindingKind::kOtherExport, mca, 1,
                                "the motion data lists " + std::to_string(ch.motion.blocks.size()) +
                                    " nodes where the ASE export makes " + std::to_string(ase.motionBlocks) +
                                    ": it was not converted from this export"));
@@ -55,7 +55,7 @@ bool MatchMotion(const tool::Character& ch, const AseCharacter& ase, std::vector
     if (b < 0) continue;
     const tool::MotionBlock& block = ch.motion.blocks[static_cast<std::size_t>(b)];
     if (block.id != ch.physique.nodes[j].id) {
-      problems.push_back(Problem(mca, block.line,
+      problems.push_back(Problem(tool::FindingKind::kOtherExport, mca, block.line,
                                  "PHYID " + std::to_string(block.id) + " where the physique data's node " +
                                      std::to_string(j + 1) + " has the id " + std::to_string(ch.physique.nodes[j].id)));
       return false;
@@ -159,7 +159,7 @@ bool MakeSkin(const tool::Character& ch, const AseCharacter& ase, CharacterScene
   std::unordered_map<std::string, int> nameJoint;
   for (std::size_t j = 0; j < out.joints.size(); ++j) nameJoint.emplace(out.joints[j].name, static_cast<int>(j));
   if (skin.rigid.size() != block.vertices.size()) {
-    problems.push_back(Problem(mpd, block.line,
+    problems.push_back(Problem(tool::FindingKind::kOtherExport, mpd, block.line,
                                std::to_string(block.vertices.size()) + " RIGIDTYPE lines where the ASE's object has " +
                                    std::to_string(skin.rigid.size()) + ": it was not converted from this export"));
     return false;
@@ -168,13 +168,13 @@ bool MakeSkin(const tool::Character& ch, const AseCharacter& ase, CharacterScene
   for (std::size_t k = 0; k < block.vertices.size(); ++k) {
     const tool::VertexAssignment& a = block.vertices[k];
     if (a.vertex < 0 || static_cast<std::size_t>(a.vertex) >= vertexCount) {
-      problems.push_back(Problem(mpd, a.line,
+      problems.push_back(Problem(tool::FindingKind::kVertexRange, mpd, a.line,
                                  "vertex " + std::to_string(a.vertex) + " is beyond the mesh's " +
                                      std::to_string(vertexCount) + " vertices"));
       return false;
     }
     if (skin.rigid[k].vertex != a.vertex) {
-      problems.push_back(Problem(mpd, a.line,
+      problems.push_back(Problem(tool::FindingKind::kOtherExport, mpd, a.line,
                                  "vertex " + std::to_string(a.vertex) + " where the ASE's physique line names vertex " +
                                      std::to_string(skin.rigid[k].vertex)));
       return false;
@@ -295,7 +295,7 @@ bool GatherCharacter(const std::string& chrPath, CharacterScene& out, tool::Find
     if (!IsHandledFinding(f)) refused = true;
   if (refused) {
     problems.insert(problems.end(), findings.begin(), findings.end());
-    if (problems.empty()) problems.push_back(Problem(chrPath, 1, "the character cannot be read"));
+    if (problems.empty()) problems.push_back(Problem(tool::FindingKind::kUnreadable, chrPath, 1, "the character cannot be read"));
     return false;
   }
   out.name = Stem(chrPath);
@@ -305,7 +305,7 @@ bool GatherCharacter(const std::string& chrPath, CharacterScene& out, tool::Find
   long long size = 0;
   std::unique_ptr<std::FILE, FileCloser> stream(files::AnsiFopen(asePath.c_str(), "rt", &size));
   if (!stream) {
-    problems.push_back(Problem(asePath, 1, "cannot be opened: " + files::LastErrorText()));
+    problems.push_back(Problem(tool::FindingKind::kUnreadable, asePath, 1, "cannot be opened: " + files::LastErrorText()));
     return false;
   }
   AseCharacter ase;
@@ -315,7 +315,7 @@ bool GatherCharacter(const std::string& chrPath, CharacterScene& out, tool::Find
   stream.reset();
 
   if (ase.nodes.size() != ch.physique.nodes.size()) {
-    problems.push_back(Problem(ch.paths[tool::CharacterFile::kPhysique], 1,
+    problems.push_back(Problem(tool::FindingKind::kOtherExport, ch.paths[tool::CharacterFile::kPhysique], 1,
                                std::to_string(ch.physique.nodes.size()) + " NODE_PR groups where the ASE export has " +
                                    std::to_string(ase.nodes.size()) +
                                    " node transforms: it was not converted from this export"));
@@ -323,7 +323,7 @@ bool GatherCharacter(const std::string& chrPath, CharacterScene& out, tool::Find
   }
   // A vertex names its joint in 16 bits.
   if (ch.physique.nodes.size() > 65535) {
-    problems.push_back(Problem(ch.paths[tool::CharacterFile::kPhysique], ch.physique.nodes[65535].line,
+    problems.push_back(Problem(tool::FindingKind::kTooLarge, ch.paths[tool::CharacterFile::kPhysique], ch.physique.nodes[65535].line,
                                "more than 65535 NODE_PR groups: a skin's joints are named in 16 bits"));
     return false;
   }

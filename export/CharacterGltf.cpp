@@ -151,7 +151,9 @@ CharacterGltfRun ExportCharacterGltf(const std::string& chrPath, const std::stri
   gltf::Scene scene;
   if (!Describe(character, scene, run.error)) return run;
   gltf::Counts counts;
-  if (!gltf::WriteGlbFile(scene, files::AnsiToHostPath(outPath.c_str()), counts, run.error)) return run;
+  if (!gltf::WriteGlbFile(scene, files::AnsiToHostPath(outPath.c_str()), "one of the character's files", counts,
+                          run.error))
+    return run;
   run.ok = true;
   run.joints = static_cast<int>(character.joints.size());
   run.vertices = static_cast<long long>(character.mesh.positions.size() / 3);

@@ -636,7 +636,7 @@ bool WorldScene::LoadImage(std::size_t index, gltf::Image& image, std::string& e
 
 bool ExportWorld(const WorldSource& source, const std::string& path, gltf::Counts& counts, std::string& error) {
   const WorldScene scene(source);
-  return gltf::WriteGlbFile(scene, path, counts, error);
+  return gltf::WriteGlbFile(scene, path, "one of the world's files", counts, error);
 }
 
 bool ExportWorld(const WorldSource& source, std::vector<std::uint8_t>& glb, std::string& error) {

@@ -31,7 +31,7 @@ class StreamSink : public ByteSink {
 
 }  // namespace
 
-bool MayReplace(const std::string& path, std::string& error) {
+bool MayReplace(const std::string& path, std::string_view mayBe, std::string& error) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return true;  // nothing there yet (or the output says why)
   if (!S_ISREG(st.st_mode) || st.st_size == 0) return true;
@@ -45,15 +45,16 @@ bool MayReplace(const std::string& path, std::string& error) {
   std::uint32_t magic = 0;
   std::memcpy(&magic, head, 4);
   if (got == 4 && magic == constants::kGlbMagic) return true;
-  error =
-      path + ": an existing file that is not a binary glTF file; not written over (it may be one of the world's files)";
+  error = path + ": an existing file that is not a binary glTF file; not written over (it may be " + std::string(mayBe) +
+          ")";
   return false;
 }
 
-bool WriteGlbFile(const SceneSource& scene, const std::string& path, Counts& counts, std::string& error) {
+bool WriteGlbFile(const SceneSource& scene, const std::string& path, std::string_view mayBe, Counts& counts,
+                  std::string& error) {
   counts = Counts{};
   error.clear();
-  if (!MayReplace(path, error)) return false;
+  if (!MayReplace(path, mayBe, error)) return false;
   files::OutputFile out;
   // The output layer's messages may or may not name the file; ours always do.
   auto outputError = [&] { error = out.Error().rfind(path, 0) == 0 ? out.Error() : path + ": " + out.Error(); };

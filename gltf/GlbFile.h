@@ -10,6 +10,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "gltf/Gltf.h"
 
@@ -17,10 +18,13 @@ namespace tarn::gltf {
 
 // `path` is the host's name (UTF-8 on Linux), taken as it stands. False with
 // a message that names the file in `error`; nothing is left behind then.
-bool WriteGlbFile(const SceneSource& scene, const std::string& path, Counts& counts, std::string& error);
+// `mayBe` is what a protected file there is likely to be, as the caller
+// knows its inputs ("one of the world's files"): the refusal says it.
+bool WriteGlbFile(const SceneSource& scene, const std::string& path, std::string_view mayBe, Counts& counts,
+                  std::string& error);
 
 // False with the reason in `error` when `path` names an existing file that
 // the rule above protects.
-bool MayReplace(const std::string& path, std::string& error);
+bool MayReplace(const std::string& path, std::string_view mayBe, std::string& error);
 
 }  // namespace tarn::gltf

@@ -61,22 +61,6 @@ std::string BareName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A name from the root, of Linux ("/...") or of Windows ("\\...", "C:...").
-bool IsAbsolute(const std::string& path) {
-  return !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
-}
-
-// The name from the root of a relative name, so that it still reaches its
-// file once -C has entered another folder; false (errno set) when the
-// working folder cannot be named.
-bool MakeAbsolute(std::string& path) {
-  if (IsAbsolute(path)) return true;
-  std::vector<char> cwd(1 << 16);
-  if (_getcwd(cwd.data(), static_cast<int>(cwd.size())) == nullptr) return false;
-  path = std::string(cwd.data()) + "/" + path;
-  return true;
-}
-
 tool::ProgressHook ProgressFor(const std::string& input) {
   long long size = 0;
   if (!hosts::ConsoleHost::ErrorIsTerminal() || files::AnsiFileSize(input.c_str(), &size) != 0 ||
@@ -131,23 +115,24 @@ int Mesh(const std::vector<std::string>& args) {
   if (!Arguments("mesh", args, dir ? std::vector<const char*>{"FILE.ase", "-C", "DIR"} : std::vector<const char*>{"FILE.ase"},
                  dir ? "" : " [-C DIR]"))
     return 2;
-  std::string input = System(args[0].c_str());
+  const std::string input = System(args[0].c_str());
   if (!LooksLikeAse(input, args[0].c_str())) return 1;
-  // Without -C a relative name keeps reaching its file; with it, a name that
-  // cannot be made absolute would be looked for in the wrong folder.
-  if (!MakeAbsolute(input) && args.size() == 3) {
-    std::fprintf(stderr, "rigwright-batch: %s: the current folder cannot be named (%s); give the export's name from the root\n",
-                 args[0].c_str(), std::strerror(errno));
-    return 1;
-  }
-  if (args.size() == 3 && _chdir(System(args[2].c_str()).c_str()) != 0) {
-    std::fprintf(stderr, "rigwright-batch: %s: %s\n", args[2].c_str(), std::strerror(errno));
-    return 1;
-  }
+  // The export is opened and identified before -C enters DIR: its name stays
+  // the one given, relative to where the program started, however deep that
+  // folder is (a name from the root may be too long to open).
   tool::MeshConverter converter;
   converter.SetAseFile(BareName(input), input);
   converter.SetProgress(ProgressFor(input));
-  tool::MeshRun run = converter.Run(input.c_str());
+  const files::FileIdentity inputFile = files::IdentifyInput(input.c_str());
+  std::FILE* stream = files::AnsiFopen(input.c_str(), "rt");
+  const int openError = errno;
+  if (args.size() == 3 && _chdir(System(args[2].c_str()).c_str()) != 0) {
+    std::fprintf(stderr, "rigwright-batch: %s: %s\n", args[2].c_str(), std::strerror(errno));
+    if (stream != nullptr) std::fclose(stream);
+    return 1;
+  }
+  errno = openError;
+  tool::MeshRun run = converter.RunOpened(stream, inputFile, input.c_str());
   host.EndProgressLine();
   return run.ok && !host.Failed() ? 0 : 1;
 }
@@ -237,8 +222,14 @@ int Check(const std::vector<std::string>& args) {
 int Gltf(const std::vector<std::string>& args) {
   if (args.size() != 2) return Usage();
 #if !TARN_CHARACTER_GLTF
-  // The Windows build has no PNG library for the writer.
-  std::fputs("rigwright-batch: gltf: this build has no glTF writer; use the Linux program\n", stderr);
+  // The Windows build has no PNG library for the writer. What a user can do
+  // here instead: check the files, and export them with a build that has it.
+  std::fprintf(stderr,
+               "rigwright-batch: gltf: this Windows build has no glTF writer; nothing written.\n"
+               "  To check the character here: rigwright-batch check %s\n"
+               "  To export it, copy the .chr and its four files to Linux and run the Linux build's\n"
+               "  rigwright-batch gltf there (or under WSL).\n",
+               args[0].c_str());
   return 1;
 #else
   const std::string chr = System(args[0].c_str()), out = System(args[1].c_str());

@@ -48,9 +48,10 @@ class Reporter {
   Reporter& operator=(const Reporter&) = delete;
   ~Reporter() {
     if (hidden_ > 0)
-      findings_.push_back({name_, lastLine_, Num(hidden_) + " more problems in this file are not shown"});
+      findings_.emplace_back(FindingKind::kMoreNotShown, name_, lastLine_,
+                             Num(hidden_) + " more problems in this file are not shown");
   }
-  void Add(long long line, std::string what) {
+  void Add(long long line, FindingKind kind, std::string what) {
     if (line < 1) line = 1;
     lastLine_ = std::max(lastLine_, line);
     if (shown_ >= kShownPerFile) {
@@ -58,7 +59,7 @@ class Reporter {
       return;
     }
     ++shown_;
-    findings_.push_back({name_, line, std::move(what)});
+    findings_.emplace_back(kind, name_, line, std::move(what));
   }
 
  private:
@@ -79,7 +80,7 @@ class LongLines {
   bool Skip(const LineReader& in, Reporter& report) {
     const bool piece = in.Line().size() >= LineReader::kMaxLine;
     const bool skip = cut_ || piece;
-    if (piece && !cut_) report.Add(in.LineNumber(), "a line of more than 254 characters (read in pieces of 255)");
+    if (piece && !cut_) report.Add(in.LineNumber(), FindingKind::kLongLine, "a line of more than 254 characters (read in pieces of 255)");
     cut_ = piece;
     return skip;
   }
@@ -150,11 +151,11 @@ bool ReadNumbers(const LineReader& in, Reporter& report, int* ints, int intCount
   if (ok && f.AtEnd()) return true;
   std::string key(in.Keyword());
   if (f.OutOfRange())
-    report.Add(in.LineNumber(), key + " holds a number out of range (a whole number beyond 32 bits, or a real that is not finite)");
+    report.Add(in.LineNumber(), FindingKind::kBadFields, key + " holds a number out of range (a whole number beyond 32 bits, or a real that is not finite)");
   else if (ok)
-    report.Add(in.LineNumber(), key + " has more than " + shape);
+    report.Add(in.LineNumber(), FindingKind::kBadFields, key + " has more than " + shape);
   else
-    report.Add(in.LineNumber(), key + " needs " + shape);
+    report.Add(in.LineNumber(), FindingKind::kBadFields, key + " needs " + shape);
   return false;
 }
 
@@ -191,7 +192,7 @@ void ReadPhysiqueData(LineReader& in, std::string_view name, PhysiqueData& out, 
       std::string missing;
       for (int r = 0; r < 4; ++r)
         if (!group->rowLine[r]) missing += std::string(missing.empty() ? "" : ", ") + kRowNames[r];
-      report.Add(group->line, "the NODE_PR group of bone " + Num(group->id) + " lacks " + missing);
+      report.Add(group->line, FindingKind::kMissingRows, "the NODE_PR group of bone " + Num(group->id) + " lacks " + missing);
     }
     group = nullptr;
     nextRow = 4;
@@ -201,7 +202,7 @@ void ReadPhysiqueData(LineReader& in, std::string_view name, PhysiqueData& out, 
     out.lines = in.LineNumber();
     if (longLines.Skip(in, report)) continue;
     if (!in.HasWord()) {
-      report.Add(in.LineNumber(), "blank line (a physique data file has none)");
+      report.Add(in.LineNumber(), FindingKind::kUnknownLine, "blank line (a physique data file has none)");
       continue;
     }
     std::string_view k = in.Keyword();
@@ -210,18 +211,18 @@ void ReadPhysiqueData(LineReader& in, std::string_view name, PhysiqueData& out, 
     float reals[3] = {};
     if (int row = RowOf(k); row >= 0) {
       if (group == nullptr) {
-        report.Add(line, std::string(k) + " outside a NODE_PR group");
+        report.Add(line, FindingKind::kMisplacedLine, std::string(k) + " outside a NODE_PR group");
         continue;
       }
       if (row != nextRow)
-        report.Add(line, std::string(k) + " where " + (nextRow < 4 ? kRowNames[nextRow] : "a new NODE_PR") +
+        report.Add(line, FindingKind::kMisplacedLine, std::string(k) + " where " + (nextRow < 4 ? kRowNames[nextRow] : "a new NODE_PR") +
                              " belongs (group at line " + Num(group->line) + ")");
       nextRow = row + 1;
       if (!ReadNumbers(in, report, ints, 1, reals, 3, "a bone id and three reals")) continue;
       if (ints[0] != group->id)
-        report.Add(line, std::string(k) + " names bone " + Num(ints[0]) + ", its NODE_PR group bone " + Num(group->id));
+        report.Add(line, FindingKind::kOtherBone, std::string(k) + " names bone " + Num(ints[0]) + ", its NODE_PR group bone " + Num(group->id));
       if (group->rowLine[row]) {
-        report.Add(line, std::string(k) + " again in the group at line " + Num(group->line));
+        report.Add(line, FindingKind::kRepeatedLine, std::string(k) + " again in the group at line " + Num(group->line));
         continue;
       }
       std::copy(reals, reals + 3, group->rows[row]);
@@ -240,7 +241,7 @@ void ReadPhysiqueData(LineReader& in, std::string_view name, PhysiqueData& out, 
       closeGroup();
       if (!ReadNumbers(in, report, ints, 2, reals, 0, "a vertex number and a bone id")) continue;
       if (out.blocks.empty()) {
-        report.Add(line, "RIGIDTYPE before any Number line");
+        report.Add(line, FindingKind::kMisplacedLine, "RIGIDTYPE before any Number line");
         continue;
       }
       out.blocks.back().vertices.push_back({line, ints[0], ints[1]});
@@ -259,14 +260,14 @@ void ReadPhysiqueData(LineReader& in, std::string_view name, PhysiqueData& out, 
       long long& at = first ? out.firstFrameLine : out.keyNumberLine;
       if (!ReadNumbers(in, report, ints, 1, reals, 0, "a frame number")) continue;
       if (has) {
-        report.Add(line, std::string(k) + " again (first at line " + Num(at) + ")");
+        report.Add(line, FindingKind::kRepeatedLine, std::string(k) + " again (first at line " + Num(at) + ")");
         continue;
       }
       has = true;
       at = line;
       (first ? out.firstFrame : out.keyNumber) = ints[0];
     } else {
-      report.Add(line, Quote(k) + " is not a line of a physique data file");
+      report.Add(line, FindingKind::kUnknownLine, Quote(k) + " is not a line of a physique data file");
     }
   }
   closeGroup();
@@ -276,16 +277,16 @@ void CheckPhysiqueData(const PhysiqueData& data, std::string_view name, const st
                        Findings& findings) {
   Reporter report(findings, name);
   if (data.hasKeyNumber && data.keyNumber < -1)
-    report.Add(data.keyNumberLine, "KeyNumber " + Num(data.keyNumber) + ": the last frame comes before the first");
+    report.Add(data.keyNumberLine, FindingKind::kFrameRange, "KeyNumber " + Num(data.keyNumber) + ": the last frame comes before the first");
   // id -> (first line, count)
   std::unordered_map<int, std::pair<long long, int>> seen;
   for (const SkeletonNode& node : data.nodes) {
-    if (!IsBone(node.id)) report.Add(node.line, "bone id " + Num(node.id) + " outside " + BoneRange());
+    if (!IsBone(node.id)) report.Add(node.line, FindingKind::kBoneIdRange, "bone id " + Num(node.id) + " outside " + BoneRange());
     if (!node.IsRoot()) {
       if (!IsBone(node.parentId))
-        report.Add(node.line, "parent id " + Num(node.parentId) + " outside " + BoneRange());
+        report.Add(node.line, FindingKind::kParentId, "parent id " + Num(node.parentId) + " outside " + BoneRange());
       else if (!seen.contains(node.parentId))
-        report.Add(node.line, "parent id " + Num(node.parentId) + " names no earlier node");
+        report.Add(node.line, FindingKind::kParentId, "parent id " + Num(node.parentId) + " names no earlier node");
     }
     auto [it, fresh] = seen.try_emplace(node.id, node.line, 0);
     ++it->second.second;
@@ -296,12 +297,12 @@ void CheckPhysiqueData(const PhysiqueData& data, std::string_view name, const st
     const auto& [first, count] = seen[node.id];
     if (count > 1 && node.line != first && !toldShared[node.id]) {
       toldShared[node.id] = true;
-      report.Add(node.line, Num(count) + " nodes share the id " + Num(node.id) + " (the first at line " + Num(first) +
+      report.Add(node.line, FindingKind::kSharedId, Num(count) + " nodes share the id " + Num(node.id) + " (the first at line " + Num(first) +
                                 "): a parent id " + Num(node.id) + " cannot tell them apart");
     }
   }
   if (meshVertices != nullptr && data.blocks.size() != meshVertices->size()) {
-    report.Add(data.blocks.empty() ? std::max(1LL, data.lines) : data.blocks.front().line,
+    report.Add(data.blocks.empty() ? std::max(1LL, data.lines) : data.blocks.front().line, FindingKind::kMeshMismatch,
                "the ASE has " + Num(static_cast<long long>(meshVertices->size())) +
                    " objects with a physique block, this file " + Num(static_cast<long long>(data.blocks.size())) +
                    " Number lines");
@@ -311,9 +312,10 @@ void CheckPhysiqueData(const PhysiqueData& data, std::string_view name, const st
     const AssignmentBlock& block = data.blocks[b];
     const long long rigid = static_cast<long long>(block.vertices.size());
     if (block.number < 0)
-      report.Add(block.line, "Number " + Num(block.number) + " is negative");
+      report.Add(block.line, FindingKind::kAssignmentCount, "Number " + Num(block.number) + " is negative");
     else if (block.number != rigid)
-      report.Add(block.line, "Number " + Num(block.number) + " but " + Num(rigid) + " RIGIDTYPE lines follow" +
+      report.Add(block.line, block.number > rigid ? FindingKind::kBlendedVertices : FindingKind::kAssignmentCount,
+                 "Number " + Num(block.number) + " but " + Num(rigid) + " RIGIDTYPE lines follow" +
                                  (block.number > rigid ? " (blended assignments are not written)" : ""));
     long long mesh = block.number;
     const char* what = " (its Number)";
@@ -321,24 +323,24 @@ void CheckPhysiqueData(const PhysiqueData& data, std::string_view name, const st
       mesh = (*meshVertices)[b];
       what = " (the ASE's object)";
       if (block.number != mesh)
-        report.Add(block.line, "Number " + Num(block.number) + " but the ASE's skinned object has " + Num(mesh) +
+        report.Add(block.line, FindingKind::kMeshMismatch, "Number " + Num(block.number) + " but the ASE's skinned object has " + Num(mesh) +
                                    " vertices");
     }
     byVertex.clear();
     for (const VertexAssignment& v : block.vertices) {
       if (v.vertex < 0 || v.vertex >= mesh)
-        report.Add(v.line, "vertex " + Num(v.vertex) + " beyond the character's mesh of " + Num(mesh) + " vertices" +
+        report.Add(v.line, FindingKind::kVertexRange, "vertex " + Num(v.vertex) + " beyond the character's mesh of " + Num(mesh) + " vertices" +
                                what);
       if (!IsBone(v.bone))
-        report.Add(v.line, "bone id " + Num(v.bone) + " outside " + BoneRange());
+        report.Add(v.line, FindingKind::kBoneIdRange, "bone id " + Num(v.bone) + " outside " + BoneRange());
       else if (!seen.contains(v.bone))
-        report.Add(v.line, "bone id " + Num(v.bone) + " names no node of this file");
+        report.Add(v.line, FindingKind::kUnknownBone, "bone id " + Num(v.bone) + " names no node of this file");
       byVertex.emplace_back(v.vertex, v.line);
     }
     std::sort(byVertex.begin(), byVertex.end());
     for (std::size_t i = 1; i < byVertex.size(); ++i)
       if (byVertex[i].first == byVertex[i - 1].first)
-        report.Add(byVertex[i].second, "vertex " + Num(byVertex[i].first) + " assigned again (first at line " +
+        report.Add(byVertex[i].second, FindingKind::kVertexTwice, "vertex " + Num(byVertex[i].first) + " assigned again (first at line " +
                                            Num(byVertex[i - 1].second) + ")");
   }
 }
@@ -355,12 +357,12 @@ void ReadMotionData(LineReader& in, std::string_view name, MotionData& out, Find
     const long long line = in.LineNumber();
     if (!out.hasEnd && longLines.Skip(in, report)) continue;
     if (out.hasEnd) {
-      if (!toldAfterEnd) report.Add(line, "lines after End");
+      if (!toldAfterEnd) report.Add(line, FindingKind::kMisplacedLine, "lines after End");
       toldAfterEnd = true;
       continue;
     }
     if (!in.HasWord()) {
-      report.Add(line, "blank line (a motion data file has none)");
+      report.Add(line, FindingKind::kUnknownLine, "blank line (a motion data file has none)");
       continue;
     }
     std::string_view k = in.Keyword();
@@ -372,7 +374,7 @@ void ReadMotionData(LineReader& in, std::string_view name, MotionData& out, Find
                        pos ? "a bone id, a key number and three reals" : "a bone id, a key number and four reals"))
         continue;
       if (out.blocks.empty()) {
-        report.Add(line, std::string(k) + " before any PHYID line");
+        report.Add(line, FindingKind::kMisplacedLine, std::string(k) + " before any PHYID line");
         continue;
       }
       MotionBlock& block = out.blocks.back();
@@ -398,15 +400,15 @@ void ReadMotionData(LineReader& in, std::string_view name, MotionData& out, Find
       block.id = ints[0];
       out.blocks.push_back(std::move(block));
     } else if (k == "End") {
-      if (!Fields(in.AfterKeyword()).AtEnd()) report.Add(line, "End has more than the word End");
+      if (!Fields(in.AfterKeyword()).AtEnd()) report.Add(line, FindingKind::kBadFields, "End has more than the word End");
       out.hasEnd = true;
       out.endLine = line;
     } else {
-      report.Add(line, Quote(k) + " is not a line of a motion data file");
+      report.Add(line, FindingKind::kUnknownLine, Quote(k) + " is not a line of a motion data file");
     }
   }
   if (!out.hasEnd)
-    report.Add(std::max(1LL, out.lines),
+    report.Add(std::max(1LL, out.lines), FindingKind::kNoEnd,
                out.lines == 0 ? "no End line (the file is empty)" : "no End line: the file is cut short");
 }
 
@@ -420,19 +422,19 @@ void CheckMotionData(const MotionData& data, std::string_view name, const Physiq
     for (const SkeletonNode& n : physique->nodes) nodeIds[n.id] = true;
   auto key = [&](long long line, int bone, int blockId, int k, int before, long long beforeLine, char kind) {
     if (bone != blockId)
-      report.Add(line, std::string(1, kind) + " names bone " + Num(bone) + " under PHYID " + Num(blockId));
+      report.Add(line, FindingKind::kOtherBone, std::string(1, kind) + " names bone " + Num(bone) + " under PHYID " + Num(blockId));
     if (k < 0 || (ranged && k > lastKey))
-      report.Add(line, "key " + Num(k) + (ranged ? " outside the frames 0.." + Num(lastKey)
+      report.Add(line, FindingKind::kKeyRange, "key " + Num(k) + (ranged ? " outside the frames 0.." + Num(lastKey)
                                                  : std::string(" is negative: keys count from the first frame")));
     if (beforeLine != 0 && k < before)
-      report.Add(line, "key " + Num(k) + " after key " + Num(before) + " (line " + Num(beforeLine) +
+      report.Add(line, FindingKind::kKeysBackwards, "key " + Num(k) + " after key " + Num(before) + " (line " + Num(beforeLine) +
                            "): the samples go backwards, as when another object's samples follow under this bone");
   };
   for (const MotionBlock& block : data.blocks) {
     if (!IsBone(block.id))
-      report.Add(block.line, "bone id " + Num(block.id) + " outside " + BoneRange());
+      report.Add(block.line, FindingKind::kBoneIdRange, "bone id " + Num(block.id) + " outside " + BoneRange());
     else if (physique != nullptr && !nodeIds.contains(block.id))
-      report.Add(block.line, "PHYID " + Num(block.id) + " names no node of the physique data");
+      report.Add(block.line, FindingKind::kUnknownBone, "PHYID " + Num(block.id) + " names no node of the physique data");
     for (std::size_t i = 0; i < block.positions.size(); ++i) {
       const PositionSample& s = block.positions[i];
       key(s.line, s.bone, block.id, s.key, i ? block.positions[i - 1].key : 0, i ? block.positions[i - 1].line : 0, 'P');
@@ -456,22 +458,22 @@ void ReadCharacterFile(LineReader& in, std::string_view name, CharacterFile& out
   while (in.Next()) {
     line = in.LineNumber();
     if (line > 4) {
-      report.Add(line, "a character file holds four names; this line is more");
+      report.Add(line, FindingKind::kExtraName, "a character file holds four names; this line is more");
       break;
     }
     const int i = static_cast<int>(line - 1);
     std::string_view text = in.Line();
     if (text.empty() || std::all_of(text.begin(), text.end(), IsBlank)) {
-      report.Add(line, std::string("no name of ") + kWhat[i]);
+      report.Add(line, FindingKind::kNameMissing, std::string("no name of ") + kWhat[i]);
       continue;
     }
     out.names[i] = std::string(text);
     out.lines[i] = line;
     if (kExt[i] != nullptr && !EndsWith(text, kExt[i]))
-      report.Add(line, Quote(text) + " is not named as " + kWhat[i]);
+      report.Add(line, FindingKind::kMisnamed, Quote(text) + " is not named as " + kWhat[i]);
   }
   for (int i = static_cast<int>(line); i < 4; ++i)
-    report.Add(std::max(1LL, line), std::string("no name of ") + kWhat[i] + " (line " + Num(i + 1) + ")");
+    report.Add(std::max(1LL, line), FindingKind::kNameMissing, std::string("no name of ") + kWhat[i] + " (line " + Num(i + 1) + ")");
 }
 
 void CheckModelFile(LineReader& in, std::string_view name, Findings& findings) {
@@ -496,7 +498,7 @@ void CheckModelFile(LineReader& in, std::string_view name, Findings& findings) {
     lastLine = in.LineNumber();
     const long long line = lastLine;
     if (ended) {
-      report.Add(line, "lines after End are not read");
+      report.Add(line, FindingKind::kMisplacedLine, "lines after End are not read");
       break;
     }
     if (longLines.Skip(in, report)) continue;
@@ -516,7 +518,7 @@ void CheckModelFile(LineReader& in, std::string_view name, Findings& findings) {
     }
     if (k == m::kMatId) {
       if (ReadNumbers(in, report, ints, 1, reals, 0, "a material index") && ints[0] < 0)
-        report.Add(line, "material index " + Num(ints[0]) + " is negative");
+        report.Add(line, FindingKind::kNegativeCount, "material index " + Num(ints[0]) + " is negative");
       continue;
     }
     for (int n = 0; n < 4; ++n) {
@@ -527,15 +529,15 @@ void CheckModelFile(LineReader& in, std::string_view name, Findings& findings) {
         // export's second mapping channel arrives this way): one finding,
         // and the records are counted against the new count.
         if (kind.countLine) {
-          report.Add(line, std::string(k) + " again (first at line " + Num(kind.countLine) +
+          report.Add(line, FindingKind::kRepeatedLine, std::string(k) + " again (first at line " + Num(kind.countLine) +
                                "): the engine keeps only what follows this line");
           kind.records.clear();
         }
         kind.countLine = line;
         kind.count = ints[0];
-        if (ints[0] < 0) report.Add(line, std::string(k) + " " + Num(ints[0]) + " is negative");
+        if (ints[0] < 0) report.Add(line, FindingKind::kNegativeCount, std::string(k) + " " + Num(ints[0]) + " is negative");
         if ((n == kV || n == kTV) && ints[0] > kMaxIndexed)
-          report.Add(line, std::string(k) + " " + Num(ints[0]) + ": 16-bit indices reach only " + Num(kMaxIndexed));
+          report.Add(line, FindingKind::kIndexLimit, std::string(k) + " " + Num(ints[0]) + ": 16-bit indices reach only " + Num(kMaxIndexed));
         break;
       }
       if (k == kind.recordWord) {
@@ -544,11 +546,11 @@ void CheckModelFile(LineReader& in, std::string_view name, Findings& findings) {
                          face ? "an index and three corners" : "an index and three reals"))
           break;
         if (!kind.countLine) {
-          report.Add(line, std::string(k) + " before " + kind.countWord);
+          report.Add(line, FindingKind::kMisplacedLine, std::string(k) + " before " + kind.countWord);
           break;
         }
         if (ints[0] < 0 || ints[0] >= kind.count) {
-          report.Add(line, std::string(k) + " " + Num(ints[0]) + " outside 0.." + Num(kind.count - 1L) + " (" +
+          report.Add(line, FindingKind::kIndexRange, std::string(k) + " " + Num(ints[0]) + " outside 0.." + Num(kind.count - 1L) + " (" +
                                kind.countWord + " " + Num(kind.count) + ")");
           break;
         }
@@ -556,12 +558,12 @@ void CheckModelFile(LineReader& in, std::string_view name, Findings& findings) {
         if (face) {
           const Kind& corners = kinds[n == kF ? kV : kTV];
           if (!corners.countLine) {
-            report.Add(line, std::string(k) + " before " + corners.countWord);
+            report.Add(line, FindingKind::kMisplacedLine, std::string(k) + " before " + corners.countWord);
             break;
           }
           for (int c = 1; c < 4; ++c)
             if (ints[c] < 0 || ints[c] >= corners.count) {
-              report.Add(line, std::string(k) + " corner " + Num(ints[c]) + " outside 0.." + Num(corners.count - 1L) +
+              report.Add(line, FindingKind::kIndexRange, std::string(k) + " corner " + Num(ints[c]) + " outside 0.." + Num(corners.count - 1L) +
                                    " (" + corners.countWord + " " + Num(corners.count) + ")");
               break;
             }
@@ -575,26 +577,26 @@ void CheckModelFile(LineReader& in, std::string_view name, Findings& findings) {
     long long distinct = 0;
     for (std::size_t i = 0; i < kind.records.size(); ++i) {
       if (i > 0 && kind.records[i].first == kind.records[i - 1].first) {
-        report.Add(kind.records[i].second, std::string(kind.recordWord) + " " + Num(kind.records[i].first) +
+        report.Add(kind.records[i].second, FindingKind::kRecordTwice, std::string(kind.recordWord) + " " + Num(kind.records[i].first) +
                                                " again (first at line " + Num(kind.records[i - 1].second) + ")");
         continue;
       }
       ++distinct;
     }
     if (kind.countLine && kind.count > 0 && distinct < kind.count)
-      report.Add(kind.countLine, std::string(kind.countWord) + " " + Num(kind.count) + " but " + Num(distinct) + " " +
+      report.Add(kind.countLine, FindingKind::kRecordCount, std::string(kind.countWord) + " " + Num(kind.count) + " but " + Num(distinct) + " " +
                                      kind.recordWord + " lines");
   }
   if (kinds[kTF].countLine && kinds[kF].countLine && kinds[kTF].count < kinds[kF].count)
-    report.Add(kinds[kTF].countLine, "fewer texture triangles (" + Num(kinds[kTF].count) + ") than triangles (" +
+    report.Add(kinds[kTF].countLine, FindingKind::kFewerTextureTriangles, "fewer texture triangles (" + Num(kinds[kTF].count) + ") than triangles (" +
                                          Num(kinds[kF].count) + ")");
   if (!ended)
-    report.Add(std::max(1LL, lastLine), lastLine == 0 ? "no End line (the file is empty)" : "no End line: the file is cut short");
+    report.Add(std::max(1LL, lastLine), FindingKind::kNoEnd, lastLine == 0 ? "no End line (the file is empty)" : "no End line: the file is cut short");
 }
 
 void CheckCharacterMesh(LineReader& in, std::string_view name, Findings& findings) {
   Reporter report(findings, name);
-  if (in.Next()) report.Add(1, "a character mesh file is written empty; this one holds text");
+  if (in.Next()) report.Add(1, FindingKind::kNotEmpty, "a character mesh file is written empty; this one holds text");
 }
 
 std::vector<int> ReadSkinVertexCounts(LineReader& ase) {
@@ -626,7 +628,7 @@ namespace {
 // Opens for reading; on failure a finding at line 1 of `name`.
 std::FILE* OpenInput(const std::string& path, std::string_view name, Findings& findings) {
   std::FILE* f = files::AnsiFopen(path.c_str(), "rb");
-  if (f == nullptr) findings.push_back({std::string(name), 1, "cannot be read: " + files::LastErrorText()});
+  if (f == nullptr) findings.emplace_back(FindingKind::kUnreadable, std::string(name), 1, "cannot be read: " + files::LastErrorText());
   return f;
 }
 
@@ -700,8 +702,8 @@ bool LoadCharacter(const std::string& chrPath, Character& out, Findings& finding
     out.paths[i] = Beside(chrPath, out.file.names[i]);
     present[i] = Exists(out.paths[i]);
     if (!present[i]) {
-      findings.push_back({chrPath, out.file.lines[i],
-                          Quote(out.file.names[i]) + " is not beside the character file (" + out.paths[i] + ")"});
+      findings.emplace_back(FindingKind::kFileMissing, chrPath, out.file.lines[i],
+                            Quote(out.file.names[i]) + " is not beside the character file (" + out.paths[i] + ")");
       whole = false;
     }
   }

@@ -50,14 +50,66 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "formats/LineReader.h"
 
 namespace tarn::tool {
 
+// What a finding is about, so that a caller decides by kind and never by
+// the words (which are for people and may change).
+enum class FindingKind {
+  // Any file.
+  kUnreadable,       // cannot be opened or read
+  kLongLine,         // a line of more than 254 characters
+  kUnknownLine,      // a line that is none of the file's, or a blank line
+  kBadFields,        // numbers missing, not parsing, out of range, or more words after them
+  kMisplacedLine,    // a line outside the group or before the line it needs, or after End
+  kRepeatedLine,     // a line that comes once, again
+  kNoEnd,            // no End line
+  kMoreNotShown,     // the count of the findings past the ones listed
+  // Physique data (.mpd).
+  kMissingRows,      // a NODE_PR group without all four TM_ROW lines
+  kOtherBone,        // a TM_ROW or sample naming another bone than its group
+  kFrameRange,       // the last frame before the first
+  kBoneIdRange,      // a bone id outside 1..24 (node, RIGIDTYPE, PHYID)
+  kParentId,         // a parent id outside 1..24 or naming no earlier node
+  kSharedId,         // several nodes share one id
+  kBlendedVertices,  // fewer RIGIDTYPE lines than the Number: blended vertices, not written
+  kAssignmentCount,  // a negative Number, or more RIGIDTYPE lines than it
+  kMeshMismatch,     // Number lines or their counts against the ASE's skinned objects
+  kVertexRange,      // a vertex number beyond the mesh
+  kUnknownBone,      // a bone id that names no node (RIGIDTYPE, PHYID)
+  kVertexTwice,      // a vertex assigned again
+  // Motion data (.mca).
+  kKeyRange,         // a key number negative or past the last frame
+  kKeysBackwards,    // a key lower than the one before it
+  // Character file (.chr).
+  kNameMissing,      // one of the four names missing
+  kExtraName,        // a fifth line
+  kMisnamed,         // a name without the extension its line needs
+  kFileMissing,      // a named file not beside the .chr
+  // Model file (.t3m).
+  kNegativeCount,    // a count or material index below 0
+  kIndexLimit,       // a count beyond 16-bit indices
+  kRecordCount,      // a count that disagrees with its records
+  kIndexRange,       // a record or corner index outside its count
+  kRecordTwice,      // a record index again
+  kFewerTextureTriangles,
+  // Character mesh (.mcm).
+  kNotEmpty,         // it is written empty
+  // The glTF export: files that agree with themselves but not with each
+  // other or with the ASE they name.
+  kOtherExport,      // not converted from this ASE export
+  kTooLarge,         // beyond what the output can name
+};
+
 // One problem: printed as "FILE:LINE: what".
 struct Finding {
+  Finding(FindingKind kind, std::string file, long long line, std::string what)
+      : kind(kind), file(std::move(file)), line(line), what(std::move(what)) {}
+  FindingKind kind;
   std::string file;
   long long line = 1;
   std::string what;

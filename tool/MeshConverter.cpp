@@ -135,14 +135,18 @@ MeshRun ConvertMeshStream(formats::LineReader& in, const ProgressHook& progress,
 }
 
 MeshRun MeshConverter::Run(const char* aseName) {
-  MeshRun run;
   if (aseName == nullptr || *aseName == '\0') {
+    MeshRun run;
     run.ok = false;
     ShowNoAseFile(owner_);
     return run;
   }
   const files::FileIdentity inputFile = files::IdentifyInput(aseName);
-  std::FILE* input = files::AnsiFopen(aseName, "rt");
+  return RunOpened(files::AnsiFopen(aseName, "rt"), inputFile, aseName);
+}
+
+MeshRun MeshConverter::RunOpened(std::FILE* input, const files::FileIdentity& inputFile, const char* aseName) {
+  MeshRun run;
   if (input == nullptr) {
     run.ok = false;
     run.failedFile = aseName_.empty() ? aseName : aseName_;

@@ -69,6 +69,11 @@ class MeshConverter {
   int ConvertMeshes(const char* aseName);
   // As ConvertMeshes, with the result for callers that want it.
   MeshRun Run(const char* aseName);
+  // As Run, with the input opened by the caller (null when that failed, with
+  // errno saying why) and identified as it was opened: a caller that then
+  // enters the output folder never has to name the input from there, which a
+  // working folder deeper than any path buffer would not allow. Closes it.
+  MeshRun RunOpened(std::FILE* input, const files::FileIdentity& inputFile, const char* aseName);
 
  private:
   std::string aseName_, asePath_;

@@ -126,6 +126,16 @@ TEST_F(MappingTest, MovementAmountsPerFrame) {
   EXPECT_NEAR(camera.position.x, 0.1f - 3.6f, 1e-5f);
   Hold(DIK_DOWN), Frame();
   EXPECT_NEAR(camera.position.z, before.z - 0.1f, 1e-5f);
+
+  // A step after a turn goes where the camera now looks: +10 counts yaw by
+  // -0.1047198, to the right.
+  Camera fresh;
+  camera.position = fresh.position, camera.lookAt = fresh.lookAt;
+  dinput::AddMotion(10, 0), Frame();
+  Hold(DIK_W), Frame();
+  EXPECT_NEAR(camera.position.x, 0.1 * std::sin(0.1047198), 1e-6f);
+  EXPECT_NEAR(camera.position.y, 1.0f, 1e-6f);
+  EXPECT_NEAR(camera.position.z, 0.1 * std::cos(0.1047198), 1e-6f);
 }
 
 TEST_F(MappingTest, MouseMotionYawsAndZoomChangesTheScaleFromTheNextFrame) {
@@ -140,7 +150,7 @@ TEST_F(MappingTest, MouseMotionYawsAndZoomChangesTheScaleFromTheNextFrame) {
   Camera fresh;
   camera.lookAt = fresh.lookAt, camera.position = fresh.position;
   Hold(DIK_LSHIFT), dinput::AddMotion(60, 0), Frame();
-  EXPECT_FLOAT_EQ(camera.fieldOfView, 0.1308997f);
+  EXPECT_EQ(camera.fieldOfView, kFieldOfViewZoom);
   EXPECT_FLOAT_EQ(MouseTurnScale, 0.016666668f);
   const float turned = std::atan2(-camera.lookAt.x, camera.lookAt.z - camera.position.z);
   EXPECT_NEAR(turned, -60 * 0.6 * M_PI / 180, 1e-5);
@@ -150,7 +160,7 @@ TEST_F(MappingTest, MouseMotionYawsAndZoomChangesTheScaleFromTheNextFrame) {
   const float slow = std::atan2(-camera.lookAt.x, camera.lookAt.z - camera.position.z);
   EXPECT_NEAR(slow, -1.0 * M_PI / 180, 1e-5);
   Frame();
-  EXPECT_FLOAT_EQ(camera.fieldOfView, 0.7853982f);
+  EXPECT_EQ(camera.fieldOfView, kFieldOfViewNormal);
   EXPECT_FLOAT_EQ(MouseTurnScale, 0.6f);
 }
 

@@ -22,7 +22,8 @@ RECT Read(const std::string& bytes, ConfigStatus expected) {
 TEST(ScreenConfig, ReadsWordWidthAndHeightAcrossLinesWhateverTheWord) {
   tarn::test::TempWorkDir dir;
   for (const char* text : {"Screen 1024 768", "Screen\n1024\n768\n", "x\r\n  1024\r\n\t768 trailing junk",
-                           "800x600 1024 768", "\n\n\nScreen 1024 768 999"}) {
+                           "800x600 1024 768", "\n\n\nScreen 1024 768 999",
+                           "Screen\r\n1024\r\n768\r\n"}) {
     SCOPED_TRACE(text);
     RECT s = Read(text, ConfigStatus::kRead);
     EXPECT_EQ(s.right, 1024);

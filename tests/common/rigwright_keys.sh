@@ -30,15 +30,23 @@ open_load_dialog() {
   dialog=$(timeout 10 xdotool search --sync --onlyvisible --name '^ASE Loader$' | head -1)
   [ -n "$dialog" ]
 }
+# type_location PATH: types PATH into the open chooser's location entry and
+# presses Return. One xdotool run sends Ctrl+L, the path and Return in order
+# to the window that holds the keyboard; the chooser shows and focuses its
+# entry while it handles Ctrl+L, before it reads the next key, so no pause
+# is needed between them. The callers wait for what Return brings.
+type_location() {
+  focus "$dialog" || return 1
+  xdotool key ctrl+l
+  xdotool type --delay 10 "$1"
+  xdotool key Return
+}
 # load_and_save_mesh EXPORT: picks EXPORT in the open chooser, then File >
 # Save > Mesh (the last item); false when no 0.t3m appeared beside it.
 load_and_save_mesh() {
   local folder
   folder=$(dirname "$1")
-  focus "$dialog"
-  xdotool key ctrl+l; sleep 0.3
-  xdotool type --delay 10 "$1"; sleep 0.3
-  xdotool key Return
+  type_location "$1" || return 1
   for _ in $(seq 50); do xdotool search --onlyvisible --name '^ASE Loader$' >/dev/null || break; sleep 0.1; done
   menu Down Down Down Right Up Return
   for _ in $(seq 100); do [ -f "$folder/0.t3m" ] && break; sleep 0.1; done

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "export/CharacterAse.h"
@@ -321,6 +322,18 @@ TEST_F(CharacterFolder, RefusesFilesThatDisagreeAndResolvesSharedIdsByName) {
       EXPECT_NE(all.find(c.problem), std::string::npos) << c.what << ": " << all;
     }
   }
+  // An output named like one of the character's own files is refused, and
+  // the refusal says what the file may be.
+  Write("c.mca", mca);
+  auto contents = [&](const char* name) {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string mpdBefore = contents("c.mpd");
+  CharacterGltfRun run = ExportCharacterGltf((dir_ / "c.chr").string(), (dir_ / "c.mpd").string());
+  EXPECT_FALSE(run.ok);
+  EXPECT_NE(run.error.find("not written over (it may be one of the character's files)"), std::string::npos) << run.error;
+  EXPECT_EQ(contents("c.mpd"), mpdBefore);
 }
 
 }  // namespace

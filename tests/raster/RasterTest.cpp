@@ -412,29 +412,7 @@ TEST(Raster, Exp2FogAndTheWBufferUseEyeDepth) {
   EXPECT_NEAR(stored, (d - 1.0f) / 1000.0f * 65535.0f, 2.0f);
 }
 
-TEST(Raster, FailedAlphaTestWritesNeitherColourNorDepth) {
-  const int w = 8, h = 8;
-  std::uint32_t texel = 0x04FFFFFF;  // alpha 4 < reference 8
-  Texture t{&texel, 1, 1};
-  State s = FlatState(w, h);
-  s.texture = &t;
-  s.alphaTest = true;
-  s.alphaFunc = Compare::GreaterEqual;
-  s.alphaRef = 8;
-  s.alphaOp = TextureOp::SelectArg1;
-  s.zEnable = true;
-  Buffers b(w, h);
-  std::vector<ColourVertex> tri = {At(0, 0, w, h, 0xFFFFFFFF), At(8, 0, w, h, 0xFFFFFFFF), At(0, 8, w, h, 0xFFFFFFFF)};
-  Rasterizer r;
-  r.Draw(s, Primitive::TriangleList, Of(tri), b.target());
-  EXPECT_EQ(b.covered(), 0);
-  for (std::uint16_t z : b.depth) EXPECT_EQ(z, 0xFFFF);
-  texel = 0x08FFFFFF;  // exactly the reference passes
-  r.Draw(s, Primitive::TriangleList, Of(tri), b.target());
-  EXPECT_GT(b.covered(), 0);
-}
-
-TEST(Raster, OpaquePixelsMeetTheAlphaTestAsAlpha255Would) {
+TEST(Raster, TheAlphaTestDecidesColourAndDepth) {
   // Opaque pixels (opaque vertices, and an opaque texture modulated) may skip
   // the alpha test only where 255 passes it. Every function against a low,
   // a middle and the top reference, through the general loop (point
@@ -465,6 +443,27 @@ TEST(Raster, OpaquePixelsMeetTheAlphaTestAsAlpha255Would) {
             << "function " << f << ", reference " << ref << (textured ? ", textured" : "");
       }
     }
+  }
+  // A translucent texel is tested with its own alpha: below the reference it
+  // writes neither colour nor depth; at the reference it writes both.
+  for (std::uint32_t alpha : {4u, 7u, 8u, 9u}) {
+    std::uint32_t translucent = alpha << 24 | 0xFFFFFF;
+    Texture t{&translucent, 1, 1};
+    State s = FlatState(w, h);
+    s.texture = &t;
+    s.alphaTest = true;
+    s.alphaFunc = Compare::GreaterEqual;
+    s.alphaRef = 8;
+    s.alphaOp = TextureOp::SelectArg1;
+    s.zEnable = true;
+    Buffers b(w, h);
+    Rasterizer r;
+    r.Draw(s, Primitive::TriangleList, Of(tri), b.target());
+    const bool passes = alpha >= 8;
+    EXPECT_EQ(b.covered() > 0, passes) << "alpha " << alpha;
+    int depthWritten = 0;
+    for (std::uint16_t z : b.depth) depthWritten += z != 0xFFFF;
+    EXPECT_EQ(depthWritten > 0, passes) << "alpha " << alpha;
   }
 }
 

@@ -17,7 +17,6 @@
 #include "tests/common/TempDir.h"
 #include "engine/render/EngineDevice.h"
 #include "platform/ddraw/DDrawControl.h"
-#include "platform/codepage/Cp949.h"
 #include "tests/render/Png.h"
 
 namespace {
@@ -104,14 +103,6 @@ class GoldenTest : public ::testing::Test {
   void Draw(IDirectDrawSurface7* texture, const std::vector<Vertex>& v, D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST) {
     engine_.device->SetTexture(0, texture);
     engine_.device->DrawPrimitive(type, kFvf, const_cast<Vertex*>(v.data()), static_cast<DWORD>(v.size()), 0);
-  }
-  void Text(int x, int y, const std::string& text) {  // the engine's DrawText
-    HDC dc = nullptr;
-    if (engine_.renderTarget->GetDC(&dc) != DD_OK) return;
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, engine_.textColour);
-    TextOutA(dc, x, y, text.c_str(), static_cast<int>(text.size()));
-    engine_.renderTarget->ReleaseDC(dc);
   }
   template <class Scene>
   void Frame(Scene scene) {
@@ -248,22 +239,6 @@ TEST_F(GoldenTest, WireframeMesh) {
     }
   Frame([&] { Draw(nullptr, v, D3DPT_LINELIST); });
   Check("wireframe");
-}
-
-TEST_F(GoldenTest, HudText) {
-  Frame([] {});
-  Text(3, 3, "Screen :");
-  Text(60, 3, "160");
-  Text(98, 3, "120");
-  Text(3, 83, "-12.50");
-  Text(60, 83, "3.00");
-  Text(110, 83, "7.25");
-  Text(3, 23, tarn::codepage::Utf8ToCp949("마우스 오른쪽 버튼 가속"));
-  Text(3, 43, tarn::codepage::Utf8ToCp949("W,A,S,D 이동"));
-  Text(3, 63, tarn::codepage::Utf8ToCp949("Q 와이어 프레임으로 보기"));
-  Text(3, 20, "Frame :");
-  Text(55, 20, "59.06");
-  Check("hud_text");
 }
 
 TEST_F(GoldenTest, TheSameFrameGivesTheSamePixels) {

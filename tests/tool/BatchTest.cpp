@@ -65,21 +65,29 @@ TEST(Batch, ConvertsLikeTheMenuCommands) {
   EXPECT_EQ(ReadAll("hero.chr"), "in.ase\nout.mpd\nout.mca\nskin.bmp");
 }
 
-// `mesh NAME -C DIR` from a working folder deeper than PATH_MAX: the export's
-// name from the root is too long to open, so the run fails and says why;
-// it never converts a file of the same name in DIR.
-TEST(Batch, MeshWithAnotherFolderFromADeepFolderNeverReadsAnotherExport) {
+// `mesh NAME -C DIR` from a working folder deeper than PATH_MAX: the export
+// is the one named from where the program started (never DIR's file of the
+// same name), though its name from the root is too long to open; and an
+// export in DIR named like the first model file is still refused there.
+TEST(Batch, MeshWithAnotherFolderFromADeepFolderReadsTheNamedExport) {
   ScratchFolder folder;
   test::DeepFolder deep;
   ASSERT_TRUE(deep.Made());
   WriteAll("in.ase", kAse);
   std::filesystem::create_directory("models");
-  WriteAll("models/in.ase", kAse);
+  std::string other = kAse;
+  other.replace(other.find("1.5 2.5 3.5"), 11, "7.5 8.5 9.5");
+  WriteAll("models/in.ase", other);
   Result r = Batch("mesh in.ase -C models");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadAll("models/0.t3m"), "0.t3m\nNumVertex 1\nVERTEX 0 1.500000 3.500000 2.500000\nEnd\n");
+  EXPECT_EQ(ReadAll("models/in.ase"), other);
+
+  WriteAll("models/0.t3m", kAse);
+  r = Batch("mesh models/0.t3m -C models");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("in.ase"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find(std::strerror(ENAMETOOLONG)), std::string::npos) << r.err;
-  EXPECT_FALSE(std::filesystem::exists("models/0.t3m"));
+  EXPECT_NE(r.err.find("0.t3m 파일은 입력 파일이므로"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadAll("models/0.t3m"), kAse);
 }
 
 TEST(Batch, FailuresGiveANonZeroStatus) {

@@ -3,6 +3,7 @@
 // nothing else; then what the records hold, for the export that reads them.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,14 +16,23 @@ namespace {
 using testing::ScratchFolder;
 using testing::WriteAll;
 
+using K = FindingKind;
 enum Kind { kMpd, kMca, kChr, kT3m, kMcm };
+
+// "LINE: words": a finding at LINE whose text holds the words, and of the
+// kind when one is given.
+struct Want {
+  Want(const char* text) : text(text) {}  // NOLINT: the table lists plain strings
+  Want(const char* text, FindingKind kind) : text(text), kind(kind) {}
+  std::string text;
+  std::optional<FindingKind> kind;
+};
 
 struct Case {
   const char* label;
   Kind kind;
   std::string input;
-  // "LINE: words": a finding at LINE whose text holds the words.
-  std::vector<std::string> expected;
+  std::vector<Want> expected;
   // For .mpd: an ASE giving the mesh; for .mca: a .mpd giving frames and ids.
   std::string context = {};
   // The findings past `expected` are allowed (a long line's pieces).
@@ -65,68 +75,68 @@ std::vector<Case> Cases() {
       {"mpd with CRLF", kMpd, Crlf(kMpdClean), {}},
       {"mpd empty", kMpd, "", {}},
       {"Number against RIGIDTYPE", kMpd, Replace(kMpdClean, "Number 2", "Number 3"),
-       {"13: Number 3 but 2 RIGIDTYPE lines follow"}},
+       {{"13: Number 3 but 2 RIGIDTYPE lines follow", K::kBlendedVertices}}},
       {"vertex beyond Number", kMpd, Replace(kMpdClean, "RIGIDTYPE 1 1", "RIGIDTYPE 2 1\nRIGIDTYPE -1 1"),
-       {"13: Number 2 but 3", "15: vertex 2 beyond the character's mesh of 2 vertices (its Number)",
+       {{"13: Number 2 but 3", K::kAssignmentCount}, {"15: vertex 2 beyond the character's mesh of 2 vertices (its Number)", K::kVertexRange},
         "16: vertex -1 beyond"}},
       {"vertex beyond the ASE's mesh", kMpd, kMpdClean,
-       {"13: Number 2 but the ASE's skinned object has 1 vertices", "15: vertex 1 beyond the character's mesh of 1 vertices (the ASE's object)"},
+       {{"13: Number 2 but the ASE's skinned object has 1 vertices", K::kMeshMismatch}, "15: vertex 1 beyond the character's mesh of 1 vertices (the ASE's object)"},
        "*GEOMOBJECT {\n*MESH_NUMVERTEX 1\n*PHYSIQUE_NUMVERTEXASSIGNMENT 2\n}\n"
        "*GEOMOBJECT {\n*MESH_NUMVERTEX 9\n}\n"},
       {"vertex assigned twice", kMpd, Replace(kMpdClean, "RIGIDTYPE 1 1", "RIGIDTYPE 0 1"),
-       {"15: vertex 0 assigned again (first at line 14)"}},
+       {{"15: vertex 0 assigned again (first at line 14)", K::kVertexTwice}}},
       {"bone ids outside 1..24", kMpd, Node(0, 0) + Node(25, 0) + "Number 1\nRIGIDTYPE 0 30\n",
-       {"1: bone id 0 outside 1..24", "6: bone id 25 outside", "6: parent id 0 outside", "12: bone id 30 outside"}},
-      {"parent naming no earlier node", kMpd, Node(2, 7) + Node(7, 7), {"1: parent id 7 names no earlier node"}},
+       {{"1: bone id 0 outside 1..24", K::kBoneIdRange}, "6: bone id 25 outside", {"6: parent id 0 outside", K::kParentId}, "12: bone id 30 outside"}},
+      {"parent naming no earlier node", kMpd, Node(2, 7) + Node(7, 7), {{"1: parent id 7 names no earlier node", K::kParentId}}},
       {"RIGIDTYPE bone without a node", kMpd, Node(1, 1) + "Number 1\nRIGIDTYPE 0 5\n",
-       {"7: bone id 5 names no node of this file"}},
+       {{"7: bone id 5 names no node of this file", K::kUnknownBone}}},
       {"nodes sharing 24", kMpd, Node(1, 1) + Node(24, 1) + Node(24, 24) + Node(24, 1),
-       {"11: 3 nodes share the id 24 (the first at line 6)"}},
+       {{"11: 3 nodes share the id 24 (the first at line 6)", K::kSharedId}}},
       {"rows missing, out of order, of another bone", kMpd,
        "NODE_PR 1 1\nTM_ROW0 1 0 0 0\nTM_ROW2 1 0 0 0\nTM_ROW1 3 0 0 0\nTM_ROW1 1 0 0 0\nTM_ROW0 1 0 0 0\n",
-       {"1: lacks TM_ROW3", "3: TM_ROW2 where TM_ROW1 belongs", "4: TM_ROW1 where TM_ROW3 belongs",
+       {{"1: lacks TM_ROW3", K::kMissingRows}, {"3: TM_ROW2 where TM_ROW1 belongs", K::kMisplacedLine}, "4: TM_ROW1 where TM_ROW3 belongs",
         "4: TM_ROW1 names bone 3", "5: TM_ROW1 where TM_ROW2 belongs", "5: TM_ROW1 again", "6: TM_ROW0 where TM_ROW2",
         "6: TM_ROW0 again"}},
       {"rows and RIGIDTYPE outside their groups", kMpd, "TM_ROW0 1 0 0 0\nRIGIDTYPE 0 1\n",
-       {"1: TM_ROW0 outside a NODE_PR group", "2: RIGIDTYPE before any Number line"}},
+       {{"1: TM_ROW0 outside a NODE_PR group", K::kMisplacedLine}, {"2: RIGIDTYPE before any Number line", K::kMisplacedLine}}},
       {"frames", kMpd, "FirstKeyNumber 10\nKeyNumber -5\nKeyNumber 3\n",
-       {"2: KeyNumber -5: the last frame comes before the first", "3: KeyNumber again (first at line 2)"}},
+       {{"2: KeyNumber -5: the last frame comes before the first", K::kFrameRange}, {"3: KeyNumber again (first at line 2)", K::kRepeatedLine}}},
       {"2^31 and overflowing numbers", kMpd, "Number 2147483648\nNumber 2147483647\nNODE_PR 99999999999999999999 1\n",
-       {"1: Number holds a number out of range", "2: Number 2147483647 but 0 RIGIDTYPE", "3: NODE_PR holds a number out of range"}},
+       {{"1: Number holds a number out of range", K::kBadFields}, "2: Number 2147483647 but 0 RIGIDTYPE", "3: NODE_PR holds a number out of range"}},
       {"numbers missing, wrong, not finite, too many", kMpd,
        "NODE_PR 1\nNODE_PR 1 x\nNODE_PR 1 1 1\nNODE_PR 1 1\nTM_ROW0 1 nan 0 0\nTM_ROW1 1 0 0\n",
        {"1: NODE_PR needs a bone id and a parent id", "2: NODE_PR needs", "3: NODE_PR has more than",
         "4: lacks TM_ROW0, TM_ROW1, TM_ROW2, TM_ROW3", "5: TM_ROW0 holds a number out of range", "6: TM_ROW1 needs"}},
       {"truncated group", kMpd, "NODE_PR 1 1\nTM_ROW0 1 1.0", {"1: lacks TM_ROW0, TM_ROW1, TM_ROW2, TM_ROW3", "2: TM_ROW0 needs"}},
       {"binary garbage", kMpd, std::string(kGarbage, sizeof kGarbage - 1),
-       {"1: '?ELF?" "?' is not a line of a physique data file", "2: '\xff\xfe' is not a line"}},
+       {"1: '?ELF?" "?' is not a line of a physique data file", {"2: '\xff\xfe' is not a line", K::kUnknownLine}}},
       {"100,000-character line, once", kMpd, "Number 0\n" + longLine + "\nNumber 0\n",
-       {"2: a line of more than 254 characters"}},
+       {{"2: a line of more than 254 characters", K::kLongLine}}},
       {"findings past 100 counted", kMpd, Repeat("Q\n", 150),
-       {"1: 'Q' is not a line", "100: 'Q' is not", "150: 50 more problems in this file are not shown"}, {}, true},
-      {"mca long line", kMca, "PHYID 1\n" + longLine + "\nEnd", {"2: a line of more than 254 characters"}},
-      {"t3m long line", kT3m, "0.t3m\n" + longLine + "End\n", {"2: a line of more than 254 characters", "394: no End line"}},
+       {"1: 'Q' is not a line", "100: 'Q' is not", {"150: 50 more problems in this file are not shown", K::kMoreNotShown}}, {}, true},
+      {"mca long line", kMca, "PHYID 1\n" + longLine + "\nEnd", {{"2: a line of more than 254 characters", K::kLongLine}}},
+      {"t3m long line", kT3m, "0.t3m\n" + longLine + "End\n", {{"2: a line of more than 254 characters", K::kLongLine}, "394: no End line"}},
 
       {"mca as written", kMca, kMcaClean, {}},
       {"mca with CRLF and a line feed after End", kMca, Crlf(kMcaClean + "\n"), {}},
-      {"mca empty", kMca, "", {"1: no End line (the file is empty)"}},
+      {"mca empty", kMca, "", {{"1: no End line (the file is empty)", K::kNoEnd}}},
       {"mca cut short", kMca, "PHYID 1\nP 1 0 1.0 2.0", {"2: P needs a bone id, a key number and three reals", "2: no End line: the file is cut short"}},
       {"keys backwards, negative, of another bone", kMca,
        "PHYID 1\nP 1 5 0 0 0\nP 1 2 0 0 0\nR 1 -1 0 0 0 0\nR 2 0 0 0 0 0\nEnd",
-       {"3: key 2 after key 5 (line 2): the samples go backwards", "4: key -1 is negative", "5: R names bone 2 under PHYID 1"}},
+       {{"3: key 2 after key 5 (line 2): the samples go backwards", K::kKeysBackwards}, {"4: key -1 is negative", K::kKeyRange}, {"5: R names bone 2 under PHYID 1", K::kOtherBone}}},
       {"keys outside the frames, PHYID the physique lacks", kMca, "PHYID 1\nP 1 4 0 0 0\nP 1 5 0 0 0\nPHYID 9\nEnd",
-       {"3: key 5 outside the frames 0..4", "4: PHYID 9 names no node of the physique data"}, kMpdClean},
+       {{"3: key 5 outside the frames 0..4", K::kKeyRange}, {"4: PHYID 9 names no node of the physique data", K::kUnknownBone}}, kMpdClean},
       {"samples before PHYID, ids outside, lines after End", kMca, "P 1 0 0 0 0\nPHYID 0\nPHYID 25\nEnd\nPHYID 1\nEnd",
-       {"1: P before any PHYID line", "2: bone id 0 outside 1..24", "3: bone id 25 outside", "5: lines after End"}},
+       {"1: P before any PHYID line", "2: bone id 0 outside 1..24", "3: bone id 25 outside", {"5: lines after End", K::kMisplacedLine}}},
       {"mca 2^31 key and garbage", kMca, "PHYID 1\nP 1 2147483648 0 0 0\nQ\nEnd x\n",
-       {"2: P holds a number out of range", "3: 'Q' is not a line of a motion data file", "4: End has more than"}},
+       {"2: P holds a number out of range", "3: 'Q' is not a line of a motion data file", {"4: End has more than", K::kBadFields}}},
 
       {"chr as written", kChr, "a.ase\nb.mpd\nc.mca\nd.bmp", {}},
       {"chr with CRLF", kChr, "a.ase\r\nb.mpd\r\nc.mca\r\nd.bmp\r\n", {}},
-      {"chr short", kChr, "a.ase\nb.mpd\nc.mca", {"3: no name of the bitmap file (line 4)"}},
+      {"chr short", kChr, "a.ase\nb.mpd\nc.mca", {{"3: no name of the bitmap file (line 4)", K::kNameMissing}}},
       {"chr long, blank, misnamed", kChr, "a.ase\n\nc.mpd\nd.bmp\ne\n",
-       {"2: no name of the physique data file", "3: 'c.mpd' is not named as the motion data file (.mca)",
-        "5: a character file holds four names"}},
+       {"2: no name of the physique data file", {"3: 'c.mpd' is not named as the motion data file (.mca)", K::kMisnamed},
+        {"5: a character file holds four names", K::kExtraName}}},
       {"chr empty", kChr, "", {"1: no name of the ASE", "1: no name of the physique", "1: no name of the motion", "1: no name of the bitmap"}},
 
       {"t3m as written", kT3m, kT3mClean, {}},
@@ -136,20 +146,20 @@ std::vector<Case> Cases() {
        {"2: VERTEX before NumVertex", "4: FACE before NumVertex"}},
       {"t3m indices outside their counts", kT3m,
        Replace(Replace(kT3mClean, "VERTEX 2 0.000000", "VERTEX 3 0.000000"), "FACE 0 0 1 2", "FACE 0 0 1 70000"),
-       {"3: NumVertex 3 but 2 VERTEX lines", "7: VERTEX 3 outside 0..2", "8: FACE corner 70000 outside 0..2"}},
+       {{"3: NumVertex 3 but 2 VERTEX lines", K::kRecordCount}, {"7: VERTEX 3 outside 0..2", K::kIndexRange}, "8: FACE corner 70000 outside 0..2"}},
       {"t3m counts negative, 16-bit, 2^31", kT3m, "0.t3m\nNumVertex -1\nNumTVertex 70000\nNumFace 2147483647\nEnd\n",
-       {"2: NumVertex -1 is negative", "3: NumTVertex 70000: 16-bit indices reach only 65536",
+       {{"2: NumVertex -1 is negative", K::kNegativeCount}, {"3: NumTVertex 70000: 16-bit indices reach only 65536", K::kIndexLimit},
         "3: NumTVertex 70000 but 0 TVERTEX", "4: NumFace 2147483647 but 0 FACE"}},
       {"t3m fewer texture triangles, index twice", kT3m,
        "0.t3m\nNumVertex 1\nVERTEX 0 0 0 0\nVERTEX 0 0 0 0\nNumFace 2\nFACE 0 0 0 0\nFACE 1 0 0 0\nNumTFace 1\nTFACE 0 0 0 0\nEnd\n",
-       {"4: VERTEX 0 again (first at line 3)", "8: fewer texture triangles (1) than triangles (2)",
+       {{"4: VERTEX 0 again (first at line 3)", K::kRecordTwice}, {"8: fewer texture triangles (1) than triangles (2)", K::kFewerTextureTriangles},
         "9: TFACE before NumTVertex"}},
       {"t3m cut short, or read past End", kT3m, "0.t3m\nNumVertex 1\nVERTEX 0 0 0", {"2: NumVertex 1 but 0 VERTEX lines", "3: VERTEX needs", "3: no End line"}},
-      {"t3m past End", kT3m, "0.t3m\nEnd\nNumVertex 5\nNumFace 3\n", {"3: lines after End are not read"}},
-      {"t3m empty", kT3m, "", {"1: no End line (the file is empty)"}},
+      {"t3m past End", kT3m, "0.t3m\nEnd\nNumVertex 5\nNumFace 3\n", {{"3: lines after End are not read", K::kMisplacedLine}}},
+      {"t3m empty", kT3m, "", {{"1: no End line (the file is empty)", K::kNoEnd}}},
 
       {"mcm as written", kMcm, "", {}},
-      {"mcm with text", kMcm, "x", {"1: a character mesh file is written empty"}},
+      {"mcm with text", kMcm, "x", {{"1: a character mesh file is written empty", K::kNotEmpty}}},
   };
 }
 
@@ -199,16 +209,19 @@ TEST(CharacterFiles, EachInputGivesItsFindingsAndNoOther) {
   for (const Case& c : Cases()) {
     Findings found = CheckCase(c);
     std::string all;
-    for (const Finding& f : found) all += "  " + FormatFinding(f);
+    for (const Finding& f : found) all += "  (kind " + std::to_string(static_cast<int>(f.kind)) + ") " + FormatFinding(f);
     std::vector<bool> used(found.size());
-    for (const std::string& want : c.expected) {
-      const std::size_t colon = want.find(": ");
-      const long long line = std::stoll(want.substr(0, colon));
-      const std::string words = want.substr(colon + 2);
+    for (const Want& want : c.expected) {
+      const std::size_t colon = want.text.find(": ");
+      const long long line = std::stoll(want.text.substr(0, colon));
+      const std::string words = want.text.substr(colon + 2);
       bool hit = false;
       for (std::size_t i = 0; i < found.size() && !hit; ++i)
-        if (!used[i] && found[i].line == line && found[i].what.find(words) != std::string::npos) used[i] = hit = true;
-      EXPECT_TRUE(hit) << c.label << ": no finding \"" << want << "\" among\n" << all;
+        if (!used[i] && found[i].line == line && found[i].what.find(words) != std::string::npos &&
+            (!want.kind || found[i].kind == *want.kind))
+          used[i] = hit = true;
+      EXPECT_TRUE(hit) << c.label << ": no finding \"" << want.text << "\" (kind "
+                       << (want.kind ? static_cast<int>(*want.kind) : -1) << ") among\n" << all;
     }
     if (!c.more) {
       EXPECT_EQ(found.size(), c.expected.size()) << c.label << ": found\n" << all;

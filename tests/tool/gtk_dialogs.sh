@@ -34,11 +34,15 @@ main=$(timeout 15 xdotool search --sync --onlyvisible --name '^Rigwright$' | hea
 [ -n "$main" ] || { echo "the window did not appear"; exit 1; }
 . "$(dirname "$0")/../common/rigwright_keys.sh"
 open_load_dialog || { echo "the open dialog did not appear"; exit 1; }
-sleep 0.5
-eval "$(xdotool getwindowgeometry --shell "$dialog")"
+# The chooser is mapped at GTK's size and then fitted: wait for the fitted
+# geometry rather than for a while.
+fits() {
+  eval "$(xdotool getwindowgeometry --shell "$dialog")"
+  [ $((X + WIDTH)) -le 1024 ] && [ $((Y + HEIGHT)) -le 768 ] && [ "$X" -ge 0 ] && [ "$Y" -ge 0 ]
+}
+for _ in $(seq 100); do fits && break; sleep 0.05; done
 echo "open dialog: ${WIDTH}x${HEIGHT} at $X,$Y on 1024x768"
-[ $((X + WIDTH)) -le 1024 ] && [ $((Y + HEIGHT)) -le 768 ] && [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] ||
-  { echo "the open dialog does not fit the screen"; exit 1; }
+fits || { echo "the open dialog does not fit the screen"; exit 1; }
 load_and_save_mesh "$work/assets/hero.ase" || { echo "no model file beside the export"; exit 1; }
 answer_report || { echo "no \"Edit Message\" box reported the Save, or it did not close on Return"; exit 1; }
 objects=$(grep -c '^\*GEOMOBJECT' "$work/assets/hero.ase")

@@ -7,10 +7,16 @@ using namespace tarn::codepage;
 // "하이트필드.txt" as the system holds it, in code page 949.
 static const char kHeightFieldCp949[] = "\xC7\xCF\xC0\xCC\xC6\xAE\xC7\xCA\xB5\xE5.txt";
 
-TEST(Cp949, KoreanRoundTripsThroughUtf8) {
-  std::string utf8 = Cp949ToUtf8(kHeightFieldCp949);
-  EXPECT_EQ(utf8, "하이트필드.txt");
-  EXPECT_EQ(Utf8ToCp949(utf8), kHeightFieldCp949);
+// Every host name comes back unchanged from its code page 949 form: Korean as
+// its two-byte characters, the rest carried as 0xFF-escaped host bytes.
+TEST(Cp949, NamesRoundTripThroughUtf8) {
+  EXPECT_EQ(Utf8ToCp949("하이트필드.txt"), kHeightFieldCp949);
+  EXPECT_EQ(Cp949ToUtf8(kHeightFieldCp949), "하이트필드.txt");
+  for (const char* name : {"café", "Рабочий стол", "αβγ", "😀 emoji", "Téléchargements/Música", "\xE9" "a latin-1",
+                           "\xFF\xFE", "하이트필드.txt", "mixed 한 é"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Cp949ToUtf8(Utf8ToCp949(name)), name);
+  }
 }
 
 TEST(Cp949, InvalidBytesPassThroughUnchanged) {
@@ -24,10 +30,8 @@ TEST(Cp949, InvalidBytesPassThroughUnchanged) {
 }
 
 TEST(Cp949, CodePointsOfHangulAndAscii) {
-  std::u32string points = Cp949ToCodePoints("\xC7\xCF" "A");
-  ASSERT_EQ(points.size(), 2u);
-  EXPECT_EQ(points[0], U'\xD558');  // 하
-  EXPECT_EQ(points[1], U'A');
+  EXPECT_EQ(Cp949ToCodePoints("\xC7\xCF" "A"), U"\uD558A");  // 하A
+  EXPECT_EQ(Cp949ToCodePoints(Utf8ToCp949("é한")), U"é한");
 }
 
 // Host bytes carried in the text (0xFF b) come out as the characters their
