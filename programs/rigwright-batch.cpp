@@ -220,7 +220,7 @@ int Check(const std::vector<std::string>& args) {
 
 // The report goes to stderr, so that the file may go to stdout.
 int Gltf(const std::vector<std::string>& args) {
-  if (args.size() != 2) return Usage();
+  if (!Arguments("gltf", args, {"CHARACTER.chr", "OUT.glb"})) return 2;
 #if !TARN_CHARACTER_GLTF
   // The Windows build has no PNG library for the writer. What a user can do
   // here instead: check the files, and export them with a build that has it.

@@ -166,6 +166,7 @@ messages() {
 # program       folder status arguments                 | says
 rigwright-batch empty  2      physique x.ase            | ^rigwright-batch: physique: missing OUT.mpd$
 rigwright-batch empty  2      chr a b c                 | ^rigwright-batch: chr: missing BMP$
+rigwright-batch empty  2      gltf x.chr                | ^rigwright-batch: gltf: missing OUT.glb$
 rigwright-batch empty  2      mesh x.ase -C             | ^rigwright-batch: mesh: missing DIR$
 rigwright-batch empty  2      motion a b c              | ^rigwright-batch: motion: one argument too many: 'c'$
 rigwright-batch notes  1      physique notes.ase o.mpd  | ^rigwright-batch: notes.ase: no ASE line .*nothing written$
