@@ -153,16 +153,26 @@ Quat AseRotation(float ax, float ay, float az, float angle) {
   return Normalised({axis[0] * s, axis[1] * s, axis[2] * s, std::cos(half)});
 }
 
+namespace {
+
+// Samples with equal keys: the last value of a key stands.
+template <class Track, class Value>
+void PutKey(Track& track, int key, const Value& v) {
+  if (!track.keys.empty() && track.keys.back() == key) {
+    track.values.back() = v;
+  } else {
+    track.keys.push_back(key);
+    track.values.push_back(v);
+  }
+}
+
+}  // namespace
+
 PositionTrack MakePositionTrack(const std::vector<KeyedPosition>& samples) {
   PositionTrack track;
   for (const KeyedPosition& s : samples) {
     Vec3 v = AseToGltf(s.value);
-    if (!track.keys.empty() && track.keys.back() == s.key) {
-      track.values.back() = v;
-    } else {
-      track.keys.push_back(s.key);
-      track.values.push_back(v);
-    }
+    PutKey(track, s.key, v);
   }
   return track;
 }
@@ -180,12 +190,7 @@ RotationTrack MakeRotationTrack(const std::vector<KeyedRotation>& samples) {
       if (p[0] * v[0] + p[1] * v[1] + p[2] * v[2] + p[3] * v[3] < 0)
         for (double& c : v) c = -c;
     }
-    if (!track.keys.empty() && track.keys.back() == s.key) {
-      track.values.back() = v;
-    } else {
-      track.keys.push_back(s.key);
-      track.values.push_back(v);
-    }
+    PutKey(track, s.key, v);
   }
   return track;
 }
