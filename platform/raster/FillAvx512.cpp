@@ -27,12 +27,15 @@
 namespace tarn::raster::detail {
 namespace {
 
+#include "platform/raster/RowWalker4.inl"
+
 // Sixteen lanes. The channel lanes of I hold pixels {0, 1, 4, 5, 8, 9, 12,
 // 13} ("lo") and {2, 3, 6, 7, 10, 11, 14, 15} ("hi"), as the in-lane
 // unpacking leaves them. Comparisons give masks as whole lanes of ones, as
 // the narrower loops' do.
 struct Avx512 {
   static constexpr int kCount = 16;
+  using Rows = RowWalker4;
   using F = __m512;
   using I = __m512i;
   using Packed = __m256i;

@@ -303,7 +303,7 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
 template <class L, bool kFog, bool kBlend, bool kAlphaTest, bool kDither>
 void FillEngine(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
   const FillConstants<L> fc(*t.context, *t.context->shading, t.p0, t.ddx, t.ddy);
-  RowWalker rows(t, cy0, cy1);
+  typename L::Rows rows(t, cy0, cy1);
   int left, x0, x1;
   Interp p;
   for (int y = rows.First(); y <= rows.Last(); ++y)

@@ -14,6 +14,7 @@ namespace {
 // Four lanes. A Packed value uses the low 64 bits of its register.
 struct Sse2 {
   static constexpr int kCount = 4;
+  using Rows = RowWalker;
   using F = __m128;
   using I = __m128i;
   using Packed = __m128i;

@@ -246,6 +246,9 @@ FillFn PickFillSse2(bool fog, bool blend, bool alphaTest, bool dither);
 FillFn PickFillAvx2(bool fog, bool blend, bool alphaTest, bool dither);
 #define TARN_RASTER_AVX512 1
 FillFn PickFillAvx512(bool fog, bool blend, bool alphaTest, bool dither);
+// The eight-lane loop compiled for AVX-512 processors (32 registers): their
+// narrow triangles.
+FillFn PickFillAvx2Vl(bool fog, bool blend, bool alphaTest, bool dither);
 #endif
 #endif
 

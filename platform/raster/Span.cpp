@@ -248,6 +248,7 @@ FillFn PickFill(const DrawContext& c, bool textured, bool bilinear, bool fog, bo
   if (simd) {
 #if defined(TARN_RASTER_AVX2)
     if (wide && UseAvx512()) return PickFillAvx512(fog, blend, alphaTest, c.dither);
+    if (UseAvx512()) return PickFillAvx2Vl(fog, blend, alphaTest, c.dither);
     if (UseAvx2()) return PickFillAvx2(fog, blend, alphaTest, c.dither);
 #endif
     return PickFillSse2(fog, blend, alphaTest, c.dither);

@@ -616,6 +616,15 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
       lit.push_back({cx + uniform(-3, 3), cy + uniform(-3, 3), cz + uniform(-3, 3), uniform(-1, 1), uniform(-1, 1),
                      uniform(-1, 1), uniform(-4, 4), uniform(-4, 4)});
   }
+  // Rectangles facing the camera, both windings: their edges along a row
+  // are exactly horizontal, which trims rows rather than bounding columns.
+  for (int i = 0; i < 400; ++i) {
+    float x0 = uniform(-30, 30), y0 = uniform(-9, 9), z = uniform(2, 30), x1 = x0 + uniform(0.5f, 6), y1 = y0 + uniform(0.5f, 6);
+    float n = uniform(-1, 1), u = uniform(-4, 4);
+    EngineVertex a{x0, y0, z, n, 1, -1, u, 0}, b{x1, y0, z, 1, n, -1, 0, u}, c{x1, y1, z, n, n, -1, u, u},
+        d{x0, y1, z, 1, 1, -1, 0, 0};
+    for (EngineVertex v : {a, b, c, a, c, d, a, c, b, a, d, c}) lit.push_back(v);
+  }
   std::vector<ColourVertex> plain;
   for (int i = 0; i < 300; ++i)
     plain.push_back(At(uniform(-20, 550), uniform(-20, 170), w, h, static_cast<std::uint32_t>(random()), uniform(0, 1)));
