@@ -99,10 +99,33 @@ struct Avx512 {
   static Packed NarrowMask(I mask) { return _mm512_cvtepi32_epi16(mask); }
   static Packed SelectPacked(Packed mask, Packed a, Packed b) { return _mm256_blendv_epi8(b, a, mask); }
 
-  static I Gather(const std::int32_t* table, I index) { return _mm512_i32gather_epi32(index, table, 4); }
-  // The texel at each index and the one after it, in one 8-byte gather
-  // each, split into the pixels' first and second texels.
-  static void Pairs(const std::uint32_t* t, I index, I& left, I& right) {
+  // Gathers are slow on processors that split 512-bit work; neighbouring
+  // pixels mostly read neighbouring entries, so a window of entries around
+  // the first lane's is loaded whole and permuted, and only a group that
+  // reaches outside it gathers. `size` entries may be read at `table`.
+  static I Gather(const std::int32_t* table, int size, I index) {
+    if (size >= 16) {
+      int base = _mm_cvtsi128_si32(_mm512_castsi512_si128(index)) - 8;
+      base = base < 0 ? 0 : base > size - 16 ? size - 16 : base;
+      const I at = _mm512_sub_epi32(index, _mm512_set1_epi32(base));
+      if (_mm512_cmplt_epu32_mask(at, _mm512_set1_epi32(16)) == 0xFFFF)
+        return _mm512_permutexvar_epi32(at, _mm512_loadu_si512(table + base));
+    }
+    return _mm512_i32gather_epi32(index, table, 4);
+  }
+  // The texel at each index and the one after it (of `size` texels at t).
+  static void Pairs(const std::uint32_t* t, int size, I index, I& left, I& right) {
+    if (size >= 32) {
+      int base = _mm_cvtsi128_si32(_mm512_castsi512_si128(index)) - 15;
+      base = base < 0 ? 0 : base > size - 32 ? size - 32 : base;
+      const I at = _mm512_sub_epi32(index, _mm512_set1_epi32(base));
+      if (_mm512_cmplt_epu32_mask(at, _mm512_set1_epi32(31)) == 0xFFFF) {
+        const I lo = _mm512_loadu_si512(t + base), hi = _mm512_loadu_si512(t + base + 16);
+        left = _mm512_permutex2var_epi32(lo, at, hi);
+        right = _mm512_permutex2var_epi32(lo, _mm512_add_epi32(at, _mm512_set1_epi32(1)), hi);
+        return;
+      }
+    }
     __m512i a = _mm512_i32gather_epi64(_mm512_castsi512_si256(index), t, 4);             // pixels 0..7
     __m512i b = _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(index, 1), t, 4);      // pixels 8..15
     const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);

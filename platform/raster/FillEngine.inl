@@ -176,8 +176,9 @@ inline void SampleBilinear(const DrawContext& c, const FillConstants<L>& fc, typ
   ra = L::Add32(L::Sll32By(ra, fc.shiftW), ra);
   rb = L::Add32(L::Sll32By(rb, fc.shiftW), rb);
   I t00, t10, t01, t11;
-  L::Pairs(c.texels, L::Add32(ra, xa), t00, t10);
-  L::Pairs(c.texels, L::Add32(rb, xa), t01, t11);
+  const int texels = c.texStride * c.texH;
+  L::Pairs(c.texels, texels, L::Add32(ra, xa), t00, t10);
+  L::Pairs(c.texels, texels, L::Add32(rb, xa), t01, t11);
   I fxLo, fxHi, fyLo, fyHi;
   Spread<L>(L::And(iu, c255), fxLo, fxHi);
   Spread<L>(L::And(iv, c255), fyLo, fyHi);
@@ -199,7 +200,7 @@ inline void ApplyFog(const Shading& sh, const FillConstants<L>& fc, typename L::
   const I alphaLanes = L::Repeat(-1, 0, 0, 0, -1, 0, 0, 0);
   I fi = L::Truncate(L::Min(L::Max(L::Mul(dist, fc.fogScale), L::Set(0.0f)), L::Set(static_cast<float>(kFogTable - 1))));
   I fLo, fHi;
-  Spread<L>(L::Gather(sh.fogTable, fi), fLo, fHi);
+  Spread<L>(L::Gather(sh.fogTable, kFogTable, fi), fLo, fHi);
   fLo = L::Select(alphaLanes, c256, fLo);
   fHi = L::Select(alphaLanes, c256, fHi);
   cLo = L::Srl16(L::Add16(L::Add16(L::Mul16(cLo, fLo), L::Mul16(fc.fogColour, L::Sub16(c256, fLo))), c128), 8);
