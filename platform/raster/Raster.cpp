@@ -116,7 +116,7 @@ void Rasterizer::Impl::EmitTriangle(const State& s, const CompiledDraw& d, const
       FacingArea(out.xi[i], out.yi[i], out.xi[i + 1], out.yi[i + 1], out.xi[i + 2], out.yi[i + 2], s.cull, counters);
   if (area == 0) return;
   float u[3] = {out.u[i], out.u[i + 1], out.u[i + 2]}, v[3] = {out.v[i], out.v[i + 1], out.v[i + 2]};
-  if (d.textured) ReduceUv(u, v, 3);
+  if (d.textured) ReduceUv3(u, v);
   ScreenVertex sv[3];
   for (std::size_t k = 0; k < 3; ++k) {
     std::size_t j = i + k;

@@ -46,6 +46,39 @@ void ReduceUv(float* u, float* v, int n) {
   }
 }
 
+void ReduceUv3(float* u, float* v) {
+#if defined(__SSE2__)
+  // u and v side by side in lanes 0 and 1, each step the scalar one's: the
+  // same minimum (the first of equal values, NaN kept), Floor, difference
+  // and cap, to the bit.
+  const __m128 a = _mm_unpacklo_ps(_mm_load_ss(u), _mm_load_ss(v));
+  const __m128 b = _mm_unpacklo_ps(_mm_load_ss(u + 1), _mm_load_ss(v + 1));
+  const __m128 c = _mm_unpacklo_ps(_mm_load_ss(u + 2), _mm_load_ss(v + 2));
+  const __m128 least = _mm_min_ps(c, _mm_min_ps(b, a));  // (x < m) ? x : m, as std::min(m, x)
+  const __m128 inRange =
+      _mm_and_ps(_mm_cmpgt_ps(least, _mm_set1_ps(-8388608.0f)), _mm_cmplt_ps(least, _mm_set1_ps(8388608.0f)));
+  const __m128 t = _mm_cvtepi32_ps(_mm_cvttps_epi32(least));
+  const __m128 lower = _mm_sub_ps(t, _mm_and_ps(_mm_cmpgt_ps(t, least), _mm_set1_ps(1.0f)));
+  const __m128 whole = _mm_cmpeq_ps(t, least);
+  __m128 floor = _mm_or_ps(_mm_and_ps(whole, least), _mm_andnot_ps(whole, lower));
+  floor = _mm_or_ps(_mm_and_ps(inRange, floor), _mm_andnot_ps(inRange, least));
+  const __m128 cap = _mm_set1_ps(1024.0f);
+  const __m128 fu = _mm_shuffle_ps(floor, floor, _MM_SHUFFLE(0, 0, 0, 0));
+  const __m128 fv = _mm_shuffle_ps(floor, floor, _MM_SHUFFLE(1, 1, 1, 1));
+  const __m128 su = _mm_min_ps(cap, _mm_sub_ps(_mm_setr_ps(u[0], u[1], u[2], 0.0f), fu));
+  const __m128 sv = _mm_min_ps(cap, _mm_sub_ps(_mm_setr_ps(v[0], v[1], v[2], 0.0f), fv));
+  alignas(16) float ou[4], ov[4];
+  _mm_store_ps(ou, su);
+  _mm_store_ps(ov, sv);
+  for (int i = 0; i < 3; ++i) {
+    u[i] = ou[i];
+    v[i] = ov[i];
+  }
+#else
+  ReduceUv(u, v, 3);
+#endif
+}
+
 void ReduceUv(ClipVertex* vertices, int n) {  // a line or a triangle
   float u[3], v[3];
   for (int i = 0; i < n; ++i) {
@@ -57,17 +90,6 @@ void ReduceUv(ClipVertex* vertices, int n) {  // a line or a triangle
     vertices[i].u = u[i];
     vertices[i].v = v[i];
   }
-}
-
-std::int64_t FacingArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::int64_t x2,
-                        std::int64_t y2, Cull cull, Counters& counters) {
-  std::int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
-  if (area == 0) return 0;
-  if ((cull == Cull::Ccw && area < 0) || (cull == Cull::Cw && area > 0)) {
-    ++counters.trianglesCulled;
-    return 0;
-  }
-  return area;
 }
 
 bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area, ScreenVertex v0, ScreenVertex v1,

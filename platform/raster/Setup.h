@@ -23,11 +23,21 @@ ScreenVertex Project(const ClipVertex& v, const ViewportMap& m);
 // primitive's near the origin so that float precision holds per pixel.
 void ReduceUv(float* u, float* v, int n);
 void ReduceUv(ClipVertex* vertices, int n);  // a line or a triangle
+// ReduceUv(u, v, 3), the same to the bit, in fewer steps.
+void ReduceUv3(float* u, float* v);
 
 // Twice a triangle's signed area, in 1/256 square pixel, when it is to be
 // drawn; 0 when it is degenerate or culled (counted).
-std::int64_t FacingArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::int64_t x2,
-                        std::int64_t y2, Cull cull, Counters& counters);
+inline std::int64_t FacingArea(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::int64_t x2,
+                               std::int64_t y2, Cull cull, Counters& counters) {
+  std::int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
+  if (area == 0) return 0;
+  if ((cull == Cull::Ccw && area < 0) || (cull == Cull::Cw && area > 0)) {
+    ++counters.trianglesCulled;
+    return 0;
+  }
+  return area;
+}
 
 // The loops one piece of a draw fills with.
 struct Loops {
