@@ -64,8 +64,14 @@ class RowWalker4 {
     // The smaller of each pair: lane 0 for the left edges, lane 2 for the right.
     const __m256i swapped = _mm256_shuffle_epi32(q, _MM_SHUFFLE(1, 0, 3, 2));
     const __m256i least = _mm256_blendv_epi8(q, swapped, _mm256_cmpgt_epi64(q, swapped));
+#if defined(__x86_64__)
     std::int64_t lo = -_mm_cvtsi128_si64(_mm256_castsi256_si128(least));
     std::int64_t hi = _mm_cvtsi128_si64(_mm256_extracti128_si256(least, 1));
+#else  // no 64-bit moves out of a vector register
+    alignas(32) std::int64_t bounds[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(bounds), least);
+    std::int64_t lo = -bounds[0], hi = bounds[2];
+#endif
     const std::int64_t sx0 = t_.context->scissorX0, sx1 = t_.context->scissorX1;
     lo = lo > sx0 ? lo : sx0;
     hi = hi < sx1 ? hi : sx1;
