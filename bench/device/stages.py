@@ -42,8 +42,10 @@ def main():
         # the HUD font's one-time load happens inside the first frame
         'whole frame': total(inc, r':RenderFrame\(\)', True) - total(inc, r'UnifontGlyphs::Load', True),
         'pixels (fill loops)': total(inc, fill),
-        # RowWalker's lines, its four-lane interpolants (xmmintrin.h) included
-        'row walk': total(own, r'(RasterLocal\.h|xmmintrin\.h):void tarn::raster::detail::\(anonymous namespace\)::FillEngine<'),
+        # The walkers' own lines: RowWalker's (four-lane interpolants,
+        # xmmintrin.h, included) and RowWalker4's, whose vector steps count
+        # under the AVX headers with the pixels
+        'row walk': total(own, r'(RasterLocal\.h|xmmintrin\.h|RowWalker4\.inl):void tarn::raster::detail::\(anonymous namespace\)::FillEngine<'),
         'set-up': total(inc, r'Impl::EmitTriangle\(', True) - total(inc, r'TileQueue::Submit\(', True),
         'vertex stage': total(inc, r'VertexStage::Run\(', True),
         'binning': total(inc, r'TileQueue::Submit\(', True) - total(inc, fill),
