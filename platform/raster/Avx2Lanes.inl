@@ -2,13 +2,24 @@
 // inside the anonymous namespace of each file that compiles them, after its
 // target switch: FillAvx2.cpp for AVX2, FillAvx2Vl.cpp for processors with
 // AVX-512, where the same operations get 32 registers instead of 16 and no
-// interpolant has to wait on the stack.
+// interpolant has to wait on the stack, and loads and stores are masked.
+// The including file sets TARN_AVX2_LANES_VL to 1 for the second.
 
 // Eight lanes. The channel lanes of I hold pixels {0, 1, 4, 5} ("lo") and
 // {2, 3, 6, 7} ("hi"), as AVX2's in-lane unpacking leaves them.
 struct Avx2 {
   static constexpr int kCount = 8;
   using Rows = RowWalker4;
+#if TARN_AVX2_LANES_VL
+  // AVX-512 masks the lanes past the target's edge out of loads and stores.
+  static constexpr bool kMasked = true;
+  using Mask = __mmask8;
+  static Mask FirstLanes(int n) { return n >= kCount ? Mask(0xFF) : static_cast<Mask>((1u << n) - 1u); }
+  static __m128i LoadMasked(const std::uint16_t* p, Mask m) { return _mm_maskz_loadu_epi16(m, p); }
+  static void StoreMasked(std::uint16_t* p, Mask m, __m128i v) { _mm_mask_storeu_epi16(p, m, v); }
+#else
+  static constexpr bool kMasked = false;
+#endif
   using F = __m256;
   using I = __m256i;
   using Packed = __m128i;

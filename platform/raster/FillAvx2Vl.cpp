@@ -22,7 +22,9 @@ namespace {
 
 #include "platform/raster/RowWalker4.inl"
 
+#define TARN_AVX2_LANES_VL 1
 #include "platform/raster/Avx2Lanes.inl"
+#undef TARN_AVX2_LANES_VL
 
 #include "platform/raster/FillEngine.inl"
 

@@ -36,6 +36,12 @@ namespace {
 struct Avx512 {
   static constexpr int kCount = 16;
   using Rows = RowWalker4;
+  // Lanes past the target's edge are masked out of loads and stores.
+  static constexpr bool kMasked = true;
+  using Mask = __mmask16;
+  static Mask FirstLanes(int n) { return n >= kCount ? Mask(0xFFFF) : static_cast<Mask>((1u << n) - 1u); }
+  static __m256i LoadMasked(const std::uint16_t* p, Mask m) { return _mm256_maskz_loadu_epi16(m, p); }
+  static void StoreMasked(std::uint16_t* p, Mask m, __m256i v) { _mm256_mask_storeu_epi16(p, m, v); }
   using F = __m512;
   using I = __m512i;
   using Packed = __m256i;

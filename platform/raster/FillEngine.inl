@@ -17,9 +17,12 @@
 // order again) and Packed (a 16-bit value per pixel, in order, as stored).
 // Its operations are named for what they do to each lane.
 
-// Pixels of a group that lie past the target's right edge: the group works
-// on a copy, so it never reads or writes outside the row.
-template <class L>
+// The group's pixels in memory. Where L can mask a load and a store
+// (L::kMasked), lanes past the target's right edge are neither read nor
+// written; otherwise the group works on a copy of the lanes inside the row,
+// so it never reads or writes outside it either. Masked-off lanes read as 0
+// both ways.
+template <class L, bool kMasked = L::kMasked>
 struct GroupMemory {
   static constexpr int kLanes = L::kCount;
   std::uint16_t* colour;
@@ -40,11 +43,29 @@ struct GroupMemory {
       depth = depthCopy;
     }
   }
+  typename L::Packed LoadDepth() const { return L::Load(depth); }
+  typename L::Packed LoadColour() const { return L::Load(colour); }
+  void StoreDepth(typename L::Packed v) { L::Store(depth, v); }
+  void StoreColour(typename L::Packed v) { L::Store(colour, v); }
   void WriteBack(std::uint16_t* colourRow, std::uint16_t* depthRow, int x) const {
     if (valid == kLanes) return;
     std::memcpy(colourRow + x, colourCopy, static_cast<std::size_t>(valid) * 2);
     std::memcpy(depthRow + x, depthCopy, static_cast<std::size_t>(valid) * 2);
   }
+};
+
+template <class L>
+struct GroupMemory<L, true> {
+  std::uint16_t* colour;
+  std::uint16_t* depth;
+  typename L::Mask inside;
+  GroupMemory(std::uint16_t* colourRow, std::uint16_t* depthRow, int x, int width)
+      : colour(colourRow + x), depth(depthRow + x), inside(L::FirstLanes(width - x)) {}
+  typename L::Packed LoadDepth() const { return L::LoadMasked(depth, inside); }
+  typename L::Packed LoadColour() const { return L::LoadMasked(colour, inside); }
+  void StoreDepth(typename L::Packed v) { L::StoreMasked(depth, inside, v); }
+  void StoreColour(typename L::Packed v) { L::StoreMasked(colour, inside, v); }
+  void WriteBack(std::uint16_t*, std::uint16_t*, int) const {}
 };
 
 // A value per pixel -> that value in each of the pixel's four 16-bit lanes.
@@ -266,7 +287,7 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
     F depthZ = useW ? L::Mul(L::Sub(w, fc.wNear), fc.wScale) : z;
     depthZ = L::Min(L::Max(depthZ, zero), one);
     I depth = L::Truncate(L::Add(L::Mul(depthZ, fc.depthMax), L::Set(0.5f)));
-    I stored = L::Widen(L::Load(mem.depth));
+    I stored = L::Widen(mem.LoadDepth());
     I pass = L::AndNot(L::Greater32(depth, stored), covered);
     if (L::None(pass)) continue;
 
@@ -288,15 +309,15 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
       pass = L::And(pass, L::PackS16(L::Greater16(aLo, fc.refMinus1), L::Greater16(aHi, fc.refMinus1)));
       if (L::None(pass)) continue;
     }
-    L::Store(mem.depth, L::Narrow(L::Select(pass, depth, stored)));
+    mem.StoreDepth(L::Narrow(L::Select(pass, depth, stored)));
     if constexpr (kFog) ApplyFog<L>(*c.shading, fc, c.fogFromW ? w : z, cLo, cHi);
-    const typename L::Packed old = L::Load(mem.colour);
+    const typename L::Packed old = mem.LoadColour();
     if constexpr (kBlend) BlendOver<L>(old, aLo, aHi, cLo, cHi);
     if constexpr (kDither) {
       cLo = L::Min16(L::Add16(cLo, ditherL), c255);
       cHi = L::Min16(L::Add16(cHi, ditherH), c255);
     }
-    L::Store(mem.colour, L::SelectPacked(L::NarrowMask(pass), To565<L>(cLo, cHi), old));
+    mem.StoreColour(L::SelectPacked(L::NarrowMask(pass), To565<L>(cLo, cHi), old));
     mem.WriteBack(row, depthRow, xg);
   }
 }

@@ -15,6 +15,7 @@ namespace {
 struct Sse2 {
   static constexpr int kCount = 4;
   using Rows = RowWalker;
+  static constexpr bool kMasked = false;
   using F = __m128;
   using I = __m128i;
   using Packed = __m128i;
