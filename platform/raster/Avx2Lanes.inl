@@ -84,7 +84,7 @@ struct Avx2 {
   static I Gather(const std::int32_t* table, int, I index) { return _mm256_i32gather_epi32(table, index, 4); }
   // The texel at each index and the one after it, in one 8-byte gather each;
   // gathered in the order that leaves them with the pixels in order.
-  static void Pairs(const std::uint32_t* t, int, I index, I& left, I& right) {
+  static void Pairs(const std::uint32_t* t, int, int, I index, I& left, I& right) {
     __m128i lo = _mm256_castsi256_si128(index), hi = _mm256_extracti128_si256(index, 1);
     const auto* base = reinterpret_cast<const long long*>(t);
     __m256 a = _mm256_castsi256_ps(_mm256_i32gather_epi64(base, _mm_unpacklo_epi64(lo, hi), 4));  // 0 1 4 5

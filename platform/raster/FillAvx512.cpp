@@ -119,16 +119,31 @@ struct Avx512 {
     }
     return _mm512_i32gather_epi32(index, table, 4);
   }
-  // The texel at each index and the one after it (of `size` texels at t).
-  static void Pairs(const std::uint32_t* t, int size, I index, I& left, I& right) {
+  // The texel at each index and the one after it (of `size` texels at t,
+  // rows of `stride`). A group's texels mostly lie in one row or in two
+  // neighbouring ones (where v crosses a texel edge inside the group): a
+  // window around the first lane's index, and one a row above or below it
+  // for the lanes outside the first.
+  static void Pairs(const std::uint32_t* t, int size, int stride, I index, I& left, I& right) {
     if (size >= 32) {
-      int base = _mm_cvtsi128_si32(_mm512_castsi512_si128(index)) - 15;
-      base = base < 0 ? 0 : base > size - 32 ? size - 32 : base;
+      const int first = _mm_cvtsi128_si32(_mm512_castsi512_si128(index)) - 15;
+      const int base = Clamp(first, size - 32);
       const I at = _mm512_sub_epi32(index, _mm512_set1_epi32(base));
-      if (_mm512_cmplt_epu32_mask(at, _mm512_set1_epi32(31)) == 0xFFFF) {
-        const I lo = _mm512_loadu_si512(t + base), hi = _mm512_loadu_si512(t + base + 16);
-        left = _mm512_permutex2var_epi32(lo, at, hi);
-        right = _mm512_permutex2var_epi32(lo, _mm512_add_epi32(at, _mm512_set1_epi32(1)), hi);
+      const __mmask16 inside = _mm512_cmplt_epu32_mask(at, _mm512_set1_epi32(31));
+      if (inside == 0xFFFF) {
+        FromWindow(t + base, at, left, right);
+        return;
+      }
+      // The other lanes in the row below the window's, or above it.
+      const bool below = _mm_cvtsi128_si32(_mm512_castsi512_si128(_mm512_alignr_epi32(index, index, 15))) > first + 15;
+      const int other = Clamp(below ? base + stride : base - stride, size - 32);
+      const I atOther = _mm512_sub_epi32(index, _mm512_set1_epi32(other));
+      if ((inside | _mm512_cmplt_epu32_mask(atOther, _mm512_set1_epi32(31))) == 0xFFFF) {
+        I otherLeft, otherRight;
+        FromWindow(t + base, at, left, right);
+        FromWindow(t + other, atOther, otherLeft, otherRight);
+        left = _mm512_mask_blend_epi32(inside, otherLeft, left);
+        right = _mm512_mask_blend_epi32(inside, otherRight, right);
         return;
       }
     }
@@ -137,6 +152,13 @@ struct Avx512 {
     const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
     left = _mm512_permutex2var_epi32(a, even, b);
     right = _mm512_permutex2var_epi32(a, _mm512_add_epi32(even, _mm512_set1_epi32(1)), b);
+  }
+  static int Clamp(int base, int last) { return base < 0 ? 0 : base > last ? last : base; }
+  // The 32 texels at w, each lane's at `at` and the one after it.
+  static void FromWindow(const std::uint32_t* w, I at, I& left, I& right) {
+    const I lo = _mm512_loadu_si512(w), hi = _mm512_loadu_si512(w + 16);
+    left = _mm512_permutex2var_epi32(lo, at, hi);
+    right = _mm512_permutex2var_epi32(lo, _mm512_add_epi32(at, _mm512_set1_epi32(1)), hi);
   }
 };
 

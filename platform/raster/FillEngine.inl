@@ -198,8 +198,8 @@ inline void SampleBilinear(const DrawContext& c, const FillConstants<L>& fc, typ
   rb = L::Add32(L::Sll32By(rb, fc.shiftW), rb);
   I t00, t10, t01, t11;
   const int texels = c.texStride * c.texH;
-  L::Pairs(c.texels, texels, L::Add32(ra, xa), t00, t10);
-  L::Pairs(c.texels, texels, L::Add32(rb, xa), t01, t11);
+  L::Pairs(c.texels, texels, c.texStride, L::Add32(ra, xa), t00, t10);
+  L::Pairs(c.texels, texels, c.texStride, L::Add32(rb, xa), t01, t11);
   I fxLo, fxHi, fyLo, fyHi;
   Spread<L>(L::And(iu, c255), fxLo, fxHi);
   Spread<L>(L::And(iv, c255), fyLo, fyHi);

@@ -84,7 +84,7 @@ struct Sse2 {
     return _mm_set_epi32(table[i[3]], table[i[2]], table[i[1]], table[i[0]]);
   }
   // The texel at each index and the one after it.
-  static void Pairs(const std::uint32_t* t, int, I index, I& left, I& right) {
+  static void Pairs(const std::uint32_t* t, int, int, I index, I& left, I& right) {
     alignas(16) std::int32_t i[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(i), index);
     __m128 a = _mm_castsi128_ps(_mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + i[0])),
