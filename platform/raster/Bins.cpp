@@ -7,8 +7,12 @@ namespace tarn::raster::detail {
 namespace {
 
 // Triangles queued before the workers get them: enough to keep them busy
-// while the calling thread sets up the next batch.
+// while the calling thread sets up the next batch. When they have finished
+// the last one before that (its triangles were cheap to fill: hidden, or
+// small), they get what is queued as soon as it makes kEarlyBatch, looked
+// at every kEarlyBatch triangles.
 constexpr std::size_t kBatchTriangles = 8192;
+constexpr std::size_t kEarlyBatch = 512;
 
 }  // namespace
 
@@ -75,7 +79,8 @@ void TileQueue::Submit(std::uint64_t draw, const DrawContext& context, const Tri
   int ty0 = setup.yStart >> kTileShiftY, ty1 = setup.yEnd >> kTileShiftY;
   for (int ty = ty0; ty <= ty1; ++ty)
     for (int tx = tx0; tx <= tx1; ++tx) b.bins[static_cast<std::size_t>(ty * b.tilesX + tx)].push_back(index);
-  if (b.setups.size() >= kBatchTriangles) {
+  const std::size_t queued = b.setups.size();
+  if (queued >= kBatchTriangles || (queued % kEarlyBatch == 0 && workers_->Finished())) {
     // The workers fill this batch while the caller sets up the next.
     workers_->Wait();
     running_.Clear();

@@ -35,6 +35,8 @@ class Workers {
   void Start(const TileJob* job);
   // Runs tiles of the current job beside the workers until none is left.
   void Wait();
+  // Every tile of the last job started is done: the workers have nothing.
+  bool Finished() const { return remaining_.load(std::memory_order_acquire) == 0; }
 
  private:
   int Claim(std::uint32_t gen, int tiles);
