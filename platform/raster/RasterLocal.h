@@ -128,8 +128,9 @@ constexpr int kFogTable = 1024;
 // Screen tiles: wide, so that a row's span in a tile is long enough to pay
 // for the row's set-up, and low, so that there are enough of them to share
 // among the threads, but tall enough that few small triangles are cut in
-// two (each piece walks its edges from the start). A whole number of SIMD groups wide, so that no group of
-// pixels ever straddles two tiles (a group writes back the pixels it masks).
+// two (each piece walks its edges from the start). A whole number of SIMD
+// groups wide, so that no group of pixels ever straddles two tiles (a group
+// writes back the pixels it masks).
 constexpr int kTileShiftX = 8;
 constexpr int kTileShiftY = 5;
 constexpr int kTileWidth = 1 << kTileShiftX;
