@@ -1,9 +1,11 @@
-// The eight-lane type of the AVX2 fills (FillEngine.inl's L), included
-// inside the anonymous namespace of each file that compiles them, after its
-// target switch: FillAvx2.cpp for AVX2, FillAvx2Vl.cpp for processors with
-// AVX-512, where the same operations get 32 registers instead of 16 and no
-// interpolant has to wait on the stack, and loads and stores are masked.
-// The including file sets TARN_AVX2_LANES_VL to 1 for the second.
+// The eight-lane fill (FillEngine.inl's L, the row walk and the algorithm),
+// included by FillAvx2.cpp inside an anonymous namespace, once after each
+// of its target switches: TARN_AVX2_LANES_VL is 0 for AVX2 and 1 for
+// processors with AVX-512, where the same operations get 32 registers
+// instead of 16 and no interpolant has to wait on the stack, and loads and
+// stores are masked.
+
+#include "platform/raster/RowWalker4.inl"
 
 // Eight lanes. The channel lanes of I hold pixels {0, 1, 4, 5} ("lo") and
 // {2, 3, 6, 7} ("hi"), as AVX2's in-lane unpacking leaves them.
@@ -93,3 +95,5 @@ struct Avx2 {
     right = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
   }
 };
+
+#include "platform/raster/FillEngine.inl"

@@ -1,6 +1,10 @@
-// The engine's triangle fill eight pixels at a time with AVX2, chosen at run
-// time (FillEngine.inl holds the algorithm). Only the code after the target
-// switch below is compiled for AVX2: what the headers define inline stays
+// The engine's triangle fill eight pixels at a time, chosen at run time
+// (FillEngine.inl holds the algorithm, Avx2Lanes.inl the lanes), compiled
+// twice: for AVX2, and for processors with AVX-512, whose VL forms of the
+// same operations get 32 registers and masked loads and stores (the loop
+// for their triangles narrower than kWideFill, where sixteen lanes would
+// mostly be masked). Only the code inside each target switch below is
+// compiled for its instruction set: what the headers define inline stays
 // plain code, which the linker may share with the rest of the program.
 #include <cstdint>
 #include <cstring>
@@ -18,20 +22,46 @@
 #endif
 
 namespace tarn::raster::detail {
+namespace avx2 {
 namespace {
-
-#include "platform/raster/RowWalker4.inl"
-
 #define TARN_AVX2_LANES_VL 0
 #include "platform/raster/Avx2Lanes.inl"
 #undef TARN_AVX2_LANES_VL
-
-#include "platform/raster/FillEngine.inl"
-
 }  // namespace
+}  // namespace avx2
 
 FillFn PickFillAvx2(bool fog, bool blend, bool alphaTest, bool dither) {
-  return PickInstance<FillInstance<Avx2>>(fog, blend, alphaTest, dither);
+  return PickInstance<avx2::FillInstance<avx2::Avx2>>(fog, blend, alphaTest, dither);
+}
+
+}  // namespace tarn::raster::detail
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+#endif
+
+#if defined(TARN_RASTER_AVX512)
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2,avx512f,avx512bw,avx512dq,avx512vl")
+#endif
+
+namespace tarn::raster::detail {
+namespace vl {
+namespace {
+#define TARN_AVX2_LANES_VL 1
+#include "platform/raster/Avx2Lanes.inl"
+#undef TARN_AVX2_LANES_VL
+}  // namespace
+}  // namespace vl
+
+FillFn PickFillAvx2Vl(bool fog, bool blend, bool alphaTest, bool dither) {
+  return PickInstance<vl::FillInstance<vl::Avx2>>(fog, blend, alphaTest, dither);
 }
 
 }  // namespace tarn::raster::detail
