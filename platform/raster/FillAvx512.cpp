@@ -111,8 +111,7 @@ struct Avx512 {
   // reaches outside it gathers. `size` entries may be read at `table`.
   static I Gather(const std::int32_t* table, int size, I index) {
     if (size >= 16) {
-      int base = _mm_cvtsi128_si32(_mm512_castsi512_si128(index)) - 8;
-      base = base < 0 ? 0 : base > size - 16 ? size - 16 : base;
+      const int base = Clamp(_mm_cvtsi128_si32(_mm512_castsi512_si128(index)) - 8, size - 16);
       const I at = _mm512_sub_epi32(index, _mm512_set1_epi32(base));
       if (_mm512_cmplt_epu32_mask(at, _mm512_set1_epi32(16)) == 0xFFFF)
         return _mm512_permutexvar_epi32(at, _mm512_loadu_si512(table + base));
@@ -130,20 +129,24 @@ struct Avx512 {
       const int base = Clamp(first, size - 32);
       const I at = _mm512_sub_epi32(index, _mm512_set1_epi32(base));
       const __mmask16 inside = _mm512_cmplt_epu32_mask(at, _mm512_set1_epi32(31));
-      if (inside == 0xFFFF) {
-        FromWindow(t + base, at, left, right);
-        return;
-      }
       // The other lanes in the row below the window's, or above it.
-      const bool below = _mm_cvtsi128_si32(_mm512_castsi512_si128(_mm512_alignr_epi32(index, index, 15))) > first + 15;
-      const int other = Clamp(below ? base + stride : base - stride, size - 32);
-      const I atOther = _mm512_sub_epi32(index, _mm512_set1_epi32(other));
-      if ((inside | _mm512_cmplt_epu32_mask(atOther, _mm512_set1_epi32(31))) == 0xFFFF) {
-        I otherLeft, otherRight;
+      int other = 0;
+      I atOther = at;
+      __mmask16 reached = inside;
+      if (inside != 0xFFFF) {
+        const int last = _mm_cvtsi128_si32(_mm512_castsi512_si128(_mm512_alignr_epi32(index, index, 15)));
+        other = Clamp(last > first + 15 ? base + stride : base - stride, size - 32);
+        atOther = _mm512_sub_epi32(index, _mm512_set1_epi32(other));
+        reached |= _mm512_cmplt_epu32_mask(atOther, _mm512_set1_epi32(31));
+      }
+      if (reached == 0xFFFF) {
         FromWindow(t + base, at, left, right);
-        FromWindow(t + other, atOther, otherLeft, otherRight);
-        left = _mm512_mask_blend_epi32(inside, otherLeft, left);
-        right = _mm512_mask_blend_epi32(inside, otherRight, right);
+        if (inside != 0xFFFF) {
+          I otherLeft, otherRight;
+          FromWindow(t + other, atOther, otherLeft, otherRight);
+          left = _mm512_mask_blend_epi32(inside, otherLeft, left);
+          right = _mm512_mask_blend_epi32(inside, otherRight, right);
+        }
         return;
       }
     }

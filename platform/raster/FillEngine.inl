@@ -140,6 +140,7 @@ struct FillConstants {
   using F = typename L::F;
   I maskW, maskH;
   __m128i shiftW;
+  int texels;  // in the texture, its extra column included
   F scaleU, scaleV, wNear, wScale, depthMax, fogScale;
   I fogColour, refMinus1;
   const DitherLanes<L>& dither = Dither<L>();
@@ -152,6 +153,7 @@ struct FillConstants {
 
   FillConstants(const DrawContext& c, const Shading& sh, const Interp& p0, const Interp& d, const Interp& dy) {
     maskW = L::Set32(c.texW - 1);
+    texels = c.texStride * c.texH;
     maskH = L::Set32(c.texH - 1);
     shiftW = _mm_cvtsi32_si128(c.texShift);
     scaleU = L::Set(static_cast<float>(c.texW * 256));
@@ -197,9 +199,8 @@ inline void SampleBilinear(const DrawContext& c, const FillConstants<L>& fc, typ
   ra = L::Add32(L::Sll32By(ra, fc.shiftW), ra);
   rb = L::Add32(L::Sll32By(rb, fc.shiftW), rb);
   I t00, t10, t01, t11;
-  const int texels = c.texStride * c.texH;
-  L::Pairs(c.texels, texels, c.texStride, L::Add32(ra, xa), t00, t10);
-  L::Pairs(c.texels, texels, c.texStride, L::Add32(rb, xa), t01, t11);
+  L::Pairs(c.texels, fc.texels, c.texStride, L::Add32(ra, xa), t00, t10);
+  L::Pairs(c.texels, fc.texels, c.texStride, L::Add32(rb, xa), t01, t11);
   I fxLo, fxHi, fyLo, fyHi;
   Spread<L>(L::And(iu, c255), fxLo, fxHi);
   Spread<L>(L::And(iv, c255), fyLo, fyHi);
