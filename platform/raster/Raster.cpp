@@ -115,6 +115,28 @@ void Rasterizer::Impl::EmitTriangle(const State& s, const CompiledDraw& d, const
   std::int64_t area =
       FacingArea(out.xi[i], out.yi[i], out.xi[i + 1], out.yi[i + 1], out.xi[i + 2], out.yi[i + 2], s.cull, counters);
   if (area == 0) return;
+  TriangleSetup setup;
+#if defined(__SSE2__)
+  // Lane k is vertex i + k; the arrays are padded for the fourth lane.
+  TriangleLanes tri;
+  tri.iw = _mm_loadu_ps(&out.iw[i]);
+  __m128 u = _mm_loadu_ps(&out.u[i]), v = _mm_loadu_ps(&out.v[i]);
+  if (d.textured) ReduceUv3(u, v);
+  tri.uw = _mm_mul_ps(u, tri.iw);
+  tri.vw = _mm_mul_ps(v, tri.iw);
+  tri.z = _mm_loadu_ps(&out.dz[i]);
+  tri.r = _mm_loadu_ps(&out.r[i]);
+  tri.g = _mm_loadu_ps(&out.g[i]);
+  tri.b = _mm_loadu_ps(&out.b[i]);
+  tri.a = _mm_loadu_ps(&out.a[i]);
+  for (std::size_t k = 0; k < 3; ++k) {
+    tri.xi[k] = out.xi[i + k];
+    tri.yi[k] = out.yi[i + k];
+    tri.x[k] = out.sx[i + k];
+    tri.y[k] = out.sy[i + k];
+  }
+  if (SetUpTriangle(&d.c, loops, area, tri, s.gouraud, counters, setup)) queue_.Submit(draws_, d.c, setup);
+#else
   float u[3] = {out.u[i], out.u[i + 1], out.u[i + 2]}, v[3] = {out.v[i], out.v[i + 1], out.v[i + 2]};
   if (d.textured) ReduceUv3(u, v);
   ScreenVertex sv[3];
@@ -127,8 +149,8 @@ void Rasterizer::Impl::EmitTriangle(const State& s, const CompiledDraw& d, const
     sv[k].y = out.sy[j];
     sv[k].p = Interp{iw, u[k] * iw, v[k] * iw, out.dz[j], out.r[j], out.g[j], out.b[j], out.a[j]};
   }
-  TriangleSetup setup;
   if (SetUpTriangle(&d.c, loops, area, sv[0], sv[1], sv[2], s.gouraud, counters, setup)) queue_.Submit(draws_, d.c, setup);
+#endif
 }
 
 // A triangle across the planes in `planes`: clipped, projected and drawn as a fan.

@@ -46,14 +46,13 @@ void ReduceUv(float* u, float* v, int n) {
   }
 }
 
-void ReduceUv3(float* u, float* v) {
 #if defined(__SSE2__)
+void ReduceUv3(__m128& u, __m128& v) {
   // u and v side by side in lanes 0 and 1, each step the scalar one's: the
   // same minimum (the first of equal values, NaN kept), Floor, difference
   // and cap, to the bit.
-  const __m128 a = _mm_unpacklo_ps(_mm_load_ss(u), _mm_load_ss(v));
-  const __m128 b = _mm_unpacklo_ps(_mm_load_ss(u + 1), _mm_load_ss(v + 1));
-  const __m128 c = _mm_unpacklo_ps(_mm_load_ss(u + 2), _mm_load_ss(v + 2));
+  const __m128 a = _mm_unpacklo_ps(u, v), c = _mm_unpackhi_ps(u, v);  // (u0 v0 u1 v1), (u2 v2 . .)
+  const __m128 b = _mm_movehl_ps(a, a);
   const __m128 least = _mm_min_ps(c, _mm_min_ps(b, a));  // (x < m) ? x : m, as std::min(m, x)
   const __m128 inRange =
       _mm_and_ps(_mm_cmpgt_ps(least, _mm_set1_ps(-8388608.0f)), _mm_cmplt_ps(least, _mm_set1_ps(8388608.0f)));
@@ -63,21 +62,24 @@ void ReduceUv3(float* u, float* v) {
   __m128 floor = _mm_or_ps(_mm_and_ps(whole, least), _mm_andnot_ps(whole, lower));
   floor = _mm_or_ps(_mm_and_ps(inRange, floor), _mm_andnot_ps(inRange, least));
   const __m128 cap = _mm_set1_ps(1024.0f);
-  const __m128 fu = _mm_shuffle_ps(floor, floor, _MM_SHUFFLE(0, 0, 0, 0));
-  const __m128 fv = _mm_shuffle_ps(floor, floor, _MM_SHUFFLE(1, 1, 1, 1));
-  const __m128 su = _mm_min_ps(cap, _mm_sub_ps(_mm_setr_ps(u[0], u[1], u[2], 0.0f), fu));
-  const __m128 sv = _mm_min_ps(cap, _mm_sub_ps(_mm_setr_ps(v[0], v[1], v[2], 0.0f), fv));
+  u = _mm_min_ps(cap, _mm_sub_ps(u, _mm_shuffle_ps(floor, floor, _MM_SHUFFLE(0, 0, 0, 0))));
+  v = _mm_min_ps(cap, _mm_sub_ps(v, _mm_shuffle_ps(floor, floor, _MM_SHUFFLE(1, 1, 1, 1))));
+}
+
+void ReduceUv3(float* u, float* v) {
+  __m128 u4 = _mm_setr_ps(u[0], u[1], u[2], 0.0f), v4 = _mm_setr_ps(v[0], v[1], v[2], 0.0f);
+  ReduceUv3(u4, v4);
   alignas(16) float ou[4], ov[4];
-  _mm_store_ps(ou, su);
-  _mm_store_ps(ov, sv);
+  _mm_store_ps(ou, u4);
+  _mm_store_ps(ov, v4);
   for (int i = 0; i < 3; ++i) {
     u[i] = ou[i];
     v[i] = ov[i];
   }
-#else
-  ReduceUv(u, v, 3);
-#endif
 }
+#else
+void ReduceUv3(float* u, float* v) { ReduceUv(u, v, 3); }
+#endif
 
 void ReduceUv(ClipVertex* vertices, int n) {  // a line or a triangle
   float u[3], v[3];
@@ -92,6 +94,101 @@ void ReduceUv(ClipVertex* vertices, int n) {  // a line or a triangle
   }
 }
 
+#if defined(__SSE2__)
+bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area, const TriangleLanes& tri, bool gouraud,
+                   Counters& counters, TriangleSetup& t) {
+  // Vertex k's interpolants, (iw uw vw z) and (r g b a), are lane k of
+  // these rows after the transposes.
+  __m128 lo0 = tri.iw, lo1 = tri.uw, lo2 = tri.vw, lo3 = tri.z;
+  __m128 hi0 = tri.r, hi1 = tri.g, hi2 = tri.b, hi3 = tri.a;
+  if (!gouraud) {  // flat: the first vertex's colour everywhere
+    hi0 = _mm_shuffle_ps(hi0, hi0, 0);
+    hi1 = _mm_shuffle_ps(hi1, hi1, 0);
+    hi2 = _mm_shuffle_ps(hi2, hi2, 0);
+    hi3 = _mm_shuffle_ps(hi3, hi3, 0);
+  }
+  _MM_TRANSPOSE4_PS(lo0, lo1, lo2, lo3);
+  _MM_TRANSPOSE4_PS(hi0, hi1, hi2, hi3);
+  int i1 = 1, i2 = 2;
+  if (area < 0) {
+    std::swap(lo1, lo2);
+    std::swap(hi1, hi2);
+    std::swap(i1, i2);
+  }
+  ++counters.trianglesDrawn;
+
+  const DrawContext& c = *ctx;
+  const std::int64_t* xi = tri.xi;
+  const std::int64_t* yi = tri.yi;
+  std::int64_t minY = std::min({yi[0], yi[1], yi[2]}), maxY = std::max({yi[0], yi[1], yi[2]});
+  std::int64_t minX = std::min({xi[0], xi[1], xi[2]}), maxX = std::max({xi[0], xi[1], xi[2]});
+  // Whole pixels by shifts: an arithmetic shift right floors.
+  static_assert(kSubPixel == 16, "the shifts below divide by 16");
+  t.yStart = static_cast<int>(std::max<std::int64_t>(-(-minY >> 4), c.scissorY0));
+  t.yEnd = static_cast<int>(std::min<std::int64_t>(maxY >> 4, c.scissorY1));
+  t.xMin = static_cast<int>(std::max<std::int64_t>(-(-minX >> 4), c.scissorX0));
+  t.xMax = static_cast<int>(std::min<std::int64_t>(maxX >> 4, c.scissorX1));
+  if (t.yStart > t.yEnd || t.xMin > t.xMax) return false;
+  t.context = ctx;
+  t.span = loops.span;
+  t.fill = t.xMax - t.xMin + 1 >= kWideFill ? loops.fill : loops.fillNarrow;
+
+  // Interpolant gradients from the snapped positions, all eight at once,
+  // each in the order the scalar form spells it.
+  float x10 = tri.x[i1] - tri.x[0], y10 = tri.y[i1] - tri.y[0], x20 = tri.x[i2] - tri.x[0],
+        y20 = tri.y[i2] - tri.y[0];
+  float inv = 1.0f / (x10 * y20 - x20 * y10);
+  const __m128 vx10 = _mm_set1_ps(x10), vy10 = _mm_set1_ps(y10), vx20 = _mm_set1_ps(x20), vy20 = _mm_set1_ps(y20),
+               vinv = _mm_set1_ps(inv);
+  auto* gx = reinterpret_cast<float*>(&t.ddx);
+  auto* gy = reinterpret_cast<float*>(&t.ddy);
+  auto* p0 = reinterpret_cast<float*>(&t.p0);
+  const __m128 lo10 = _mm_sub_ps(lo1, lo0), lo20 = _mm_sub_ps(lo2, lo0);
+  const __m128 hi10 = _mm_sub_ps(hi1, hi0), hi20 = _mm_sub_ps(hi2, hi0);
+  _mm_storeu_ps(gx, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(lo10, vy20), _mm_mul_ps(lo20, vy10)), vinv));
+  _mm_storeu_ps(gy, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(lo20, vx10), _mm_mul_ps(lo10, vx20)), vinv));
+  _mm_storeu_ps(gx + 4, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(hi10, vy20), _mm_mul_ps(hi20, vy10)), vinv));
+  _mm_storeu_ps(gy + 4, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(hi20, vx10), _mm_mul_ps(hi10, vx20)), vinv));
+  _mm_storeu_ps(p0, lo0);
+  _mm_storeu_ps(p0 + 4, hi0);
+  t.x0 = tri.x[0];
+  t.y0 = tri.y[0];
+
+  const int order[3] = {0, i1, i2};
+  for (int i = 0; i < 3; ++i) {
+    const int a = order[i], b = order[i == 2 ? 0 : i + 1];
+    Edge& e = t.edges[i];
+    e.xa = static_cast<std::int32_t>(xi[a]);
+    e.ya = static_cast<std::int32_t>(yi[a]);
+    e.dx = static_cast<std::int32_t>(xi[b] - xi[a]);
+    e.dy = static_cast<std::int32_t>(yi[b] - yi[a]);
+    bool topLeft = (e.dy == 0 && e.dx > 0) || e.dy < 0;
+    e.bias = topLeft ? 0 : -1;
+  }
+  return true;
+}
+
+bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area, ScreenVertex v0, ScreenVertex v1,
+                   ScreenVertex v2, bool gouraud, Counters& counters, TriangleSetup& t) {
+  TriangleLanes tri;
+  const ScreenVertex* vs[3] = {&v0, &v1, &v2};
+  for (int k = 0; k < 3; ++k) {
+    tri.x[k] = vs[k]->x;
+    tri.y[k] = vs[k]->y;
+    tri.xi[k] = vs[k]->xi;
+    tri.yi[k] = vs[k]->yi;
+  }
+  tri.iw = _mm_setr_ps(v0.p.iw, v1.p.iw, v2.p.iw, 0.0f);
+  tri.uw = _mm_setr_ps(v0.p.uw, v1.p.uw, v2.p.uw, 0.0f);
+  tri.vw = _mm_setr_ps(v0.p.vw, v1.p.vw, v2.p.vw, 0.0f);
+  tri.z = _mm_setr_ps(v0.p.z, v1.p.z, v2.p.z, 0.0f);
+  tri.r = _mm_setr_ps(v0.p.r, v1.p.r, v2.p.r, 0.0f);
+  tri.g = _mm_setr_ps(v0.p.g, v1.p.g, v2.p.g, 0.0f);
+  tri.b = _mm_setr_ps(v0.p.b, v1.p.b, v2.p.b, 0.0f);
+  tri.a = _mm_setr_ps(v0.p.a, v1.p.a, v2.p.a, 0.0f);
+  return SetUpTriangle(ctx, loops, area, tri, gouraud, counters, t);
+}
+#else
 bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area, ScreenVertex v0, ScreenVertex v1,
                    ScreenVertex v2, bool gouraud, Counters& counters, TriangleSetup& t) {
   if (!gouraud) {  // flat: the first vertex's colour everywhere
@@ -120,24 +217,6 @@ bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area
   // Interpolant gradients from the snapped positions.
   float x10 = v1.x - v0.x, y10 = v1.y - v0.y, x20 = v2.x - v0.x, y20 = v2.y - v0.y;
   float inv = 1.0f / (x10 * y20 - x20 * y10);
-#if defined(__SSE2__)
-  // All eight at once, each in the order the scalar form below spells it.
-  {
-    const __m128 vx10 = _mm_set1_ps(x10), vy10 = _mm_set1_ps(y10), vx20 = _mm_set1_ps(x20),
-                 vy20 = _mm_set1_ps(y20), vinv = _mm_set1_ps(inv);
-    const auto* a0 = reinterpret_cast<const float*>(&v0.p);
-    const auto* a1 = reinterpret_cast<const float*>(&v1.p);
-    const auto* a2 = reinterpret_cast<const float*>(&v2.p);
-    auto* gx = reinterpret_cast<float*>(&t.ddx);
-    auto* gy = reinterpret_cast<float*>(&t.ddy);
-    for (int h = 0; h < 8; h += 4) {
-      const __m128 b0 = _mm_loadu_ps(a0 + h);
-      const __m128 a10 = _mm_sub_ps(_mm_loadu_ps(a1 + h), b0), a20 = _mm_sub_ps(_mm_loadu_ps(a2 + h), b0);
-      _mm_storeu_ps(gx + h, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(a10, vy20), _mm_mul_ps(a20, vy10)), vinv));
-      _mm_storeu_ps(gy + h, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(a20, vx10), _mm_mul_ps(a10, vx20)), vinv));
-    }
-  }
-#else
   auto grad = [&](float a0, float a1, float a2, float& dx, float& dy) {
     float a10 = a1 - a0, a20 = a2 - a0;
     dx = (a10 * y20 - a20 * y10) * inv;
@@ -151,7 +230,6 @@ bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area
   grad(v0.p.g, v1.p.g, v2.p.g, t.ddx.g, t.ddy.g);
   grad(v0.p.b, v1.p.b, v2.p.b, t.ddx.b, t.ddy.b);
   grad(v0.p.a, v1.p.a, v2.p.a, t.ddx.a, t.ddy.a);
-#endif
   t.x0 = v0.x;
   t.y0 = v0.y;
   t.p0 = v0.p;
@@ -170,6 +248,7 @@ bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area
   }
   return true;
 }
+#endif
 
 void DrawLine(const DrawContext& c, SpanFn span, const ScreenVertex& a, const ScreenVertex& b, bool lastPixel,
               Counters& counters) {

@@ -51,6 +51,25 @@ struct Loops {
 bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area, ScreenVertex v0, ScreenVertex v1,
                    ScreenVertex v2, bool gouraud, Counters& counters, TriangleSetup& t);
 
+#if defined(__SSE2__)
+// A triangle as the vertex stage leaves it, vertex k in lane k of each
+// vector (lane 3 is not used): set up from registers, with no vertex
+// written out and read back in another width on the way, which costs the
+// processor a stall each time.
+struct TriangleLanes {
+  __m128 iw, uw, vw, z, r, g, b, a;  // the interpolants (Interp)
+  float x[3], y[3];                // snapped, in pixels
+  std::int64_t xi[3], yi[3];       // 1/16 pixel
+};
+
+// ReduceUv3 on lanes 0..2 of u and v.
+void ReduceUv3(__m128& u, __m128& v);
+
+// SetUpTriangle, the same to the bit.
+bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area, const TriangleLanes& tri, bool gouraud,
+                   Counters& counters, TriangleSetup& t);
+#endif
+
 // One pixel per step of the major axis, the last one when lastPixel.
 void DrawLine(const DrawContext& c, SpanFn span, const ScreenVertex& a, const ScreenVertex& b, bool lastPixel,
               Counters& counters);

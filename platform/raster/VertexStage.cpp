@@ -116,6 +116,7 @@ void VertexStage::Compile(const State& s) {
 }
 
 void VertexArrays::Resize(std::size_t n) {
+  n += kPadding;
   if (x.size() >= n) return;
   for (auto* f : {&x, &y, &z, &w, &r, &g, &b, &a, &u, &v, &sx, &sy, &iw, &dz}) f->resize(n);
   code.resize(n);

@@ -38,6 +38,9 @@ struct VertexArrays {
   std::vector<std::int32_t> xi, yi;
   std::vector<float> sx, sy, iw, dz;
 
+  // Room for this many vertices past the last, so that a triangle's three
+  // are read in one four-lane load.
+  static constexpr std::size_t kPadding = 1;
   ClipVertex Clip(std::size_t i) const { return ClipVertex{x[i], y[i], z[i], w[i], r[i], g[i], b[i], a[i], u[i], v[i]}; }
   void Resize(std::size_t n);
 };
