@@ -17,7 +17,7 @@ constexpr std::size_t kEarlyBatch = 512;
 }  // namespace
 
 void Batch::Clear() {
-  setups.clear();
+  queued = 0;
   contexts.clear();
   for (auto& b : bins) b.clear();
   contextDraw = 0;
@@ -60,9 +60,16 @@ void TileQueue::Drain() {
   running_.Clear();
 }
 
-void TileQueue::Submit(std::uint64_t draw, const DrawContext& context, const TriangleSetup& setup) {
+TriangleSetup& TileQueue::Next() {
+  if (!workers_) return direct_;
+  Batch& b = filling_;
+  if (b.queued == b.setups.size()) b.setups.resize(b.setups.size() * 2 + 1024);
+  return b.setups[b.queued];
+}
+
+void TileQueue::Keep(std::uint64_t draw, const DrawContext& context) {
   if (!workers_) {
-    FillTriangle(setup, context.scissorX0, context.scissorY0, context.scissorX1, context.scissorY1);
+    FillTriangle(direct_, context.scissorX0, context.scissorY0, context.scissorX1, context.scissorY1);
     return;
   }
   Batch& b = filling_;
@@ -71,15 +78,14 @@ void TileQueue::Submit(std::uint64_t draw, const DrawContext& context, const Tri
     b.contexts.push_back(context);
     b.contextDraw = draw;
   }
-  const DrawContext* ctx = &b.contexts.back();
-  auto index = static_cast<std::uint32_t>(b.setups.size());
-  b.setups.push_back(setup);
-  b.setups.back().context = ctx;
+  auto index = static_cast<std::uint32_t>(b.queued++);
+  TriangleSetup& setup = b.setups[index];
+  setup.context = &b.contexts.back();
   int tx0 = setup.xMin >> kTileShiftX, tx1 = setup.xMax >> kTileShiftX;
   int ty0 = setup.yStart >> kTileShiftY, ty1 = setup.yEnd >> kTileShiftY;
   for (int ty = ty0; ty <= ty1; ++ty)
     for (int tx = tx0; tx <= tx1; ++tx) b.bins[static_cast<std::size_t>(ty * b.tilesX + tx)].push_back(index);
-  const std::size_t queued = b.setups.size();
+  const std::size_t queued = b.queued;
   if (queued >= kBatchTriangles || (queued % kEarlyBatch == 0 && workers_->Finished())) {
     // The workers fill this batch while the caller sets up the next.
     workers_->Wait();

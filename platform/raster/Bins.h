@@ -17,7 +17,8 @@ namespace tarn::raster::detail {
 // The triangles of one batch, binned by screen tile.
 class Batch final : public TileJob {
  public:
-  std::vector<TriangleSetup> setups;
+  std::vector<TriangleSetup> setups;  // the first `queued` are in use; the rest is room
+  std::size_t queued = 0;
   std::deque<DrawContext> contexts;  // stable addresses for the set-ups
   std::vector<std::vector<std::uint32_t>> bins;
   std::uint64_t contextDraw = 0;  // the draw whose context was copied last
@@ -25,7 +26,7 @@ class Batch final : public TileJob {
 
   void Clear();
   void Shape(int w, int h);  // the tile grid of a target size
-  bool Empty() const { return setups.empty(); }
+  bool Empty() const { return queued == 0; }
   int Tiles() const override { return static_cast<int>(bins.size()); }
   void RunTile(int claim) const override;
 };
@@ -35,9 +36,13 @@ class TileQueue {
  public:
   explicit TileQueue(int threads);
   bool Queued() const { return workers_ != nullptr; }
-  // `draw` numbers the draw the set-up belongs to (its context is copied
-  // once per batch); `context` is the draw's, which the set-up points to.
-  void Submit(std::uint64_t draw, const DrawContext& context, const TriangleSetup& setup);
+  // Room for the next set-up, made where it will be read: a set-up made
+  // elsewhere and copied in would be read back in other widths than it
+  // was written in, which stalls the processor. Keep queues (or, on one
+  // thread, fills) it; `draw` numbers the draw it belongs to (its context
+  // is copied once per batch), `context` is the draw's.
+  TriangleSetup& Next();
+  void Keep(std::uint64_t draw, const DrawContext& context);
   // Fills everything queued.
   void Drain();
   // A target of another size than the queued batch's needs a new grid.
@@ -48,6 +53,7 @@ class TileQueue {
  private:
   std::unique_ptr<Workers> workers_;
   Batch filling_, running_;
+  TriangleSetup direct_{};  // one thread's
 };
 
 }  // namespace tarn::raster::detail

@@ -115,7 +115,6 @@ void Rasterizer::Impl::EmitTriangle(const State& s, const CompiledDraw& d, const
   std::int64_t area =
       FacingArea(out.xi[i], out.yi[i], out.xi[i + 1], out.yi[i + 1], out.xi[i + 2], out.yi[i + 2], s.cull, counters);
   if (area == 0) return;
-  TriangleSetup setup;
 #if defined(__SSE2__)
   // Lane k is vertex i + k; the arrays are padded for the fourth lane.
   TriangleLanes tri;
@@ -135,7 +134,7 @@ void Rasterizer::Impl::EmitTriangle(const State& s, const CompiledDraw& d, const
     tri.x[k] = out.sx[i + k];
     tri.y[k] = out.sy[i + k];
   }
-  if (SetUpTriangle(&d.c, loops, area, tri, s.gouraud, counters, setup)) queue_.Submit(draws_, d.c, setup);
+  if (SetUpTriangle(&d.c, loops, area, tri, s.gouraud, counters, queue_.Next())) queue_.Keep(draws_, d.c);
 #else
   float u[3] = {out.u[i], out.u[i + 1], out.u[i + 2]}, v[3] = {out.v[i], out.v[i + 1], out.v[i + 2]};
   if (d.textured) ReduceUv3(u, v);
@@ -149,7 +148,7 @@ void Rasterizer::Impl::EmitTriangle(const State& s, const CompiledDraw& d, const
     sv[k].y = out.sy[j];
     sv[k].p = Interp{iw, u[k] * iw, v[k] * iw, out.dz[j], out.r[j], out.g[j], out.b[j], out.a[j]};
   }
-  if (SetUpTriangle(&d.c, loops, area, sv[0], sv[1], sv[2], s.gouraud, counters, setup)) queue_.Submit(draws_, d.c, setup);
+  if (SetUpTriangle(&d.c, loops, area, sv[0], sv[1], sv[2], s.gouraud, counters, queue_.Next())) queue_.Keep(draws_, d.c);
 #endif
 }
 
@@ -171,11 +170,11 @@ void Rasterizer::Impl::EmitClipped(const State& s, const CompiledDraw& d, const 
   }
   ScreenVertex sv[16];
   for (int k = 0; k < m; ++k) sv[k] = Project(poly[k], d.viewport);
-  TriangleSetup setup;
   for (int k = 1; k + 1 < m; ++k) {
     const ScreenVertex &a = sv[0], &b = sv[k], &c = sv[k + 1];
     std::int64_t area = FacingArea(a.xi, a.yi, b.xi, b.yi, c.xi, c.yi, s.cull, counters);
-    if (area != 0 && SetUpTriangle(&d.c, loops, area, a, b, c, s.gouraud, counters, setup)) queue_.Submit(draws_, d.c, setup);
+    if (area != 0 && SetUpTriangle(&d.c, loops, area, a, b, c, s.gouraud, counters, queue_.Next()))
+      queue_.Keep(draws_, d.c);
   }
 }
 
