@@ -18,7 +18,7 @@ class RowWalker4 {
     last_ = t.yEnd < cy1 ? t.yEnd : cy1;
     for (const Edge& e : t.edges)
       if (e.dy == 0) TrimRows(e);  // before the walks start at first_
-    alignas(32) std::int64_t q[4], r[4], b[4], sq[4], sr[4];
+    std::int64_t q[4], r[4], b[4], sq[4], sr[4];
     int lefts = 0, rights = 0;
     for (int i = 0; i < 3 && first_ <= last_; ++i) {
       const Edge& e = t.edges[i];
@@ -45,12 +45,12 @@ class RowWalker4 {
         sq[k + 1] = sq[k];
         sr[k + 1] = sr[k];
       }
-    q_ = _mm256_load_si256(reinterpret_cast<const __m256i*>(q));
-    r_ = _mm256_load_si256(reinterpret_cast<const __m256i*>(r));
-    b_ = _mm256_load_si256(reinterpret_cast<const __m256i*>(b));
+    q_ = Lanes(q);
+    r_ = Lanes(r);
+    b_ = Lanes(b);
     bLess1_ = _mm256_sub_epi64(b_, _mm256_set1_epi64x(1));
-    sq_ = _mm256_load_si256(reinterpret_cast<const __m256i*>(sq));
-    sr_ = _mm256_load_si256(reinterpret_cast<const __m256i*>(sr));
+    sq_ = Lanes(sq);
+    sr_ = Lanes(sr);
   }
   int First() const { return first_; }
   int Last() const { return last_; }
@@ -92,6 +92,18 @@ class RowWalker4 {
   }
 
  private:
+  // Four values just stored one by one, into a register lane by lane: one
+  // load of all four would wait for the stores to leave the core.
+  static __m256i Lanes(const std::int64_t* v) {
+#if defined(__x86_64__)
+    const __m128i lo = _mm_insert_epi64(_mm_cvtsi64_si128(v[0]), v[1], 1);
+    const __m128i hi = _mm_insert_epi64(_mm_cvtsi64_si128(v[2]), v[3], 1);
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+#else
+    return _mm256_set_epi64x(v[3], v[2], v[1], v[0]);
+#endif
+  }
+
   // Beyond any pinned screen position, and far from overflowing.
   static constexpr std::int64_t kFar = std::int64_t{1} << 40;
 
