@@ -47,25 +47,6 @@ void ReduceUv(float* u, float* v, int n) {
 }
 
 #if defined(__SSE2__)
-void ReduceUv3(__m128& u, __m128& v) {
-  // u and v side by side in lanes 0 and 1, each step the scalar one's: the
-  // same minimum (the first of equal values, NaN kept), Floor, difference
-  // and cap, to the bit.
-  const __m128 a = _mm_unpacklo_ps(u, v), c = _mm_unpackhi_ps(u, v);  // (u0 v0 u1 v1), (u2 v2 . .)
-  const __m128 b = _mm_movehl_ps(a, a);
-  const __m128 least = _mm_min_ps(c, _mm_min_ps(b, a));  // (x < m) ? x : m, as std::min(m, x)
-  const __m128 inRange =
-      _mm_and_ps(_mm_cmpgt_ps(least, _mm_set1_ps(-8388608.0f)), _mm_cmplt_ps(least, _mm_set1_ps(8388608.0f)));
-  const __m128 t = _mm_cvtepi32_ps(_mm_cvttps_epi32(least));
-  const __m128 lower = _mm_sub_ps(t, _mm_and_ps(_mm_cmpgt_ps(t, least), _mm_set1_ps(1.0f)));
-  const __m128 whole = _mm_cmpeq_ps(t, least);
-  __m128 floor = _mm_or_ps(_mm_and_ps(whole, least), _mm_andnot_ps(whole, lower));
-  floor = _mm_or_ps(_mm_and_ps(inRange, floor), _mm_andnot_ps(inRange, least));
-  const __m128 cap = _mm_set1_ps(1024.0f);
-  u = _mm_min_ps(cap, _mm_sub_ps(u, _mm_shuffle_ps(floor, floor, _MM_SHUFFLE(0, 0, 0, 0))));
-  v = _mm_min_ps(cap, _mm_sub_ps(v, _mm_shuffle_ps(floor, floor, _MM_SHUFFLE(1, 1, 1, 1))));
-}
-
 void ReduceUv3(float* u, float* v) {
   __m128 u4 = _mm_setr_ps(u[0], u[1], u[2], 0.0f), v4 = _mm_setr_ps(v[0], v[1], v[2], 0.0f);
   ReduceUv3(u4, v4);
