@@ -26,8 +26,8 @@ class RowWalker4 {
       const int k = e.dy > 0 ? 2 + rights++ : lefts++;
       const std::int64_t cc = (std::int64_t{first_} * kSubPixel - e.ya) * e.dx + std::int64_t{e.xa} * e.dy + e.bias;
       b[k] = std::int64_t{kSubPixel} * (e.dy > 0 ? std::int64_t{e.dy} : -std::int64_t{e.dy});
-      q[k] = FloorDiv(cc, b[k], r[k]);
-      sq[k] = FloorDiv(std::int64_t{kSubPixel} * e.dx, b[k], sr[k]);
+      q[k] = Quotient(cc, b[k], r[k]);
+      sq[k] = Quotient(std::int64_t{kSubPixel} * e.dx, b[k], sr[k]);
     }
     // A side without a sloped edge (a degenerate triangle, or rows that are
     // trimmed away) bounds nothing; the scissor still does.
@@ -92,6 +92,31 @@ class RowWalker4 {
   }
 
  private:
+  // FloorDiv, with the estimate floored rather than truncated: truncation
+  // is one too high for half the negative quotients, and the correction
+  // that follows was a branch the processor could not predict. Below 2^53
+  // (positions are pinned far inside) a quotient's rounding can never
+  // cross a whole number, so the floored estimate is exact and the
+  // correction here is never taken; it stays as FloorDiv's guard.
+  static std::int64_t Quotient(std::int64_t a, std::int64_t b, std::int64_t& rem) {
+#if defined(__x86_64__)
+    const __m128d x = _mm_div_sd(_mm_cvtsi64_sd(_mm_setzero_pd(), a), _mm_cvtsi64_sd(_mm_setzero_pd(), b));
+    std::int64_t q = _mm_cvttsd_si64(_mm_floor_sd(x, x));
+    std::int64_t r = a - q * b;
+    if (r < 0) {
+      --q;
+      r += b;
+    } else if (r >= b) {
+      ++q;
+      r -= b;
+    }
+    rem = r;
+    return q;
+#else
+    return FloorDiv(a, b, rem);
+#endif
+  }
+
   // Four values just stored one by one, into a register lane by lane: one
   // load of all four would wait for the stores to leave the core.
   static __m256i Lanes(const std::int64_t* v) {
@@ -113,10 +138,10 @@ class RowWalker4 {
     const std::int64_t a = std::int64_t{kSubPixel} * e.dx, b = -std::int64_t{e.ya} * e.dx + e.bias;
     std::int64_t rem;
     if (a > 0) {
-      const std::int64_t from = -FloorDiv(b, a, rem);
+      const std::int64_t from = -Quotient(b, a, rem);
       if (from > first_) first_ = from > last_ ? last_ + 1 : static_cast<int>(from);
     } else if (a < 0) {
-      const std::int64_t to = FloorDiv(b, -a, rem);
+      const std::int64_t to = Quotient(b, -a, rem);
       if (to < last_) last_ = to < first_ ? first_ - 1 : static_cast<int>(to);
     } else if (b < 0) {
       last_ = first_ - 1;
