@@ -323,14 +323,34 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
   }
 }
 
+constexpr int kRowsAhead = 2;
+
+// Asks for the cache lines of row y's depth and colour from x0 to x1.
+inline void PrefetchRow(const DrawContext& c, int y, int x0, int x1) {
+  const std::uintptr_t colour = reinterpret_cast<std::uintptr_t>(c.colour) + static_cast<std::uintptr_t>(y) * c.colourPitch;
+  const std::uintptr_t depth = reinterpret_cast<std::uintptr_t>(c.depth) + static_cast<std::uintptr_t>(y) * c.depthPitch;
+  for (int x = x0 & ~31; x <= x1; x += 32) {
+    _mm_prefetch(reinterpret_cast<const char*>(colour + 2 * static_cast<std::uintptr_t>(x)), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(depth + 2 * static_cast<std::uintptr_t>(x)), _MM_HINT_T0);
+  }
+}
+
 template <class L, bool kFog, bool kBlend, bool kAlphaTest, bool kDither>
 void FillEngine(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
   const FillConstants<L> fc(*t.context, *t.context->shading, t.p0, t.ddx, t.ddy);
   typename L::Rows rows(t, cy0, cy1);
   int left, x0, x1;
   Interp p;
+  const DrawContext& c = *t.context;
   for (int y = rows.First(); y <= rows.Last(); ++y)
-    if (rows.Row(y, cx0, cx1, left, x0, x1, p)) FillRow<L, kFog, kBlend, kAlphaTest, kDither>(t, fc, y, left, x0, x1, p);
+    if (rows.Row(y, cx0, cx1, left, x0, x1, p)) {
+      // The depth and colour a few rows down, while this one fills: a small
+      // triangle's rows are seldom in the cache, and which ones it needs is
+      // nothing a processor's own prefetching can guess (it does guess the
+      // long rows of a wide one).
+      if (x1 - x0 < kWideFill && y + kRowsAhead <= rows.Last()) PrefetchRow(c, y + kRowsAhead, x0, x1);
+      FillRow<L, kFog, kBlend, kAlphaTest, kDither>(t, fc, y, left, x0, x1, p);
+    }
 }
 
 template <class L>
