@@ -46,9 +46,9 @@ def main():
         # xmmintrin.h, included) and RowWalker4's, whose vector steps count
         # under the AVX headers with the pixels
         'row walk': total(own, r'(RasterLocal\.h|xmmintrin\.h|RowWalker4\.inl):void tarn::raster::detail::\(anonymous namespace\)::FillEngine<'),
-        'set-up': total(inc, r'Impl::EmitTriangle\(', True) - total(inc, r'TileQueue::Submit\(', True),
+        'set-up': total(inc, r'Impl::EmitTriangle\(', True) - total(inc, r'TileQueue::Keep\(', True),
         'vertex stage': total(inc, r'VertexStage::Run\(', True),
-        'binning': total(inc, r'TileQueue::Submit\(', True) - total(inc, fill),
+        'binning': total(inc, r'TileQueue::Keep\(', True) - total(inc, fill),
         'clear': total(inc, r'Rasterizer::Clear\(', True),
     }
     for name, cost in stages.items():
