@@ -37,7 +37,7 @@ def main():
         sys.exit(__doc__)
     path, frames = sys.argv[1], int(sys.argv[2])
     inc, own = costs(path, True), costs(path, False)
-    fill = r'FillEngine\.inl:void tarn::raster::detail::\(anonymous namespace\)::FillEngine<'
+    fill = r'FillEngine\.inl:void tarn::raster::detail::(?:\w+::)?\(anonymous namespace\)::FillEngine<'
     stages = {
         # the HUD font's one-time load happens inside the first frame
         'whole frame': total(inc, r':RenderFrame\(\)', True) - total(inc, r'UnifontGlyphs::Load', True),
@@ -45,7 +45,7 @@ def main():
         # The walkers' own lines: RowWalker's (four-lane interpolants,
         # xmmintrin.h, included) and RowWalker4's, whose vector steps count
         # under the AVX headers with the pixels
-        'row walk': total(own, r'(RasterLocal\.h|xmmintrin\.h|RowWalker4\.inl):void tarn::raster::detail::\(anonymous namespace\)::FillEngine<'),
+        'row walk': total(own, r'(RasterLocal\.h|xmmintrin\.h|RowWalker4\.inl):void tarn::raster::detail::(?:\w+::)?\(anonymous namespace\)::FillEngine<'),
         'set-up': total(inc, r'Impl::EmitTriangle\(', True) - total(inc, r'TileQueue::Keep\(', True),
         'vertex stage': total(inc, r'VertexStage::Run\(', True),
         'binning': total(inc, r'TileQueue::Keep\(', True) - total(inc, fill),
