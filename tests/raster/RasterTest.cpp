@@ -135,6 +135,36 @@ TEST(Raster, ClockwiseTriangleIsDrawnWithTheTopLeftRuleAndItsMirrorIsCulled) {
   EXPECT_EQ(c.covered(), 0);
 }
 
+// Flat shading gives every pixel the first vertex's colour in every channel,
+// whichever way the triangle winds: the same pixels as a triangle whose three
+// vertices all have that colour.
+TEST(Raster, FlatShadingTakesTheFirstVertexsColourInEveryChannel) {
+  const std::uint32_t colours[][3] = {
+      {0xFF204060, 0xFFE0C0A0, 0xFF10F080},  // every channel differs
+      {0xFF102030, 0xFFF02030, 0xFF102030},  // red only
+      {0xFF102030, 0xFF10F030, 0xFF1020F0},  // green, then blue
+      {0x80808080, 0xFF808080, 0x10808080},  // alpha only
+  };
+  for (const auto& c : colours)
+    for (bool mirrored : {false, true}) {
+      Buffers flat(24, 24), want(24, 24);
+      Rasterizer r;
+      State s = FlatState(24, 24);
+      s.cull = Cull::None;
+      std::vector<ColourVertex> tri = {At(1, 1, 24, 24, c[0]), At(22, 3, 24, 24, c[1]), At(4, 21, 24, 24, c[2])};
+      if (mirrored) std::swap(tri[1], tri[2]);
+      std::vector<ColourVertex> one = tri;
+      for (auto& v : one) v.diffuse = c[0];
+      s.gouraud = false;
+      r.Draw(s, Primitive::TriangleList, Of(tri), flat.target());
+      s.gouraud = true;
+      r.Draw(s, Primitive::TriangleList, Of(one), want.target());
+      r.Flush();
+      EXPECT_GT(want.covered(), 150);
+      EXPECT_EQ(flat.colour, want.colour) << std::hex << c[0] << (mirrored ? " mirrored" : "");
+    }
+}
+
 TEST(Raster, AFanOfTrianglesCoversEachPixelExactlyOnce) {
   const int w = 64, h = 48;
   Buffers b(w, h);
