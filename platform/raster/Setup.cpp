@@ -31,6 +31,26 @@ inline float Floor(float x) {
   return t > x ? t - 1.0f : t;
 }
 
+// A triangle's rows and columns inside the scissor, its context and its
+// loops; false when it covers no pixel centre's row or column there.
+bool Place(const DrawContext* ctx, const Loops& loops, std::int64_t x0, std::int64_t y0, std::int64_t x1,
+           std::int64_t y1, std::int64_t x2, std::int64_t y2, TriangleSetup& t) {
+  const DrawContext& c = *ctx;
+  std::int64_t minY = std::min({y0, y1, y2}), maxY = std::max({y0, y1, y2});
+  std::int64_t minX = std::min({x0, x1, x2}), maxX = std::max({x0, x1, x2});
+  // Whole pixels by shifts: an arithmetic shift right floors.
+  static_assert(kSubPixel == 16, "the shifts below divide by 16");
+  t.yStart = static_cast<int>(std::max<std::int64_t>(-(-minY >> 4), c.scissorY0));
+  t.yEnd = static_cast<int>(std::min<std::int64_t>(maxY >> 4, c.scissorY1));
+  t.xMin = static_cast<int>(std::max<std::int64_t>(-(-minX >> 4), c.scissorX0));
+  t.xMax = static_cast<int>(std::min<std::int64_t>(maxX >> 4, c.scissorX1));
+  if (t.yStart > t.yEnd || t.xMin > t.xMax) return false;
+  t.context = ctx;
+  t.span = loops.span;
+  t.fill = t.xMax - t.xMin + 1 >= kWideFill ? loops.fill : loops.fillNarrow;
+  return true;
+}
+
 }  // namespace
 
 void ReduceUv(float* u, float* v, int n) {
@@ -98,21 +118,9 @@ bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area
   }
   ++counters.trianglesDrawn;
 
-  const DrawContext& c = *ctx;
   const std::int64_t* xi = tri.xi;
   const std::int64_t* yi = tri.yi;
-  std::int64_t minY = std::min({yi[0], yi[1], yi[2]}), maxY = std::max({yi[0], yi[1], yi[2]});
-  std::int64_t minX = std::min({xi[0], xi[1], xi[2]}), maxX = std::max({xi[0], xi[1], xi[2]});
-  // Whole pixels by shifts: an arithmetic shift right floors.
-  static_assert(kSubPixel == 16, "the shifts below divide by 16");
-  t.yStart = static_cast<int>(std::max<std::int64_t>(-(-minY >> 4), c.scissorY0));
-  t.yEnd = static_cast<int>(std::min<std::int64_t>(maxY >> 4, c.scissorY1));
-  t.xMin = static_cast<int>(std::max<std::int64_t>(-(-minX >> 4), c.scissorX0));
-  t.xMax = static_cast<int>(std::min<std::int64_t>(maxX >> 4, c.scissorX1));
-  if (t.yStart > t.yEnd || t.xMin > t.xMax) return false;
-  t.context = ctx;
-  t.span = loops.span;
-  t.fill = t.xMax - t.xMin + 1 >= kWideFill ? loops.fill : loops.fillNarrow;
+  if (!Place(ctx, loops, xi[0], yi[0], xi[1], yi[1], xi[2], yi[2], t)) return false;
 
   // Interpolant gradients from the snapped positions, all eight at once,
   // each in the order the scalar form spells it.
@@ -181,19 +189,7 @@ bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area
   if (area < 0) std::swap(v1, v2);
   ++counters.trianglesDrawn;
 
-  const DrawContext& c = *ctx;
-  std::int64_t minY = std::min({v0.yi, v1.yi, v2.yi}), maxY = std::max({v0.yi, v1.yi, v2.yi});
-  std::int64_t minX = std::min({v0.xi, v1.xi, v2.xi}), maxX = std::max({v0.xi, v1.xi, v2.xi});
-  // Whole pixels by shifts: an arithmetic shift right floors.
-  static_assert(kSubPixel == 16, "the shifts below divide by 16");
-  t.yStart = static_cast<int>(std::max<std::int64_t>(-(-minY >> 4), c.scissorY0));
-  t.yEnd = static_cast<int>(std::min<std::int64_t>(maxY >> 4, c.scissorY1));
-  t.xMin = static_cast<int>(std::max<std::int64_t>(-(-minX >> 4), c.scissorX0));
-  t.xMax = static_cast<int>(std::min<std::int64_t>(maxX >> 4, c.scissorX1));
-  if (t.yStart > t.yEnd || t.xMin > t.xMax) return false;
-  t.context = ctx;
-  t.span = loops.span;
-  t.fill = t.xMax - t.xMin + 1 >= kWideFill ? loops.fill : loops.fillNarrow;
+  if (!Place(ctx, loops, v0.xi, v0.yi, v1.xi, v1.yi, v2.xi, v2.yi, t)) return false;
 
   // Interpolant gradients from the snapped positions.
   float x10 = v1.x - v0.x, y10 = v1.y - v0.y, x20 = v2.x - v0.x, y20 = v2.y - v0.y;
