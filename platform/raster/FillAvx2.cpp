@@ -14,12 +14,7 @@
 #if defined(TARN_RASTER_AVX2)
 #include <immintrin.h>
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+TARN_RASTER_TARGET_BEGIN("avx2")
 
 namespace tarn::raster::detail {
 namespace avx2 {
@@ -36,20 +31,11 @@ FillFn PickFillAvx2(bool fog, bool blend, bool alphaTest, bool dither) {
 
 }  // namespace tarn::raster::detail
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARN_RASTER_TARGET_END
 #endif
 
 #if defined(TARN_RASTER_AVX512)
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2,avx512f,avx512bw,avx512dq,avx512vl")
-#endif
+TARN_RASTER_TARGET_BEGIN(TARN_RASTER_AVX512_SETS)
 
 namespace tarn::raster::detail {
 namespace vl {
@@ -66,9 +52,5 @@ FillFn PickFillAvx2Vl(bool fog, bool blend, bool alphaTest, bool dither) {
 
 }  // namespace tarn::raster::detail
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARN_RASTER_TARGET_END
 #endif

@@ -17,12 +17,7 @@
 #if defined(TARN_RASTER_AVX512)
 #include <immintrin.h>
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2,avx512f,avx512bw,avx512dq,avx512vl")
-#endif
+TARN_RASTER_TARGET_BEGIN(TARN_RASTER_AVX512_SETS)
 
 namespace tarn::raster::detail {
 namespace {
@@ -175,9 +170,5 @@ FillFn PickFillAvx512(bool fog, bool blend, bool alphaTest, bool dither) {
 
 }  // namespace tarn::raster::detail
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARN_RASTER_TARGET_END
 #endif

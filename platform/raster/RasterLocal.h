@@ -251,6 +251,19 @@ FillFn PickFillAvx512(bool fog, bool blend, bool alphaTest, bool dither);
 // The eight-lane loop compiled for AVX-512 processors (32 registers): their
 // narrow triangles.
 FillFn PickFillAvx2Vl(bool fog, bool blend, bool alphaTest, bool dither);
+
+// Code between these is compiled for the instruction sets named (a string
+// such as "avx2"); what headers included there define inline stays plain.
+#define TARN_RASTER_PRAGMA(x) _Pragma(#x)
+#if defined(__clang__)
+#define TARN_RASTER_TARGET_BEGIN(sets) \
+  TARN_RASTER_PRAGMA(clang attribute push(__attribute__((target(sets))), apply_to = function))
+#define TARN_RASTER_TARGET_END TARN_RASTER_PRAGMA(clang attribute pop)
+#else
+#define TARN_RASTER_TARGET_BEGIN(sets) TARN_RASTER_PRAGMA(GCC push_options) TARN_RASTER_PRAGMA(GCC target(sets))
+#define TARN_RASTER_TARGET_END TARN_RASTER_PRAGMA(GCC pop_options)
+#endif
+#define TARN_RASTER_AVX512_SETS "avx2,avx512f,avx512bw,avx512dq,avx512vl"
 #endif
 #endif
 

@@ -39,12 +39,7 @@ std::vector<RowOut> Walk(Walker& rows, int cx0, int cx1) {
 
 #if defined(TARN_RASTER_AVX2)
 #include <immintrin.h>
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+TARN_RASTER_TARGET_BEGIN("avx2")
 namespace tarn::raster::detail {
 namespace {
 #include "platform/raster/RowWalker4.inl"
@@ -55,11 +50,7 @@ std::vector<RowOut> WalkVector(const TriangleSetup& t, int cx0, int cy0, int cx1
 }
 }  // namespace
 }  // namespace tarn::raster::detail
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARN_RASTER_TARGET_END
 #endif
 
 namespace tarn::raster::detail {
