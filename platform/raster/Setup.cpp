@@ -51,6 +51,23 @@ bool Place(const DrawContext* ctx, const Loops& loops, std::int64_t x0, std::int
   return true;
 }
 
+// The edges 0->1, 1->2 and 2->0 of a triangle wound as the fill expects,
+// each with the top-left rule's bias.
+void SetEdges(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2,
+              TriangleSetup& t) {
+  const std::int64_t x[3] = {x0, x1, x2}, y[3] = {y0, y1, y2};
+  for (int i = 0; i < 3; ++i) {
+    const int j = i == 2 ? 0 : i + 1;
+    Edge& e = t.edges[i];
+    e.xa = static_cast<std::int32_t>(x[i]);
+    e.ya = static_cast<std::int32_t>(y[i]);
+    e.dx = static_cast<std::int32_t>(x[j] - x[i]);
+    e.dy = static_cast<std::int32_t>(y[j] - y[i]);
+    bool topLeft = (e.dy == 0 && e.dx > 0) || e.dy < 0;
+    e.bias = topLeft ? 0 : -1;
+  }
+}
+
 }  // namespace
 
 void ReduceUv(float* u, float* v, int n) {
@@ -143,17 +160,7 @@ bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area
   t.x0 = tri.x[0];
   t.y0 = tri.y[0];
 
-  const int order[3] = {0, i1, i2};
-  for (int i = 0; i < 3; ++i) {
-    const int a = order[i], b = order[i == 2 ? 0 : i + 1];
-    Edge& e = t.edges[i];
-    e.xa = static_cast<std::int32_t>(xi[a]);
-    e.ya = static_cast<std::int32_t>(yi[a]);
-    e.dx = static_cast<std::int32_t>(xi[b] - xi[a]);
-    e.dy = static_cast<std::int32_t>(yi[b] - yi[a]);
-    bool topLeft = (e.dy == 0 && e.dx > 0) || e.dy < 0;
-    e.bias = topLeft ? 0 : -1;
-  }
+  SetEdges(xi[0], yi[0], xi[i1], yi[i1], xi[i2], yi[i2], t);
   return true;
 }
 
@@ -211,18 +218,7 @@ bool SetUpTriangle(const DrawContext* ctx, const Loops& loops, std::int64_t area
   t.y0 = v0.y;
   t.p0 = v0.p;
 
-  const ScreenVertex* vs[3] = {&v0, &v1, &v2};
-  for (int i = 0; i < 3; ++i) {
-    const ScreenVertex& a = *vs[i];
-    const ScreenVertex& b = *vs[(i + 1) % 3];
-    Edge& e = t.edges[i];
-    e.xa = static_cast<std::int32_t>(a.xi);
-    e.ya = static_cast<std::int32_t>(a.yi);
-    e.dx = static_cast<std::int32_t>(b.xi - a.xi);
-    e.dy = static_cast<std::int32_t>(b.yi - a.yi);
-    bool topLeft = (e.dy == 0 && e.dx > 0) || e.dy < 0;
-    e.bias = topLeft ? 0 : -1;
-  }
+  SetEdges(v0.xi, v0.yi, v1.xi, v1.yi, v2.xi, v2.yi, t);
   return true;
 }
 #endif
