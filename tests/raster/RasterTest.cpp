@@ -718,6 +718,31 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
   }
 }
 
+// Targets of other sizes between flushes, on queued threads: each draw's
+// tiles are its own target's, as on one thread.
+TEST(Raster, DrawsToTargetsOfOtherSizesAreQueuedOnTheirOwnGrids) {
+  const int sizes[][2] = {{40, 24}, {600, 90}, {40, 24}, {300, 200}};
+  auto draw = [&](int threads) {
+    std::vector<std::unique_ptr<Buffers>> out;
+    Rasterizer r(threads);
+    for (const auto& size : sizes) {
+      const int w = size[0], h = size[1];
+      out.push_back(std::make_unique<Buffers>(w, h));
+      std::vector<ColourVertex> tri = {At(1, 1, w, h, 0xFF20C040), At(w - 2.0f, 3, w, h, 0xFFC02040),
+                                       At(3, h - 2.0f, w, h, 0xFF4020C0)};
+      r.Draw(FlatState(w, h), Primitive::TriangleList, Of(tri), out.back()->target());
+    }
+    r.Flush();
+    return out;
+  };
+  const auto one = draw(1);
+  const auto three = draw(3);
+  for (std::size_t i = 0; i < one.size(); ++i) {
+    EXPECT_GT(one[i]->covered(), one[i]->w * one[i]->h / 3) << i;
+    EXPECT_EQ(three[i]->colour, one[i]->colour) << "target " << i;
+  }
+}
+
 TEST(Raster, BothVertexPathsGiveEachPlaneItsOutcodeBitAndTheSameProjection) {
   // Nine copies of one vertex: where the machine has AVX2 the first eight go
   // through the eight-lane path and the ninth through the scalar one. The
