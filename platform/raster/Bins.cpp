@@ -73,7 +73,9 @@ void TileQueue::Keep(std::uint64_t draw, const DrawContext& context) {
     return;
   }
   Batch& b = filling_;
-  b.Shape(context.targetWidth, context.targetHeight);
+  // A batch's grid is set by its first triangle: a draw to a target of
+  // another size drains the queue before it (ShapeDiffers).
+  if (b.queued == 0) b.Shape(context.targetWidth, context.targetHeight);
   if (b.contextDraw != draw) {  // the draw's first triangle in this batch
     b.contexts.push_back(context);
     b.contextDraw = draw;
