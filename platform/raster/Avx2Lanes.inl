@@ -19,6 +19,7 @@ struct Avx2 {
   static Mask FirstLanes(int n) { return n >= kCount ? Mask(0xFF) : static_cast<Mask>((1u << n) - 1u); }
   static __m128i LoadMasked(const std::uint16_t* p, Mask m) { return _mm_maskz_loadu_epi16(m, p); }
   static void StoreMasked(std::uint16_t* p, Mask m, __m128i v) { _mm_mask_storeu_epi16(p, m, v); }
+  static Mask MaskOf(__m256i lanes) { return _mm256_movepi32_mask(lanes); }
 #else
   static constexpr bool kMasked = false;
 #endif
@@ -77,6 +78,9 @@ struct Avx2 {
   static Packed Load(const std::uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
   static void Store(std::uint16_t* p, Packed v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
   static I Widen(Packed v) { return _mm256_cvtepu16_epi32(v); }
+  static int Highest(Packed v) {  // 0xFFFF less the least of the complements
+    return 0xFFFF - (_mm_cvtsi128_si32(_mm_minpos_epu16(_mm_xor_si128(v, _mm_set1_epi32(-1)))) & 0xFFFF);
+  }
   static Packed Narrow(I v) { return _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)); }
   static Packed NarrowMask(I mask) {
     return _mm_packs_epi32(_mm256_castsi256_si128(mask), _mm256_extracti128_si256(mask, 1));

@@ -37,6 +37,7 @@ struct Avx512 {
   static Mask FirstLanes(int n) { return n >= kCount ? Mask(0xFFFF) : static_cast<Mask>((1u << n) - 1u); }
   static __m256i LoadMasked(const std::uint16_t* p, Mask m) { return _mm256_maskz_loadu_epi16(m, p); }
   static void StoreMasked(std::uint16_t* p, Mask m, __m256i v) { _mm256_mask_storeu_epi16(p, m, v); }
+  static Mask MaskOf(__m512i lanes) { return _mm512_movepi32_mask(lanes); }
   using F = __m512;
   using I = __m512i;
   using Packed = __m256i;
@@ -95,6 +96,10 @@ struct Avx512 {
   static Packed Load(const std::uint16_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
   static void Store(std::uint16_t* p, Packed v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
   static I Widen(Packed v) { return _mm512_cvtepu16_epi32(v); }
+  static int Highest(Packed v) {
+    const __m128i m = _mm_max_epu16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    return 0xFFFF - (_mm_cvtsi128_si32(_mm_minpos_epu16(_mm_xor_si128(m, _mm_set1_epi32(-1)))) & 0xFFFF);
+  }
   // Saturated to 0..65535 as a signed value, as the narrower loops' packing does.
   static Packed Narrow(I v) { return _mm512_cvtusepi32_epi16(_mm512_max_epi32(v, _mm512_setzero_si512())); }
   static Packed NarrowMask(I mask) { return _mm512_cvtepi32_epi16(mask); }

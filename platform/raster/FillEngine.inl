@@ -46,7 +46,9 @@ struct GroupMemory {
   typename L::Packed LoadDepth() const { return L::Load(depth); }
   typename L::Packed LoadColour() const { return L::Load(colour); }
   void StoreDepth(typename L::Packed v) { L::Store(depth, v); }
-  void StoreColour(typename L::Packed v) { L::Store(colour, v); }
+  void StoreColourWhere(typename L::I pass, typename L::Packed v) {
+    L::Store(colour, L::SelectPacked(L::NarrowMask(pass), v, LoadColour()));
+  }
   void WriteBack(std::uint16_t* colourRow, std::uint16_t* depthRow, int x) const {
     if (valid == kLanes) return;
     std::memcpy(colourRow + x, colourCopy, static_cast<std::size_t>(valid) * 2);
@@ -64,7 +66,8 @@ struct GroupMemory<L, true> {
   typename L::Packed LoadDepth() const { return L::LoadMasked(depth, inside); }
   typename L::Packed LoadColour() const { return L::LoadMasked(colour, inside); }
   void StoreDepth(typename L::Packed v) { L::StoreMasked(depth, inside, v); }
-  void StoreColour(typename L::Packed v) { L::StoreMasked(colour, inside, v); }
+  // Only where the pixels pass: what was there need not be read.
+  void StoreColourWhere(typename L::I pass, typename L::Packed v) { L::StoreMasked(colour, inside & L::MaskOf(pass), v); }
   void WriteBack(std::uint16_t*, std::uint16_t*, int) const {}
 };
 
@@ -150,6 +153,7 @@ struct FillConstants {
   // zero), and the lanes are made once here.
   bool flat, fixed = false, white = false;
   I flatLanes = L::Set32(0);
+  int depthFloor = 0;  // DepthFloor over the triangle's part the engine fills
 
   FillConstants(const DrawContext& c, const Shading& sh, const Interp& p0, const Interp& d, const Interp& dy) {
     maskW = L::Set32(c.texW - 1);
@@ -278,11 +282,13 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
   const F one = L::Set(1.0f), zero = L::Set(0.0f);
   const I c255 = L::Set16(255);
   const bool useW = c.useW;  // a local: the group's stores could alias the context
+  const bool cull = fc.depthFloor > 0;
   for (int xg = x0 & ~(L::kCount - 1); xg <= x1; xg += L::kCount) {
+    GroupMemory<L> mem(row, depthRow, xg, c.targetWidth);
+    if (cull && L::Highest(mem.LoadDepth()) < fc.depthFloor) continue;  // hidden: nothing drawn
     const I lane = L::Add32(L::Set32(xg), L::LaneIndex());
     const I covered = L::And(L::Greater32(lane, first), L::Greater32(last, lane));
     const F k = L::ToFloat(L::Sub32(lane, leftI));
-    GroupMemory<L> mem(row, depthRow, xg, c.targetWidth);
     F w = L::Div(one, At<L>(p.iw, d.iw, k));
     F z = At<L>(p.z, d.z, k);
     F depthZ = useW ? L::Mul(L::Sub(w, fc.wNear), fc.wScale) : z;
@@ -312,13 +318,12 @@ inline void FillRow(const TriangleSetup& t, const FillConstants<L>& fc, int y, i
     }
     mem.StoreDepth(L::Narrow(L::Select(pass, depth, stored)));
     if constexpr (kFog) ApplyFog<L>(*c.shading, fc, c.fogFromW ? w : z, cLo, cHi);
-    const typename L::Packed old = mem.LoadColour();
-    if constexpr (kBlend) BlendOver<L>(old, aLo, aHi, cLo, cHi);
+    if constexpr (kBlend) BlendOver<L>(mem.LoadColour(), aLo, aHi, cLo, cHi);
     if constexpr (kDither) {
       cLo = L::Min16(L::Add16(cLo, ditherL), c255);
       cHi = L::Min16(L::Add16(cHi, ditherH), c255);
     }
-    mem.StoreColour(L::SelectPacked(L::NarrowMask(pass), To565<L>(cLo, cHi), old));
+    mem.StoreColourWhere(pass, To565<L>(cLo, cHi));
     mem.WriteBack(row, depthRow, xg);
   }
 }
@@ -337,7 +342,8 @@ inline void PrefetchRow(const DrawContext& c, int y, int x0, int x1) {
 
 template <class L, bool kFog, bool kBlend, bool kAlphaTest, bool kDither>
 void FillEngine(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
-  const FillConstants<L> fc(*t.context, *t.context->shading, t.p0, t.ddx, t.ddy);
+  FillConstants<L> fc(*t.context, *t.context->shading, t.p0, t.ddx, t.ddy);
+  fc.depthFloor = DepthFloor(t, cx0, cy0, cx1, cy1);
   typename L::Rows rows(t, cy0, cy1);
   int left, x0, x1;
   Interp p;

@@ -71,6 +71,12 @@ struct Sse2 {
   static Packed Load(const std::uint16_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
   static void Store(std::uint16_t* p, Packed v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
   static I Widen(Packed v) { return _mm_unpacklo_epi16(v, _mm_setzero_si128()); }
+  static int Highest(Packed v) {  // of the four; signed maxima on values moved down by 0x8000
+    __m128i m = _mm_xor_si128(v, _mm_set1_epi16(-0x8000));
+    m = _mm_max_epi16(m, _mm_shufflelo_epi16(m, _MM_SHUFFLE(1, 0, 3, 2)));
+    m = _mm_max_epi16(m, _mm_shufflelo_epi16(m, _MM_SHUFFLE(2, 3, 0, 1)));
+    return (_mm_cvtsi128_si32(m) & 0xFFFF) ^ 0x8000;
+  }
   static Packed Narrow(I v) {  // 0..65535 each, without SSE4.1's unsigned pack
     return _mm_add_epi16(_mm_packs_epi32(_mm_sub_epi32(v, _mm_set1_epi32(32768)), _mm_setzero_si128()),
                          _mm_set1_epi16(static_cast<short>(0x8000)));

@@ -288,6 +288,24 @@ struct TriangleSetup {
 
 inline void FillTriangle(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) { t.fill(t, cx0, cy0, cx1, cy1); }
 
+// A depth at or below every depth the engine's fill gives a pixel of the
+// triangle in columns cx0..cx1, rows cy0..cy1; 0 when nothing better is
+// known. Under LESSEQUAL a group of pixels whose stored depths all lie below
+// it is hidden, and the fill passes it over without working out its own
+// (a division per pixel before the test can even begin). Most of what a
+// walk-through draws is hidden this way: the far side of a room behind the
+// wall in front, a crowd behind its first row.
+int DepthFloorOver(const TriangleSetup& t, int x0, int y0, int x1, int y1);  // its part inside the rectangle
+inline int DepthFloor(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
+  const int x0 = t.xMin > cx0 ? t.xMin : cx0, x1 = t.xMax < cx1 ? t.xMax : cx1;
+  const int y0 = t.yStart > cy0 ? t.yStart : cy0, y1 = t.yEnd < cy1 ? t.yEnd : cy1;
+  // A few groups of pixels cost less to test than the floor costs to work
+  // out (most of a dense model's triangles).
+  constexpr int kArea = 256;
+  if (x0 > x1 || y0 > y1 || (x1 - x0 + 1) * (y1 - y0 + 1) < kArea) return 0;
+  return DepthFloorOver(t, x0, y0, x1, y1);
+}
+
 // The rows of a triangle inside rows cy0..cy1, from the first to the last:
 // each row's span (left end inside the scissor) stepped with integers, so
 // every row's bounds are exact whichever row the walk began at.

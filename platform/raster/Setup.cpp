@@ -245,4 +245,38 @@ void DrawLine(const DrawContext& c, SpanFn span, const ScreenVertex& a, const Sc
   }
 }
 
+int DepthFloorOver(const TriangleSetup& t, int x0, int y0, int x1, int y1) {
+  const DrawContext& c = *t.context;
+  const float Interp::*field = c.useW ? &Interp::iw : &Interp::z;
+  const double a = t.p0.*field, dx = t.ddx.*field, dy = t.ddy.*field;
+  // A linear function's extremes over a rectangle lie at its corners.
+  const double ex0 = dx * (x0 - static_cast<double>(t.x0)), ex1 = dx * (x1 - static_cast<double>(t.x0));
+  const double ey0 = dy * (y0 - static_cast<double>(t.y0)), ey1 = dy * (y1 - static_cast<double>(t.y0));
+  // The fill evaluates a + ox dx + oy dy at a row's left end in floats, then
+  // adds k dx per lane: a handful of roundings, each within 2^-24 of the
+  // largest term. Sixteen times that leaves room to spare.
+  const double ox = std::max(std::fabs(t.xMin - static_cast<double>(t.x0)), std::fabs(t.xMax - static_cast<double>(t.x0)));
+  const double k = (t.xMax - t.xMin) + 16.0;
+  const double err = (std::fabs(a) + std::fabs(dx) * (ox + k) + std::max(std::fabs(ey0), std::fabs(ey1))) * (1.0 / 1048576.0);
+  const double lo = a + std::min(ex0, ex1) + std::min(ey0, ey1) - err;
+  const double hi = a + std::max(ex0, ex1) + std::max(ey0, ey1) + err;
+  if (!(lo > -1e30 && hi < 1e30)) return 0;  // NaN or out of range: nothing known
+  // Stored depth is monotonic in the interpolant (in 1/iw for w), so the
+  // least of it over [lo, hi] is at one end.
+  auto depthOf = [&](double v) {
+    double d = v;
+    if (c.useW) {
+      if (!(v > 0.0)) return -1.0;  // w beyond every bound: no floor
+      d = (1.0 / v - c.wNear) * c.wScale;
+    }
+    if (!(d > 0.0)) return 0.0;  // clamped to 0, or NaN: no floor either way
+    return d < 1.0 ? d * c.depthMax : static_cast<double>(c.depthMax);
+  };
+  const double least = std::min(depthOf(lo), depthOf(hi));
+  // Three below, for the rounding to a whole depth and for the float
+  // arithmetic the fill does on the way from the interpolant to it.
+  if (!(least >= 3.0 && least <= 65535.0)) return 0;
+  return static_cast<int>(least) - 3;
+}
+
 }  // namespace tarn::raster::detail
