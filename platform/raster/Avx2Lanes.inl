@@ -94,8 +94,8 @@ struct Avx2 {
   // gather into its loads anyway and wait for all of them (2-3% of a frame
   // of the draws and objects worlds at 1920x1080 on one with AVX-512).
   static void Pairs(const std::uint32_t* t, int, int, I index, I& left, I& right) {
-    alignas(32) std::int32_t at[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
+    std::int32_t at[8];
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), index);  // no alignment asked of the stack
     auto pair = [&](int k) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + at[k])); };
     __m256 a = _mm256_castsi256_ps(_mm256_set_m128i(_mm_unpacklo_epi64(pair(4), pair(5)), _mm_unpacklo_epi64(pair(0), pair(1))));
     __m256 b = _mm256_castsi256_ps(_mm256_set_m128i(_mm_unpacklo_epi64(pair(6), pair(7)), _mm_unpacklo_epi64(pair(2), pair(3))));
