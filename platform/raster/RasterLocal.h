@@ -302,7 +302,7 @@ inline int DepthFloor(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1
   // A few groups of pixels cost less to test than the floor costs to work
   // out (most of a dense model's triangles).
   constexpr int kArea = 256;
-  if (x0 > x1 || y0 > y1 || (x1 - x0 + 1) * (y1 - y0 + 1) < kArea) return 0;
+  if (x0 > x1 || y0 > y1 || std::int64_t{x1 - x0 + 1} * (y1 - y0 + 1) < kArea) return 0;
   return DepthFloorOver(t, x0, y0, x1, y1);
 }
 
