@@ -153,9 +153,10 @@ struct FillConstants {
   // zero), and the lanes are made once here.
   bool flat, fixed = false, white = false;
   I flatLanes = L::Set32(0);
-  int depthFloor = 0;  // DepthFloor over the triangle's part the engine fills
+  int depthFloor;  // DepthFloor over the triangle's part the engine fills
 
-  FillConstants(const DrawContext& c, const Shading& sh, const Interp& p0, const Interp& d, const Interp& dy) {
+  FillConstants(const DrawContext& c, const Shading& sh, const Interp& p0, const Interp& d, const Interp& dy, int floor)
+      : depthFloor(floor) {
     maskW = L::Set32(c.texW - 1);
     texels = c.texStride * c.texH;
     maskH = L::Set32(c.texH - 1);
@@ -342,8 +343,7 @@ inline void PrefetchRow(const DrawContext& c, int y, int x0, int x1) {
 
 template <class L, bool kFog, bool kBlend, bool kAlphaTest, bool kDither>
 void FillEngine(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
-  FillConstants<L> fc(*t.context, *t.context->shading, t.p0, t.ddx, t.ddy);
-  fc.depthFloor = DepthFloor(t, cx0, cy0, cx1, cy1);
+  const FillConstants<L> fc(*t.context, *t.context->shading, t.p0, t.ddx, t.ddy, DepthFloor(t, cx0, cy0, cx1, cy1));
   typename L::Rows rows(t, cy0, cy1);
   int left, x0, x1;
   Interp p;

@@ -266,7 +266,7 @@ int DepthFloorOver(const TriangleSetup& t, int x0, int y0, int x1, int y1) {
   auto depthOf = [&](double v) {
     double d = v;
     if (c.useW) {
-      if (!(v > 0.0)) return -1.0;  // w beyond every bound: no floor
+      if (!(v > 0.0)) return 0.0;  // w beyond every bound: no floor
       d = (1.0 / v - c.wNear) * c.wScale;
     }
     if (!(d > 0.0)) return 0.0;  // clamped to 0, or NaN: no floor either way
