@@ -8,15 +8,29 @@ namespace tarn::raster::detail {
 namespace {
 
 // A worker that runs out of tiles watches for the next job this long before
-// it sleeps: the caller hands over a batch every few hundred triangles, and
-// waking a sleeping thread (a system call, and in a virtual machine an
-// interrupt between processors) costs more than the gap it would fill.
+// it sleeps, and the caller for the workers' last tiles: the caller hands
+// over a batch every few hundred triangles, and waking a sleeping thread (a
+// system call, and in a virtual machine an interrupt between processors)
+// costs more than the gap it would fill. With more threads than processors
+// the watching takes time from the threads that work; by default there is
+// one thread per processor.
 constexpr auto kSpin = std::chrono::microseconds(200);
 
 inline void CpuRelax() {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
   __builtin_ia32_pause();
 #endif
+}
+
+// Watches for `ready` for up to kSpin; the caller sleeps on its condition
+// afterwards in any case, which then costs nothing when it already holds.
+template <class Ready>
+void SpinFor(Ready ready) {
+  const auto until = std::chrono::steady_clock::now() + kSpin;
+  for (int n = 1; !ready(); ++n) {
+    CpuRelax();
+    if (n % 64 == 0 && std::chrono::steady_clock::now() > until) return;
+  }
 }
 
 }  // namespace
@@ -54,6 +68,7 @@ void Workers::Start(const TileJob* job) {
 void Workers::Wait() {
   if (!busy_) return;
   Work(job_, generation_, tiles_);
+  SpinFor([this] { return remaining_.load(std::memory_order_acquire) == 0; });
   std::unique_lock<std::mutex> lock(mutex_);
   done_.wait(lock, [this] { return remaining_.load(std::memory_order_acquire) == 0; });
   busy_ = false;
@@ -86,11 +101,7 @@ void Workers::Loop() {
     const TileJob* job;
     std::uint32_t gen;
     int tiles;
-    const auto until = std::chrono::steady_clock::now() + kSpin;
-    for (int n = 1; published_.load(std::memory_order_acquire) == seen; ++n) {
-      CpuRelax();
-      if (n % 64 == 0 && std::chrono::steady_clock::now() > until) break;
-    }
+    SpinFor([&] { return published_.load(std::memory_order_acquire) != seen; });
     {
       std::unique_lock<std::mutex> lock(mutex_);
       wake_.wait(lock, [&] { return quit_ || generation_ != seen; });
