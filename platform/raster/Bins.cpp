@@ -14,7 +14,7 @@ namespace {
 constexpr std::size_t kBatchTriangles = 8192;
 constexpr std::size_t kEarlyBatch = 512;
 
-// A tile's triangles were set up up to a batch ago, long since gone from the
+// A band's triangles were set up up to a batch ago, long since gone from the
 // cache of whichever thread fills them; each is fetched this many triangles
 // ahead, so that the fill's first read (its function pointer) does not wait.
 constexpr std::size_t kSetupsAhead = 2;
@@ -42,24 +42,19 @@ void Batch::Shape(int w, int h) {
   if (w == width && h == height) return;
   width = w;
   height = h;
-  tilesX = (w + kTileWidth - 1) >> kTileShiftX;
-  tilesY = (h + kTileHeight - 1) >> kTileShiftY;
-  bins.assign(static_cast<std::size_t>(tilesX) * static_cast<std::size_t>(tilesY), {});
+  bins.assign(static_cast<std::size_t>((h + kBandHeight - 1) >> kBandShift), {});
 }
 
-// Tiles are handed out down the columns: threads that start at the same
-// time work on tiles one above the other, whose rows share no cache line,
-// rather than side by side.
-void Batch::RunTile(int claim) const {
-  int tx = claim / tilesY, ty = claim % tilesY;
-  const auto& bin = bins[static_cast<std::size_t>(ty * tilesX + tx)];
+// Bands are handed out top to bottom: threads that start at the same time
+// work on bands one above the other, whose rows share no cache line.
+void Batch::RunTile(int band) const {
+  const auto& bin = bins[static_cast<std::size_t>(band)];
   if (bin.empty()) return;
-  int x0 = tx << kTileShiftX, y0 = ty << kTileShiftY;
-  int x1 = std::min(x0 + kTileWidth, width) - 1, y1 = std::min(y0 + kTileHeight, height) - 1;
+  const int y0 = band << kBandShift, y1 = std::min(y0 + kBandHeight, height) - 1;
   const std::size_t n = bin.size();
   for (std::size_t k = 0; k < n; ++k) {
     if (k + kSetupsAhead < n) PrefetchSetup(setups[bin[k + kSetupsAhead]]);
-    FillTriangle(setups[bin[k]], x0, y0, x1, y1);
+    FillTriangle(setups[bin[k]], 0, y0, width - 1, y1);
   }
 }
 
@@ -92,7 +87,7 @@ void TileQueue::Keep(std::uint64_t draw, const DrawContext& context) {
     return;
   }
   Batch& b = filling_;
-  // A batch's grid is set by its first triangle: a draw to a target of
+  // A batch's bands are set by its first triangle: a draw to a target of
   // another size drains the queue before it (ShapeDiffers).
   if (b.queued == 0) b.Shape(context.targetWidth, context.targetHeight);
   if (b.contextDraw != draw) {  // the draw's first triangle in this batch
@@ -102,10 +97,8 @@ void TileQueue::Keep(std::uint64_t draw, const DrawContext& context) {
   auto index = static_cast<std::uint32_t>(b.queued++);
   TriangleSetup& setup = b.setups[index];
   setup.context = &b.contexts.back();
-  int tx0 = setup.xMin >> kTileShiftX, tx1 = setup.xMax >> kTileShiftX;
-  int ty0 = setup.yStart >> kTileShiftY, ty1 = setup.yEnd >> kTileShiftY;
-  for (int ty = ty0; ty <= ty1; ++ty)
-    for (int tx = tx0; tx <= tx1; ++tx) b.bins[static_cast<std::size_t>(ty * b.tilesX + tx)].push_back(index);
+  for (int band = setup.yStart >> kBandShift, last = setup.yEnd >> kBandShift; band <= last; ++band)
+    b.bins[static_cast<std::size_t>(band)].push_back(index);
   const std::size_t queued = b.queued;
   if (queued >= kBatchTriangles || (queued % kEarlyBatch == 0 && workers_->Finished())) {
     // The workers fill this batch while the caller sets up the next.

@@ -1,7 +1,8 @@
-// Tile binning and double-buffered batches (local to platform/raster): the
-// calling thread sets triangles up into one batch, binned by screen tile,
-// while the workers fill the other; each tile's triangles are filled in the
-// order they were submitted.
+// Binning by band and double-buffered batches (local to platform/raster):
+// the calling thread sets triangles up into one batch, binned by band of
+// rows (kBandHeight), while the workers fill the other; each band's
+// triangles are filled in the order they were submitted. A band is the
+// workers' tile.
 #pragma once
 
 #include <cstdint>
@@ -14,18 +15,18 @@
 
 namespace tarn::raster::detail {
 
-// The triangles of one batch, binned by screen tile.
+// The triangles of one batch, binned by band.
 class Batch final : public TileJob {
  public:
   std::vector<TriangleSetup> setups;  // the first `queued` are in use; the rest is room
   std::size_t queued = 0;
   std::deque<DrawContext> contexts;  // stable addresses for the set-ups
-  std::vector<std::vector<std::uint32_t>> bins;
+  std::vector<std::vector<std::uint32_t>> bins;  // one per band, top to bottom
   std::uint64_t contextDraw = 0;  // the draw whose context was copied last
-  int tilesX = 0, tilesY = 0, width = 0, height = 0;
+  int width = 0, height = 0;
 
   void Clear();
-  void Shape(int w, int h);  // the tile grid of a target size
+  void Shape(int w, int h);  // the bands of a target size
   bool Empty() const { return queued == 0; }
   int Tiles() const override { return static_cast<int>(bins.size()); }
   void RunTile(int claim) const override;
@@ -45,7 +46,7 @@ class TileQueue {
   void Keep(std::uint64_t draw, const DrawContext& context);
   // Fills everything queued.
   void Drain();
-  // A target of another size than the queued batch's needs a new grid.
+  // A target of another size than the queued batch's needs new bands.
   bool ShapeDiffers(int width, int height) const {
     return !filling_.Empty() && (filling_.width != width || filling_.height != height);
   }

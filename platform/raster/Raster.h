@@ -153,8 +153,8 @@ struct ClipVertex {
 };
 
 // Draws may be queued: with more than one thread, triangles are set up on
-// the calling thread and filled by worker threads, screen tile by screen
-// tile, each tile in the order of submission. The pixels are the same for
+// the calling thread and filled by worker threads a band of rows at a time,
+// each band in the order of submission. The pixels are the same for
 // any number of threads. Flush() returns when every queued pixel is in the
 // target; the caller flushes before it reads or changes the target, the
 // depth buffer or a texture that queued draws use, and before they go away.

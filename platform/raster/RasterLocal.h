@@ -125,16 +125,16 @@ inline int DepthBitsOf(const Target& t) {
 }
 
 constexpr int kFogTable = 1024;
-// Screen tiles: wide, so that a row's span in a tile is long enough to pay
-// for the row's set-up, and low, so that there are enough of them to share
-// among the threads, but tall enough that few small triangles are cut in
-// two (each piece walks its edges from the start). A whole number of SIMD
-// groups wide, so that no group of pixels ever straddles two tiles (a group
-// writes back the pixels it masks).
-constexpr int kTileShiftX = 8;
-constexpr int kTileShiftY = 5;
-constexpr int kTileWidth = 1 << kTileShiftX;
-constexpr int kTileHeight = 1 << kTileShiftY;
+// The threads share the target in bands of rows across its whole width:
+// low, so that there are enough of them to share among the threads, but
+// tall enough that few small triangles are cut in two (each piece walks its
+// edges and makes its constants from the start). Narrower pieces (tiles of
+// 256 or 512 columns) cut wide triangles into more pieces, each row started
+// once per piece, and were slower in every bench world; bands twice as tall
+// leave too few to share at 800x600. A band holds whole groups of pixels,
+// so no group ever straddles two (a group writes back the pixels it masks).
+constexpr int kBandShift = 5;
+constexpr int kBandHeight = 1 << kBandShift;
 
 // Bayer 4x4 thresholds 0..15.
 inline constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};

@@ -630,9 +630,10 @@ TEST(Raster, GarbageVerticesAndMatricesNeverWriteOutsideTheTarget) {
 TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
   // The engine's state (lit, textured, fogged, translucent, dithered,
   // w-buffered) and a plain one, thousands of triangles (several batches
-  // for the workers, some through the near plane) on a target wider than a
-  // tile (so that tiles cut spans) whose width is no multiple of a tile or a
-  // SIMD group.
+  // for the workers, some through the near plane) on a target whose height
+  // is no multiple of the workers' bands and width no multiple of a SIMD
+  // group; the plain triangles once more through a viewport inside the
+  // target, which a band's columns reach past.
   const int w = 531, h = 157;
   struct EngineVertex {
     float x, y, z, nx, ny, nz, u, v;
@@ -689,6 +690,12 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
   State flat = FlatState(w, h);
   flat.zEnable = true;
   flat.cull = Cull::None;
+  State inset = flat;
+  inset.viewportX = 37;
+  inset.viewportY = 11;
+  inset.viewportWidth = 300;
+  inset.viewportHeight = 100;
+  inset.zFunc = Compare::Always;
   Vertices engineVertices;
   engineVertices.data = reinterpret_cast<const std::uint8_t*>(lit.data());
   engineVertices.stride = sizeof(EngineVertex);
@@ -702,6 +709,7 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
     Rasterizer r(threads);
     r.Draw(flat, Primitive::TriangleList, Of(plain), b->target());
     r.Draw(engine, Primitive::TriangleList, engineVertices, b->target());
+    r.Draw(inset, Primitive::TriangleList, Of(plain), b->target());
     r.Flush();
     LimitSimd(Simd::Avx512);
     return b;
@@ -719,7 +727,7 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
 }
 
 // Targets of other sizes between flushes, on queued threads: each draw's
-// tiles are its own target's, as on one thread.
+// bands are its own target's, as on one thread.
 TEST(Raster, DrawsToTargetsOfOtherSizesAreQueuedOnTheirOwnGrids) {
   const int sizes[][2] = {{40, 24}, {600, 90}, {40, 24}, {300, 200}};
   auto draw = [&](int threads) {
