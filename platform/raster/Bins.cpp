@@ -10,8 +10,10 @@ namespace {
 // while the calling thread sets up the next batch. When they have finished
 // the last one before that (its triangles were cheap to fill: hidden, or
 // small), they get what is queued as soon as it makes kEarlyBatch, looked
-// at every kEarlyBatch triangles.
-constexpr std::size_t kBatchTriangles = 8192;
+// at every kEarlyBatch triangles. Each full batch ends in a wait for the
+// slower thread's last band; half as many triangles measured the same on
+// objects and 1-3% slower on many small draws at 1920x1080.
+constexpr std::size_t kBatchTriangles = 16384;
 constexpr std::size_t kEarlyBatch = 512;
 
 // A band's triangles were set up up to a batch ago, long since gone from the

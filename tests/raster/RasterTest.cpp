@@ -641,7 +641,7 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
   std::mt19937 random(5);
   auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
   std::vector<EngineVertex> lit;
-  for (int i = 0; i < 40000; ++i) {  // about half are culled: several batches remain
+  for (int i = 0; i < 40000; ++i) {  // about half are culled: more than a full batch remains
     float cx = uniform(-30, 30), cy = uniform(-9, 9), cz = uniform(-2, 30);
     for (int k = 0; k < 3; ++k)
       lit.push_back({cx + uniform(-3, 3), cy + uniform(-3, 3), cz + uniform(-3, 3), uniform(-1, 1), uniform(-1, 1),
