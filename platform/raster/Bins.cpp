@@ -1,4 +1,4 @@
-// Tile binning and the double-buffered batches.
+// Binning by band and the double-buffered batches.
 #include "platform/raster/Bins.h"
 
 #include <algorithm>

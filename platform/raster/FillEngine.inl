@@ -9,7 +9,7 @@
 // written, and the template's fog, blending (SRCALPHA / INVSRCALPHA), alpha
 // test (GREATEREQUAL) and dither. Groups start at multiples of the lane
 // count and mask the pixels outside the row's span, so a pixel's arithmetic
-// is the same wherever a tile cut the span, and the same for every L.
+// is the same wherever a piece's columns cut the span, and the same for every L.
 //
 // L holds, for its width: F (a float per pixel), I (a 32-bit integer per
 // pixel, or a pixel's four 16-bit channels B G R A in the order its unpacking

@@ -1,6 +1,6 @@
 // The rasterizer's draw: state compilation (StateCompiler), the vertex stage
 // (VertexStage), clipping (Clip), triangle and line set-up (Setup) and the
-// queue that hands triangles to the worker threads tile by tile (Bins,
+// queue that hands triangles to the worker threads band by band (Bins,
 // Workers), run a piece of a draw at a time.
 #include "platform/raster/Raster.h"
 
@@ -58,7 +58,7 @@ void Rasterizer::Impl::Draw(const State& s, Primitive primitive, const Vertices&
   std::size_t count = primitive == Primitive::TriangleList ? in.count - in.count % 3 : in.count - in.count % 2;
   if (count == 0) return;
   ++draws_;
-  // A batch's tile grid is its target's: another size starts a new batch.
+  // A batch's bands are its target's: another size starts a new batch.
   if (queue_.ShapeDiffers(t.width, t.height)) queue_.Drain();
   CompiledDraw d;
   if (!compiler_.Compile(s, t, d)) return;

@@ -3,8 +3,9 @@
 //
 // A pixel's interpolants are computed from its own position: the value at x
 // on row y is the row's value at the span's left end plus (x - left) steps,
-// never a running sum. A span may therefore be drawn in pieces (one per
-// screen tile, on any thread) and every pixel still comes out the same.
+// never a running sum. A triangle may therefore be drawn in pieces (one per
+// band of rows, or any rectangle, on any thread) and every pixel still comes
+// out the same.
 #pragma once
 
 #include <cstddef>
@@ -223,7 +224,7 @@ SpanFn PickSpan(const DrawContext& c, bool textured, bool bilinear, bool fog, bo
 
 struct TriangleSetup;
 // Fills the part of a triangle that lies in columns cx0..cx1 and rows
-// cy0..cy1 (a tile, or the whole scissor).
+// cy0..cy1 (a band of rows, or the whole scissor).
 using FillFn = void (*)(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1);
 
 // The triangle filler for a draw's fixed state: the engine's state has SIMD
