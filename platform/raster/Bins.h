@@ -2,7 +2,8 @@
 // the calling thread sets triangles up into one batch, binned by band of
 // rows (kBandHeight), while the workers fill the other; each band's
 // triangles are filled in the order they were submitted. A band is the
-// workers' tile.
+// workers' tile, unless there are too few bands for the threads: then each
+// band is cut into columns.
 #pragma once
 
 #include <cstdint>
@@ -21,12 +22,13 @@ class Batch final : public TileJob {
   std::vector<TriangleSetup> setups;  // the first `queued` are in use; the rest is room
   std::size_t queued = 0;
   std::deque<DrawContext> contexts;  // stable addresses for the set-ups
-  std::vector<std::vector<std::uint32_t>> bins;  // one per band, top to bottom
+  std::vector<std::vector<std::uint32_t>> bins;  // one per tile, a column's bands top to bottom
   std::uint64_t contextDraw = 0;  // the draw whose context was copied last
-  int width = 0, height = 0;
+  int width = 0, height = 0, threads = 0;
+  int bands = 0, columns = 1, columnShift = 0;  // columns of 1 << columnShift pixels when more than one
 
   void Clear();
-  void Shape(int w, int h);  // the bands of a target size
+  void Shape(int w, int h, int threadCount);  // the tiles of a target size
   bool Empty() const { return queued == 0; }
   int Tiles() const override { return static_cast<int>(bins.size()); }
   void RunTile(int claim) const override;
@@ -53,6 +55,7 @@ class TileQueue {
 
  private:
   std::unique_ptr<Workers> workers_;
+  int threads_;
   Batch filling_, running_;
   TriangleSetup direct_{};  // one thread's
 };

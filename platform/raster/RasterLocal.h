@@ -126,7 +126,8 @@ inline int DepthBitsOf(const Target& t) {
 }
 
 constexpr int kFogTable = 1024;
-// The threads share the target in bands of rows across its whole width:
+// The threads share the target in bands of rows across its whole width
+// (cut into columns when there are too few bands to go round them, Bins.h):
 // low, so that there are enough of them to share among the threads, but
 // tall enough that few small triangles are cut in two (each piece walks its
 // edges and makes its constants from the start). Narrower pieces (tiles of

@@ -630,10 +630,11 @@ TEST(Raster, GarbageVerticesAndMatricesNeverWriteOutsideTheTarget) {
 TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
   // The engine's state (lit, textured, fogged, translucent, dithered,
   // w-buffered) and a plain one, thousands of triangles (several batches
-  // for the workers, some through the near plane) on a target whose height
-  // is no multiple of the workers' bands and width no multiple of a SIMD
-  // group; the plain triangles once more through a viewport inside the
-  // target, which a band's columns reach past.
+  // for the workers, some through the near plane) on a target too low for
+  // its bands alone to go round the threads (they are cut into columns),
+  // whose height is no multiple of a band and width no multiple of a column
+  // or a SIMD group; the plain triangles once more through a viewport inside
+  // the target, which the workers' tiles reach past.
   const int w = 531, h = 157;
   struct EngineVertex {
     float x, y, z, nx, ny, nz, u, v;
