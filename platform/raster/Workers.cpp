@@ -56,18 +56,18 @@ void Workers::Start(const TileJob* job) {
     std::lock_guard<std::mutex> lock(mutex_);
     job_ = job;
     tiles_ = job->Tiles();
-    ++generation_;
+    const std::uint32_t gen = generation_.load(std::memory_order_relaxed) + 1;
     remaining_.store(tiles_, std::memory_order_relaxed);
-    claim_.store(static_cast<std::uint64_t>(generation_) << 32, std::memory_order_release);
+    claim_.store(static_cast<std::uint64_t>(gen) << 32, std::memory_order_release);
     busy_ = true;
-    published_.store(generation_, std::memory_order_release);
+    generation_.store(gen, std::memory_order_release);
   }
   wake_.notify_all();
 }
 
 void Workers::Wait() {
   if (!busy_) return;
-  Work(job_, generation_, tiles_);
+  Work(job_, generation_.load(std::memory_order_relaxed), tiles_);
   SpinFor([this] { return remaining_.load(std::memory_order_acquire) == 0; });
   std::unique_lock<std::mutex> lock(mutex_);
   done_.wait(lock, [this] { return remaining_.load(std::memory_order_acquire) == 0; });
@@ -101,12 +101,12 @@ void Workers::Loop() {
     const TileJob* job;
     std::uint32_t gen;
     int tiles;
-    SpinFor([&] { return published_.load(std::memory_order_acquire) != seen; });
+    SpinFor([&] { return generation_.load(std::memory_order_acquire) != seen; });
     {
       std::unique_lock<std::mutex> lock(mutex_);
       wake_.wait(lock, [&] { return quit_ || generation_ != seen; });
       if (quit_) return;
-      seen = gen = generation_;
+      seen = gen = generation_.load(std::memory_order_relaxed);
       job = job_;
       tiles = tiles_;
     }

@@ -48,8 +48,7 @@ class Workers {
   std::condition_variable wake_, done_;
   const TileJob* job_ = nullptr;
   int tiles_ = 0;
-  std::uint32_t generation_ = 0;
-  std::atomic<std::uint32_t> published_{0};  // generation_, for a worker that spins
+  std::atomic<std::uint32_t> generation_{0};  // changed under mutex_; read without it by a worker that spins
   std::atomic<std::uint64_t> claim_{0};  // generation << 32 | next tile
   std::atomic<int> remaining_{0};
   bool quit_ = false;
