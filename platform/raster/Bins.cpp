@@ -45,24 +45,20 @@ void Batch::Clear() {
   contextDraw = 0;
 }
 
-void Batch::Shape(int w, int h, int threadCount) {
-  if (w == width && h == height && threadCount == threads) return;
+void Batch::Shape(int w, int h, int threads) {
+  if (w == width && h == height) return;  // a queue's thread count never changes
   width = w;
   height = h;
-  threads = threadCount;
   bands = (h + kBandHeight - 1) >> kBandShift;
   // Columns a power of two wide (64 pixels or more: whole groups of pixels
-  // of every SIMD width), as wide as still makes enough tiles.
+  // of every SIMD width), as wide as still makes enough tiles; one column
+  // (1 << 31: any column is 0) when the bands are enough.
+  auto columnsAt = [w](int shift) { return static_cast<int>((std::int64_t{w} + (std::int64_t{1} << shift) - 1) >> shift); };
   const int wanted = static_cast<int>((std::int64_t{kTilesPerThread} * threads + bands - 1) / bands);
-  columns = 1;
-  columnShift = 0;
-  if (wanted > 1) {
-    columnShift = 6;
-    while (columnShift < 30 && ((std::int64_t{w} + (std::int64_t{2} << columnShift) - 1) >> (columnShift + 1)) >= wanted)
-      ++columnShift;
-    columns = static_cast<int>((std::int64_t{w} + (std::int64_t{1} << columnShift) - 1) >> columnShift);
-  }
-  bins.assign(static_cast<std::size_t>(bands) * static_cast<std::size_t>(columns), {});
+  columnShift = 31;
+  if (wanted > 1)
+    for (columnShift = 6; columnShift < 30 && columnsAt(columnShift + 1) >= wanted;) ++columnShift;
+  bins.assign(static_cast<std::size_t>(bands) * static_cast<std::size_t>(columnsAt(columnShift)), {});
 }
 
 // Tiles are handed out down the columns: threads that start at the same
@@ -72,15 +68,12 @@ void Batch::RunTile(int claim) const {
   if (bin.empty()) return;
   const int band = claim % bands, column = claim / bands;
   const int y0 = band << kBandShift, y1 = std::min(y0 + kBandHeight, height) - 1;
-  int x0 = 0, x1 = width - 1;
-  if (columns > 1) {
-    x0 = column << columnShift;
-    x1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{x0} + (std::int64_t{1} << columnShift), width) - 1);
-  }
+  const std::int64_t x0 = std::int64_t{column} << columnShift;
+  const int x1 = static_cast<int>(std::min<std::int64_t>(x0 + (std::int64_t{1} << columnShift), width) - 1);
   const std::size_t n = bin.size();
   for (std::size_t k = 0; k < n; ++k) {
     if (k + kSetupsAhead < n) PrefetchSetup(setups[bin[k + kSetupsAhead]]);
-    FillTriangle(setups[bin[k]], x0, y0, x1, y1);
+    FillTriangle(setups[bin[k]], static_cast<int>(x0), y0, x1, y1);
   }
 }
 
@@ -124,14 +117,10 @@ void TileQueue::Keep(std::uint64_t draw, const DrawContext& context) {
   TriangleSetup& setup = b.setups[index];
   setup.context = &b.contexts.back();
   const int band0 = setup.yStart >> kBandShift, band1 = setup.yEnd >> kBandShift;
-  if (b.columns == 1) {
-    for (int band = band0; band <= band1; ++band) b.bins[static_cast<std::size_t>(band)].push_back(index);
-  } else {
-    for (int column = setup.xMin >> b.columnShift, last = setup.xMax >> b.columnShift; column <= last; ++column)
-      for (int band = band0; band <= band1; ++band)
-        b.bins[static_cast<std::size_t>(column) * static_cast<std::size_t>(b.bands) + static_cast<std::size_t>(band)]
-            .push_back(index);
-  }
+  for (int column = setup.xMin >> b.columnShift, last = setup.xMax >> b.columnShift; column <= last; ++column)
+    for (int band = band0; band <= band1; ++band)
+      b.bins[static_cast<std::size_t>(column) * static_cast<std::size_t>(b.bands) + static_cast<std::size_t>(band)]
+          .push_back(index);
   const std::size_t queued = b.queued;
   if (queued >= kBatchTriangles || (queued % kEarlyBatch == 0 && workers_->Finished())) {
     // The workers fill this batch while the caller sets up the next.

@@ -24,11 +24,11 @@ class Batch final : public TileJob {
   std::deque<DrawContext> contexts;  // stable addresses for the set-ups
   std::vector<std::vector<std::uint32_t>> bins;  // one per tile, a column's bands top to bottom
   std::uint64_t contextDraw = 0;  // the draw whose context was copied last
-  int width = 0, height = 0, threads = 0;
-  int bands = 0, columns = 1, columnShift = 0;  // columns of 1 << columnShift pixels when more than one
+  int width = 0, height = 0;
+  int bands = 0, columnShift = 31;  // columns of 1 << columnShift pixels (31: one)
 
   void Clear();
-  void Shape(int w, int h, int threadCount);  // the tiles of a target size
+  void Shape(int w, int h, int threads);  // the tiles of a target size
   bool Empty() const { return queued == 0; }
   int Tiles() const override { return static_cast<int>(bins.size()); }
   void RunTile(int claim) const override;
