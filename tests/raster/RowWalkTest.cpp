@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "platform/raster/Bins.h"
 #include "platform/raster/RasterLocal.h"
 #include "platform/raster/Setup.h"
 
@@ -177,6 +178,22 @@ TEST(RowWalk, TheDepthFloorLiesAtOrBelowEveryPixelsDepthAndCloseToTheLeast) {
   EXPECT_GT(floors, 1000);
   EXPECT_GT(level, 200);
   EXPECT_GT(tight, level * 9 / 10);
+}
+
+// Bands alone go round two threads at the usual sizes; more threads get them
+// cut into columns until each has eight tiles, as far as 64-pixel columns go.
+TEST(Bins, EveryThreadHasTilesToShare) {
+  struct Case {
+    int w, h, threads, tiles, columnWidth;  // columnWidth 0: one column
+  };
+  const Case cases[] = {{800, 600, 2, 19, 0},   {1920, 1080, 2, 34, 0}, {800, 600, 3, 38, 512},
+                        {800, 600, 16, 133, 128}, {100, 10, 64, 2, 64},  {531, 157, 7, 45, 64}};
+  for (const Case& c : cases) {
+    Batch b;
+    b.Shape(c.w, c.h, c.threads);
+    EXPECT_EQ(b.Tiles(), c.tiles) << c.w << "x" << c.h << ", " << c.threads << " threads";
+    EXPECT_EQ(b.columnShift == 31 ? 0 : 1 << b.columnShift, c.columnWidth) << c.w << "x" << c.h << ", " << c.threads;
+  }
 }
 
 }  // namespace
