@@ -168,15 +168,14 @@ HRESULT Device::Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR colour
   Surface* zs = target_->AttachedZ();
   if ((flags & D3DCLEAR_ZBUFFER) && !zs) return D3DERR_ZBUFFER_NOTPRESENT;
   if (target_->Busy() || (zs && zs->Busy())) return DDERR_SURFACEBUSY;
-  rasterizer_.Flush();
   raster::Target t = MakeTarget(zs);
   auto rgb = static_cast<std::uint16_t>(((colour >> 19) & 31) << 11 | ((colour >> 10) & 63) << 5 | ((colour >> 3) & 31));
   // Rectangles are clipped to the viewport.
   LONG vx1 = static_cast<LONG>(viewport_.dwX), vy1 = static_cast<LONG>(viewport_.dwY);
   LONG vx2 = vx1 + static_cast<LONG>(viewport_.dwWidth), vy2 = vy1 + static_cast<LONG>(viewport_.dwHeight);
   auto one = [&](LONG x1, LONG y1, LONG x2, LONG y2) {
-    raster::Rasterizer::Clear(t, std::max(x1, vx1), std::max(y1, vy1), std::min(x2, vx2), std::min(y2, vy2),
-                              (flags & D3DCLEAR_TARGET) != 0, rgb, (flags & D3DCLEAR_ZBUFFER) != 0, z);
+    rasterizer_.Clear(t, std::max(x1, vx1), std::max(y1, vy1), std::min(x2, vx2), std::min(y2, vy2),
+                      (flags & D3DCLEAR_TARGET) != 0, rgb, (flags & D3DCLEAR_ZBUFFER) != 0, z);
   };
   if (count == 0) {
     one(vx1, vy1, vx2, vy2);

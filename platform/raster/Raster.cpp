@@ -29,6 +29,8 @@ class Rasterizer::Impl {
   ~Impl() { Flush(); }
 
   void Draw(const State& s, Primitive primitive, const Vertices& in, const Target& t);
+  void Clear(const Target& t, int x1, int y1, int x2, int y2, bool colour, std::uint16_t rgb565, bool depth,
+             float z);
   void Flush() {
     queue_.Drain();
     // No draw is under way and nothing queued refers to these now, whatever
@@ -222,30 +224,41 @@ void DepthRangeOfProjection(const float* m, float* wNear, float* wFar) {
 
 void Rasterizer::Clear(const Target& t, int x1, int y1, int x2, int y2, bool colour, std::uint16_t rgb565,
                        bool depth, float z) {
+  impl_->Clear(t, x1, y1, x2, y2, colour, rgb565, depth, z);
+}
+
+void Rasterizer::Impl::Clear(const Target& t, int x1, int y1, int x2, int y2, bool colour, std::uint16_t rgb565,
+                             bool depth, float z) {
   x1 = std::max(x1, 0);
   y1 = std::max(y1, 0);
   x2 = std::min(x2, t.width);
   y2 = std::min(y2, t.height);
-  if (x1 >= x2 || y1 >= y2) return;
-  float zc = std::min(std::max(std::isfinite(z) ? z : 1.0f, 0.0f), 1.0f);
-  int bits = DepthBitsOf(t);
-  std::uint32_t maxDepth = bits >= 32 ? 0xFFFFFFFFu : ((1u << bits) - 1u);
-  std::uint32_t dv = static_cast<std::uint32_t>(static_cast<double>(zc) * maxDepth + 0.5);
-  for (int y = y1; y < y2; ++y) {
-    if (colour && t.colour) {
-      auto* row = reinterpret_cast<std::uint16_t*>(reinterpret_cast<std::uint8_t*>(t.colour) +
-                                                   static_cast<std::ptrdiff_t>(y) * t.colourPitch);
-      std::fill(row + x1, row + x2, rgb565);
-    }
-    if (depth && t.depth && (t.depthBytes == 2 || t.depthBytes == 4)) {
-      std::uint8_t* row = static_cast<std::uint8_t*>(t.depth) + static_cast<std::ptrdiff_t>(y) * t.depthPitch;
-      if (t.depthBytes == 2)
-        std::fill(reinterpret_cast<std::uint16_t*>(row) + x1, reinterpret_cast<std::uint16_t*>(row) + x2,
-                  static_cast<std::uint16_t>(dv));
-      else
-        std::fill(reinterpret_cast<std::uint32_t*>(row) + x1, reinterpret_cast<std::uint32_t*>(row) + x2, dv);
-    }
-  }
+  colour = colour && t.colour;
+  depth = depth && t.depth && (t.depthBytes == 2 || t.depthBytes == 4);
+  if (x1 >= x2 || y1 >= y2 || !(colour || depth)) return;
+  ++draws_;
+  if (queue_.ShapeDiffers(t.width, t.height)) queue_.Drain();
+  DrawContext c;
+  c.colour = reinterpret_cast<std::uint8_t*>(t.colour);
+  c.colourPitch = t.colourPitch;
+  c.depth = static_cast<std::uint8_t*>(t.depth);
+  c.depthPitch = t.depthPitch;
+  c.targetWidth = t.width;
+  c.targetHeight = t.height;
+  c.scissorX0 = x1;
+  c.scissorY0 = y1;
+  c.scissorX1 = x2 - 1;
+  c.scissorY1 = y2 - 1;
+  ClearValues v;
+  v.colour = colour;
+  v.rgb565 = rgb565;
+  v.depthBytes = depth ? static_cast<std::uint8_t>(t.depthBytes) : 0;
+  const float zc = std::min(std::max(std::isfinite(z) ? z : 1.0f, 0.0f), 1.0f);
+  const int bits = DepthBitsOf(t);
+  const std::uint32_t maxDepth = bits >= 32 ? 0xFFFFFFFFu : ((1u << bits) - 1u);
+  v.depth = static_cast<std::uint32_t>(static_cast<double>(zc) * maxDepth + 0.5);
+  SetUpClear(v, x1, y1, x2 - 1, y2 - 1, queue_.Next());
+  queue_.Keep(draws_, c);
 }
 
 }  // namespace tarn::raster

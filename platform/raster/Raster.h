@@ -173,10 +173,12 @@ class Rasterizer {
   // Fills a rectangle (clipped to the target) with a 5-6-5 colour and/or the
   // depth buffer with depth 0..1, scaled to the depth bits as draws scale
   // them (1 up to the texel's 16 or 32, whatever the target claims; a depth
-  // buffer of another texel size is left alone). Touches no queue: flush
-  // first.
-  static void Clear(const Target& target, int x1, int y1, int x2, int y2, bool colour,
-                    std::uint16_t rgb565, bool depth, float z);
+  // buffer of another texel size is left alone). Queued like a draw, after
+  // the draws before it: the thread that fills a band clears it first, so
+  // the frame's clear is shared among the threads and its rows are still
+  // in that thread's cache when the frame's first triangles test them.
+  void Clear(const Target& target, int x1, int y1, int x2, int y2, bool colour, std::uint16_t rgb565, bool depth,
+             float z);
   const Counters& Stats() const;
 
  private:

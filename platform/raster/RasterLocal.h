@@ -291,6 +291,18 @@ struct TriangleSetup {
 
 inline void FillTriangle(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) { t.fill(t, cx0, cy0, cx1, cy1); }
 
+// A clear is queued as a set-up among the triangles, so that each band is
+// cleared in its place in the order of submission by whichever thread fills
+// it: the rectangle in yStart..yEnd, xMin..xMax, the target in its context
+// (colourPitch, depthPitch), what it writes in place of the edges.
+struct ClearValues {
+  std::uint32_t depth = 0;  // already scaled to the depth bits
+  std::uint16_t rgb565 = 0;
+  bool colour = false;
+  std::uint8_t depthBytes = 0;  // 2 or 4; 0: the depth buffer is left alone
+};
+void SetUpClear(const ClearValues& v, int x0, int y0, int x1, int y1, TriangleSetup& out);
+
 // A depth at or below every depth the engine's fill gives a pixel of the
 // triangle in columns cx0..cx1, rows cy0..cy1; 0 when nothing better is
 // known. Under LESSEQUAL a group of pixels whose stored depths all lie below

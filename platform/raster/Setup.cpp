@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace tarn::raster::detail {
@@ -277,6 +278,42 @@ int DepthFloorOver(const TriangleSetup& t, int x0, int y0, int x1, int y1) {
   // arithmetic the fill does on the way from the interpolant to it.
   if (!(least >= 3.0 && least <= 65535.0)) return 0;
   return static_cast<int>(least) - 3;
+}
+
+namespace {
+
+void ClearBand(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
+  ClearValues v;
+  std::memcpy(&v, t.edges, sizeof v);
+  const int x0 = std::max(t.xMin, cx0), x1 = std::min(t.xMax, cx1) + 1;
+  const int y0 = std::max(t.yStart, cy0), y1 = std::min(t.yEnd, cy1);
+  if (x0 >= x1) return;
+  const DrawContext& c = *t.context;
+  for (int y = y0; y <= y1; ++y) {
+    if (v.colour) {
+      auto* row = reinterpret_cast<std::uint16_t*>(c.colour + static_cast<std::ptrdiff_t>(y) * c.colourPitch);
+      std::fill(row + x0, row + x1, v.rgb565);
+    }
+    std::uint8_t* row = c.depth + static_cast<std::ptrdiff_t>(y) * c.depthPitch;
+    if (v.depthBytes == 2)
+      std::fill(reinterpret_cast<std::uint16_t*>(row) + x0, reinterpret_cast<std::uint16_t*>(row) + x1,
+                static_cast<std::uint16_t>(v.depth));
+    else if (v.depthBytes == 4)
+      std::fill(reinterpret_cast<std::uint32_t*>(row) + x0, reinterpret_cast<std::uint32_t*>(row) + x1, v.depth);
+  }
+}
+
+}  // namespace
+
+void SetUpClear(const ClearValues& v, int x0, int y0, int x1, int y1, TriangleSetup& out) {
+  static_assert(sizeof v <= sizeof out.edges && std::is_trivially_copyable_v<ClearValues>);
+  std::memcpy(out.edges, &v, sizeof v);
+  out.fill = ClearBand;
+  out.span = nullptr;
+  out.xMin = x0;
+  out.yStart = y0;
+  out.xMax = x1;
+  out.yEnd = y1;
 }
 
 }  // namespace tarn::raster::detail

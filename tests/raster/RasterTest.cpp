@@ -515,14 +515,14 @@ TEST(Raster, ClearScalesDepthToTheBitsDrawsUse) {
     t.depthPitch = w * 4;  // room for either size
     t.depthBytes = c.bytes;
     t.depthBits = c.bits;
-    Rasterizer::Clear(t, 0, 0, w, h, true, 0, true, 0.75f);
+    Rasterizer r;
+    r.Clear(t, 0, 0, w, h, true, 0, true, 0.75f);
     std::uint32_t stored = c.bytes == 2 ? reinterpret_cast<const std::uint16_t*>(depth.data())[1] : depth[1];
     EXPECT_EQ(stored, c.cleared) << c.bytes << " bytes, " << c.bits << " bits";
     State s = FlatState(w, h);
     s.zEnable = true;
     std::vector<ColourVertex> tri = {At(0, 0, w, h, 0xFFFFFFFF, 0.5f), At(8, 0, w, h, 0xFFFFFFFF, 0.5f),
                                      At(0, 8, w, h, 0xFFFFFFFF, 0.5f)};
-    Rasterizer r;
     r.Draw(s, Primitive::TriangleList, Of(tri), t);
     EXPECT_GT(b.covered(), 0) << c.bytes << " bytes, " << c.bits << " bits";
   }
@@ -533,8 +533,39 @@ TEST(Raster, ClearScalesDepthToTheBitsDrawsUse) {
   t.depth = odd;
   t.depthPitch = 8;
   t.depthBytes = 3;
-  Rasterizer::Clear(t, 0, 0, 2, 2, false, 0, true, 0.0f);
+  Rasterizer().Clear(t, 0, 0, 2, 2, false, 0, true, 0.0f);
   EXPECT_EQ(odd[3], 7u);
+}
+
+TEST(Raster, ClearsAreQueuedInTheirPlaceAndTouchOnlyTheirRectangle) {
+  // A target tall and wide enough for bands and columns on three threads: a
+  // clear that ran before the draw queued ahead of it, or past its own
+  // rectangle in a band, shows.
+  const int w = 300, h = 200;
+  struct Case {
+    int x1, y1, x2, y2;
+  } cases[] = {{10, 20, 290, 50}, {-40, -9, 120, 77}, {250, 150, 999, 999}, {0, 0, w, h}, {50, 60, 50, 90}};
+  for (int threads : {1, 3}) {
+    for (const Case& c : cases) {
+      Buffers b(w, h);
+      Rasterizer r(threads);
+      std::vector<ColourVertex> quad = {At(-1, -1, w, h, 0xFF00FF00), At(w + 1.0f, -1, w, h, 0xFF00FF00),
+                                        At(-1, h + 1.0f, w, h, 0xFF00FF00), At(w + 1.0f, -1, w, h, 0xFF00FF00),
+                                        At(w + 1.0f, h + 1.0f, w, h, 0xFF00FF00), At(-1, h + 1.0f, w, h, 0xFF00FF00)};
+      State s = FlatState(w, h);
+      s.cull = Cull::None;
+      r.Draw(s, Primitive::TriangleList, Of(quad), b.target());
+      r.Clear(b.target(), c.x1, c.y1, c.x2, c.y2, true, 0x001F, false, 0.0f);
+      r.Flush();
+      int wrong = 0;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          const bool inside = x >= c.x1 && x < c.x2 && y >= c.y1 && y < c.y2;
+          wrong += b.at(x, y) != (inside ? 0x001F : 0x07E0) ? 1 : 0;
+        }
+      EXPECT_EQ(wrong, 0) << threads << " threads, clear " << c.x1 << "," << c.y1 << " to " << c.x2 << "," << c.y2;
+    }
+  }
 }
 
 TEST(Raster, WRangeComesFromTheProjection) {
@@ -634,7 +665,7 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
   // its bands alone to go round the threads (they are cut into columns),
   // whose height is no multiple of a band and width no multiple of a column
   // or a SIMD group; the plain triangles once more through a viewport inside
-  // the target, which the workers' tiles reach past.
+  // the target, which the workers' tiles reach past; clears between them.
   const int w = 531, h = 157;
   struct EngineVertex {
     float x, y, z, nx, ny, nz, u, v;
@@ -709,6 +740,9 @@ TEST(Raster, AnyThreadCountAndEitherSimdLoopDrawTheSamePixels) {
     auto b = std::make_unique<Buffers>(w, h);
     Rasterizer r(threads);
     r.Draw(flat, Primitive::TriangleList, Of(plain), b->target());
+    // Queued among the draws: the engine's triangles test the cleared depths.
+    r.Clear(b->target(), 100, 20, 400, 130, true, 0x1234, false, 0.0f);
+    r.Clear(b->target(), -5, 60, 250, 999, false, 0, true, 0.3f);
     r.Draw(engine, Primitive::TriangleList, engineVertices, b->target());
     r.Draw(inset, Primitive::TriangleList, Of(plain), b->target());
     r.Flush();
