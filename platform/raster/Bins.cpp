@@ -3,6 +3,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tarn::raster::detail {
 namespace {
 
@@ -33,6 +37,19 @@ void PrefetchSetup(const TriangleSetup& t) {
   __builtin_prefetch(p + sizeof t - 1);  // the last line, when the set-up straddles one more
 #else
   (void)t;
+#endif
+}
+
+// Writes a set-up to memory past the caches (the line need not be fetched
+// first); the worker that reads it fetches it ahead (PrefetchSetup).
+void Stream(const TriangleSetup& from, TriangleSetup& to) {
+#if defined(__SSE2__)
+  static_assert(sizeof(TriangleSetup) % 16 == 0 && alignof(TriangleSetup) >= 16);
+  const auto* f = reinterpret_cast<const __m128i*>(&from);
+  auto* t = reinterpret_cast<__m128i*>(&to);
+  for (std::size_t k = 0; k < sizeof(TriangleSetup) / 16; ++k) _mm_stream_si128(t + k, _mm_load_si128(f + k));
+#else
+  to = from;
 #endif
 }
 
@@ -83,6 +100,7 @@ TileQueue::TileQueue(int threads) : threads_(threads) {
 
 void TileQueue::Drain() {
   if (!workers_) return;
+  Settle();
   workers_->Wait();
   if (!filling_.Empty()) {
     std::swap(filling_, running_);
@@ -93,11 +111,19 @@ void TileQueue::Drain() {
   running_.Clear();
 }
 
+void TileQueue::Settle() {
+  if (pending_ != kNone) Stream(staged_[stage_ ^ 1], filling_.setups[pending_]);
+  pending_ = kNone;
+#if defined(__SSE2__)
+  _mm_sfence();  // streamed stores are not ordered with the hand-over's
+#endif
+}
+
 TriangleSetup& TileQueue::Next() {
   if (!workers_) return direct_;
   Batch& b = filling_;
   if (b.queued == b.setups.size()) b.setups.resize(b.setups.size() * 2 + 1024);
-  return b.setups[b.queued];
+  return staged_[stage_];
 }
 
 void TileQueue::Keep(std::uint64_t draw, const DrawContext& context) {
@@ -115,8 +141,11 @@ void TileQueue::Keep(std::uint64_t draw, const DrawContext& context) {
     b.contextDraw = draw;
   }
   auto index = static_cast<std::uint32_t>(b.queued++);
-  TriangleSetup& setup = b.setups[index];
+  TriangleSetup& setup = staged_[stage_];
   setup.context = &b.contexts.back();
+  if (pending_ != kNone) Stream(staged_[stage_ ^ 1], b.setups[pending_]);
+  pending_ = index;
+  stage_ ^= 1;
   const int band0 = setup.yStart >> kBandShift, band1 = setup.yEnd >> kBandShift;
   for (int column = setup.xMin >> b.columnShift, last = setup.xMax >> b.columnShift; column <= last; ++column)
     for (int band = band0; band <= band1; ++band)
@@ -125,6 +154,7 @@ void TileQueue::Keep(std::uint64_t draw, const DrawContext& context) {
   const std::size_t queued = b.queued;
   if (queued >= kBatchTriangles || (queued % kEarlyBatch == 0 && workers_->Finished())) {
     // The workers fill this batch while the caller sets up the next.
+    Settle();
     workers_->Wait();
     running_.Clear();
     std::swap(filling_, running_);

@@ -39,11 +39,18 @@ class TileQueue {
  public:
   explicit TileQueue(int threads);
   bool Queued() const { return workers_ != nullptr; }
-  // Room for the next set-up, made where it will be read: a set-up made
-  // elsewhere and copied in would be read back in other widths than it
-  // was written in, which stalls the processor. Keep queues (or, on one
-  // thread, fills) it; `draw` numbers the draw it belongs to (its context
-  // is copied once per batch), `context` is the draw's.
+  // Room for the next set-up. Keep queues (or, on one thread, fills) it;
+  // `draw` numbers the draw it belongs to (its context is copied once per
+  // batch), `context` is the draw's.
+  //
+  // On one thread the set-up is made where the fill reads it: copied from
+  // elsewhere, it would be read back in other widths than it was written
+  // in, which stalls the processor. Queued, it is made in one of two slots
+  // that stay in this thread's cache and streamed into the batch a triangle
+  // later, when its stores have reached the cache: the batch's memory was
+  // last read by another core, and writing it in place made every store
+  // wait for its line to come back (on a machine of two cores, at times
+  // three to five times the set-up's own time).
   TriangleSetup& Next();
   void Keep(std::uint64_t draw, const DrawContext& context);
   // Fills everything queued.
@@ -57,7 +64,15 @@ class TileQueue {
   std::unique_ptr<Workers> workers_;
   int threads_;
   Batch filling_, running_;
+  // The set-ups queued so far are in the batch, where other threads may read
+  // them once it is handed over.
+  void Settle();
+
   TriangleSetup direct_{};  // one thread's
+  TriangleSetup staged_[2]{};
+  int stage_ = 0;  // the slot Next gives
+  std::size_t pending_ = kNone;  // the batch index of the other slot's set-up, not yet streamed
+  static constexpr std::size_t kNone = ~std::size_t{0};
 };
 
 }  // namespace tarn::raster::detail

@@ -279,7 +279,7 @@ struct Edge {
 
 // A triangle ready to fill: edges, the interpolants at its first vertex and
 // their gradients, and its rows and columns inside the scissor.
-struct TriangleSetup {
+struct alignas(16) TriangleSetup {  // whole 16-byte stores (Bins.cpp)
   const DrawContext* context;
   SpanFn span;
   FillFn fill;
