@@ -239,12 +239,7 @@ void Rasterizer::Impl::Clear(const Target& t, int x1, int y1, int x2, int y2, bo
   ++draws_;
   if (queue_.ShapeDiffers(t.width, t.height)) queue_.Drain();
   DrawContext c;
-  c.colour = reinterpret_cast<std::uint8_t*>(t.colour);
-  c.colourPitch = t.colourPitch;
-  c.depth = static_cast<std::uint8_t*>(t.depth);
-  c.depthPitch = t.depthPitch;
-  c.targetWidth = t.width;
-  c.targetHeight = t.height;
+  c.Aim(t);
   c.scissorX0 = x1;
   c.scissorY0 = y1;
   c.scissorX1 = x2 - 1;

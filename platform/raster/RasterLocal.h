@@ -201,6 +201,15 @@ struct DrawContext {
   int depthPitch = 0;
   int targetWidth = 0, targetHeight = 0;
   int scissorX0 = 0, scissorY0 = 0, scissorX1 = -1, scissorY1 = -1;  // inclusive
+
+  void Aim(const Target& t) {  // the target's buffers, pitches and size
+    colour = reinterpret_cast<std::uint8_t*>(t.colour);
+    colourPitch = t.colourPitch;
+    depth = static_cast<std::uint8_t*>(t.depth);
+    depthPitch = t.depthPitch;
+    targetWidth = t.width;
+    targetHeight = t.height;
+  }
 };
 
 // The interpolants of one pixel; affine in screen space.

@@ -172,12 +172,7 @@ bool StateCompiler::Compile(const State& s, const Target& t, CompiledDraw& d) {
   c.destBlend = s.destBlend;
   c.srcAlphaBlend = s.srcBlend == Blend::SrcAlpha && s.destBlend == Blend::InvSrcAlpha;
   c.dither = s.dither;
-  c.colour = reinterpret_cast<std::uint8_t*>(t.colour);
-  c.colourPitch = t.colourPitch;
-  c.depth = static_cast<std::uint8_t*>(t.depth);
-  c.depthPitch = t.depthPitch;
-  c.targetWidth = t.width;
-  c.targetHeight = t.height;
+  c.Aim(t);
   d.viewport = ViewportMap{static_cast<float>(s.viewportX),     static_cast<float>(s.viewportY),
                            static_cast<float>(s.viewportWidth), static_cast<float>(s.viewportHeight),
                            s.minZ,                              s.maxZ};
