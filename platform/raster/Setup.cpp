@@ -294,11 +294,12 @@ void ClearBand(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
       auto* row = reinterpret_cast<std::uint16_t*>(c.colour + static_cast<std::ptrdiff_t>(y) * c.colourPitch);
       std::fill(row + x0, row + x1, v.rgb565);
     }
+    if (v.depthBytes == 0) continue;  // the target may have no depth buffer at all
     std::uint8_t* row = c.depth + static_cast<std::ptrdiff_t>(y) * c.depthPitch;
     if (v.depthBytes == 2)
       std::fill(reinterpret_cast<std::uint16_t*>(row) + x0, reinterpret_cast<std::uint16_t*>(row) + x1,
                 static_cast<std::uint16_t>(v.depth));
-    else if (v.depthBytes == 4)
+    else
       std::fill(reinterpret_cast<std::uint32_t*>(row) + x0, reinterpret_cast<std::uint32_t*>(row) + x1, v.depth);
   }
 }

@@ -549,13 +549,14 @@ TEST(Raster, ClearsAreQueuedInTheirPlaceAndTouchOnlyTheirRectangle) {
     for (const Case& c : cases) {
       Buffers b(w, h);
       Rasterizer r(threads);
+      const bool withDepth = c.x1 != 10;  // a target without a depth buffer too
       std::vector<ColourVertex> quad = {At(-1, -1, w, h, 0xFF00FF00), At(w + 1.0f, -1, w, h, 0xFF00FF00),
                                         At(-1, h + 1.0f, w, h, 0xFF00FF00), At(w + 1.0f, -1, w, h, 0xFF00FF00),
                                         At(w + 1.0f, h + 1.0f, w, h, 0xFF00FF00), At(-1, h + 1.0f, w, h, 0xFF00FF00)};
       State s = FlatState(w, h);
       s.cull = Cull::None;
-      r.Draw(s, Primitive::TriangleList, Of(quad), b.target());
-      r.Clear(b.target(), c.x1, c.y1, c.x2, c.y2, true, 0x001F, false, 0.0f);
+      r.Draw(s, Primitive::TriangleList, Of(quad), b.target(withDepth));
+      r.Clear(b.target(withDepth), c.x1, c.y1, c.x2, c.y2, true, 0x001F, true, 0.0f);
       r.Flush();
       int wrong = 0;
       for (int y = 0; y < h; ++y)
