@@ -300,6 +300,16 @@ struct alignas(16) TriangleSetup {  // whole 16-byte stores (Bins.cpp)
 
 inline void FillTriangle(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) { t.fill(t, cx0, cy0, cx1, cy1); }
 
+// The part of a set-up's columns and rows inside columns cx0..cx1, rows
+// cy0..cy1 (inclusive; empty when x0 > x1 or y0 > y1).
+struct PixelRect {
+  int x0, y0, x1, y1;
+};
+inline PixelRect PartInside(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
+  return {t.xMin > cx0 ? t.xMin : cx0, t.yStart > cy0 ? t.yStart : cy0, t.xMax < cx1 ? t.xMax : cx1,
+          t.yEnd < cy1 ? t.yEnd : cy1};
+}
+
 // A clear is queued as a set-up among the triangles, so that each band is
 // cleared in its place in the order of submission by whichever thread fills
 // it: the rectangle in yStart..yEnd, xMin..xMax, the target in its context
@@ -321,8 +331,7 @@ void SetUpClear(const ClearValues& v, int x0, int y0, int x1, int y1, TriangleSe
 // wall in front, a crowd behind its first row.
 int DepthFloorOver(const TriangleSetup& t, int x0, int y0, int x1, int y1);  // its part inside the rectangle
 inline int DepthFloor(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
-  const int x0 = t.xMin > cx0 ? t.xMin : cx0, x1 = t.xMax < cx1 ? t.xMax : cx1;
-  const int y0 = t.yStart > cy0 ? t.yStart : cy0, y1 = t.yEnd < cy1 ? t.yEnd : cy1;
+  const auto [x0, y0, x1, y1] = PartInside(t, cx0, cy0, cx1, cy1);
   // A few groups of pixels cost less to test than the floor costs to work
   // out (most of a dense model's triangles).
   constexpr int kArea = 256;

@@ -285,11 +285,11 @@ namespace {
 void ClearBand(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
   ClearValues v;
   std::memcpy(&v, t.edges, sizeof v);
-  const int x0 = std::max(t.xMin, cx0), x1 = std::min(t.xMax, cx1) + 1;
-  const int y0 = std::max(t.yStart, cy0), y1 = std::min(t.yEnd, cy1);
-  if (x0 >= x1) return;
+  const PixelRect r = PartInside(t, cx0, cy0, cx1, cy1);
+  if (r.x0 > r.x1) return;
+  const int x0 = r.x0, x1 = r.x1 + 1;  // x1 past the end
   const DrawContext& c = *t.context;
-  for (int y = y0; y <= y1; ++y) {
+  for (int y = r.y0; y <= r.y1; ++y) {
     if (v.colour) {
       auto* row = reinterpret_cast<std::uint16_t*>(c.colour + static_cast<std::ptrdiff_t>(y) * c.colourPitch);
       std::fill(row + x0, row + x1, v.rgb565);
