@@ -119,12 +119,7 @@ void TileQueue::Settle() {
 #endif
 }
 
-TriangleSetup& TileQueue::Next() {
-  if (!workers_) return direct_;
-  Batch& b = filling_;
-  if (b.queued == b.setups.size()) b.setups.resize(b.setups.size() * 2 + 1024);
-  return staged_[stage_];
-}
+TriangleSetup& TileQueue::Next() { return workers_ ? staged_[stage_] : direct_; }
 
 void TileQueue::Keep(std::uint64_t draw, const DrawContext& context) {
   if (!workers_) {
@@ -140,6 +135,7 @@ void TileQueue::Keep(std::uint64_t draw, const DrawContext& context) {
     b.contexts.push_back(context);
     b.contextDraw = draw;
   }
+  if (b.queued == b.setups.size()) b.setups.resize(b.setups.size() * 2 + 1024);
   auto index = static_cast<std::uint32_t>(b.queued++);
   TriangleSetup& setup = staged_[stage_];
   setup.context = &b.contexts.back();
