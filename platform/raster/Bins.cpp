@@ -123,7 +123,6 @@ TriangleSetup& TileQueue::Next() { return workers_ ? staged_[stage_] : direct_; 
 
 void TileQueue::Keep(std::uint64_t draw, const DrawContext& context) {
   if (!workers_) {
-    direct_.context = &context;
     FillTriangle(direct_, context.scissorX0, context.scissorY0, context.scissorX1, context.scissorY1);
     return;
   }

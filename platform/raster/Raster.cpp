@@ -252,7 +252,7 @@ void Rasterizer::Impl::Clear(const Target& t, int x1, int y1, int x2, int y2, bo
   const int bits = DepthBitsOf(t);
   const std::uint32_t maxDepth = bits >= 32 ? 0xFFFFFFFFu : ((1u << bits) - 1u);
   v.depth = static_cast<std::uint32_t>(static_cast<double>(zc) * maxDepth + 0.5);
-  SetUpClear(v, x1, y1, x2 - 1, y2 - 1, queue_.Next());
+  SetUpClear(&c, v, x1, y1, x2 - 1, y2 - 1, queue_.Next());
   queue_.Keep(draws_, c);
 }
 

@@ -320,7 +320,7 @@ struct ClearValues {
   bool colour = false;
   std::uint8_t depthBytes = 0;  // 2 or 4; 0: the depth buffer is left alone
 };
-void SetUpClear(const ClearValues& v, int x0, int y0, int x1, int y1, TriangleSetup& out);
+void SetUpClear(const DrawContext* ctx, const ClearValues& v, int x0, int y0, int x1, int y1, TriangleSetup& out);
 
 // A depth at or below every depth the engine's fill gives a pixel of the
 // triangle in columns cx0..cx1, rows cy0..cy1; 0 when nothing better is

@@ -306,9 +306,10 @@ void ClearBand(const TriangleSetup& t, int cx0, int cy0, int cx1, int cy1) {
 
 }  // namespace
 
-void SetUpClear(const ClearValues& v, int x0, int y0, int x1, int y1, TriangleSetup& out) {
+void SetUpClear(const DrawContext* ctx, const ClearValues& v, int x0, int y0, int x1, int y1, TriangleSetup& out) {
   static_assert(sizeof v <= sizeof out.edges && std::is_trivially_copyable_v<ClearValues>);
   std::memcpy(out.edges, &v, sizeof v);
+  out.context = ctx;
   out.fill = ClearBand;
   out.span = nullptr;
   out.xMin = x0;
